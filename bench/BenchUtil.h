@@ -1,0 +1,41 @@
+#pragma once
+// Timing and scratch folders for the benchmarks.
+
+#include <windows.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace kalvera::bench {
+
+template <typename F> double Seconds(F&& work) {
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
+    work();
+    QueryPerformanceCounter(&end);
+    return double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
+}
+
+inline double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+// A scratch folder under the temporary folder, removed afterwards.
+class BenchFolder {
+public:
+    explicit BenchFolder(const std::wstring& name);
+    ~BenchFolder();
+    BenchFolder(const BenchFolder&) = delete;
+    BenchFolder& operator=(const BenchFolder&) = delete;
+    const std::wstring& Path() const { return path_; }
+    std::wstring MakeFile(const std::wstring& name);
+    std::wstring MakeDir(const std::wstring& name);
+
+private:
+    std::wstring path_;
+};
+
+} // namespace kalvera::bench

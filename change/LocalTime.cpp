@@ -1,0 +1,88 @@
+#include "change/TimestampCore.h"
+#include "change/Calendar.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace kalvera {
+namespace {
+
+constexpr long long kTicksPerMinute = 600'000'000;
+constexpr long long kMsPerDay = 86'400'000;
+
+FileTime FromFileTime(const FILETIME& ft) {
+    return (static_cast<FileTime>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+FILETIME ToFileTime(FileTime ticks) {
+    return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+// The zone's rules for the given year where the platform keeps them by year
+// (rules change: the US moved its daylight saving dates in 2007); the
+// current rules otherwise.
+TIME_ZONE_INFORMATION ZoneRulesForYear(int year) {
+    TIME_ZONE_INFORMATION zone{};
+    DYNAMIC_TIME_ZONE_INFORMATION dynamic{};
+    if (GetDynamicTimeZoneInformation(&dynamic) != TIME_ZONE_ID_INVALID &&
+        GetTimeZoneInformationForYear(static_cast<USHORT>(year), &dynamic, &zone))
+        return zone;
+    GetTimeZoneInformation(&zone);
+    return zone;
+}
+
+bool ShowsAsLocal(const TIME_ZONE_INFORMATION& zone, FileTime utc, FileTime local) {
+    SYSTEMTIME utcTime, localTime;
+    FILETIME ft = ToFileTime(utc);
+    if (!FileTimeToSystemTime(&ft, &utcTime) ||
+        !SystemTimeToTzSpecificLocalTime(&zone, &utcTime, &localTime) ||
+        !SystemTimeToFileTime(&localTime, &ft))
+        return false;
+    return FromFileTime(ft) == local;
+}
+
+FileTime LocalTicksToUtc(FileTime local, int year) {
+    const TIME_ZONE_INFORMATION zone = ZoneRulesForYear(year);
+    const FileTime standard = local + (zone.Bias + zone.StandardBias) * kTicksPerMinute;
+    if (zone.DaylightDate.wMonth == 0)
+        return standard;
+    const FileTime daylight = local + (zone.Bias + zone.DaylightBias) * kTicksPerMinute;
+    const bool isStandard = ShowsAsLocal(zone, standard, local);
+    const bool isDaylight = ShowsAsLocal(zone, daylight, local);
+    if (isStandard != isDaylight)
+        return isStandard ? standard : daylight;
+    // Both: the hour repeated when the clocks go back; its first occurrence
+    // is the earlier instant. Neither: the hour skipped when they go forward;
+    // the offset in force before the change gives the later instant.
+    return isStandard ? std::min(standard, daylight) : std::max(standard, daylight);
+}
+
+} // namespace
+
+FileTime LocalDateTimeToFileTime(DateTime local) {
+    const long long ms = std::llround(local * kMsPerDay);
+    long long days = ms / kMsPerDay;
+    long long msOfDay = ms % kMsPerDay;
+    if (msOfDay < 0) {
+        msOfDay += kMsPerDay;
+        --days;
+    }
+    const CivilDate date = DateFromDays(static_cast<long>(days));
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(date.year);
+    st.wMonth = static_cast<WORD>(date.month);
+    st.wDay = static_cast<WORD>(date.day);
+    // 1899-12-30 was a Saturday.
+    st.wDayOfWeek = static_cast<WORD>(((days % 7) + 7 + 6) % 7);
+    st.wHour = static_cast<WORD>(msOfDay / 3'600'000);
+    st.wMinute = static_cast<WORD>(msOfDay / 60'000 % 60);
+    st.wSecond = static_cast<WORD>(msOfDay / 1000 % 60);
+    st.wMilliseconds = static_cast<WORD>(msOfDay % 1000);
+    FILETIME localTime{};
+    SystemTimeToFileTime(&st, &localTime);
+    return LocalTicksToUtc(FromFileTime(localTime), date.year);
+}
+
+} // namespace kalvera

@@ -1,0 +1,178 @@
+#include "change/FileTimeWriter.h"
+#include "change/TimestampCore.h"
+#include "tests/support/TestFiles.h"
+#include "win/Error.h"
+#include "win/Handle.h"
+#include "win/Path.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+using namespace kalvera;
+using namespace kalvera::test;
+
+namespace {
+
+const DateTime kWhen = 38078.0 + (9 * 3600 + 30 * 60) / 86400.0; // 2004/4/1 9:30:00
+
+std::wstring OpenErrorOf(const std::wstring& path, TimestampKinds kinds) {
+    try {
+        WriteFileTimes(path, kWhen, kWhen, kWhen, kinds);
+    } catch (const Error& e) {
+        return e.Message();
+    }
+    return L"(no error)";
+}
+
+class FileTimeWriter : public ::testing::Test {
+protected:
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(FileTimeWriter, OnlyTheChosenKindChanges) {
+    const std::wstring path = dir.MakeFile(L"a.txt", "hello");
+    SetKnownTimes(path);
+    const ReadTimes before = TimesOf(path);
+
+    WriteFileTimes(path, kWhen, kWhen, kWhen, {.lastAccess = true});
+    ReadTimes after = TimesOf(path);
+    EXPECT_EQ(after.lastAccess, LocalDateTimeToFileTime(kWhen));
+    EXPECT_EQ(after.lastWrite, before.lastWrite);
+    EXPECT_EQ(after.creation, before.creation);
+
+    WriteFileTimes(path, kWhen, kWhen, kWhen, {.lastWrite = true});
+    after = TimesOf(path);
+    EXPECT_EQ(after.lastWrite, LocalDateTimeToFileTime(kWhen));
+    EXPECT_EQ(ReadContent(path), "hello");
+}
+
+TEST_F(FileTimeWriter, AllThreeKindsEndUpEqualInWholeSeconds) {
+    const std::wstring path = dir.MakeFile(L"b.bin", std::string("\0\1\2\xff", 4));
+    SetKnownTimes(path);
+    WriteFileTimes(path, kWhen, kWhen, kWhen, {true, true, true});
+    const ReadTimes t = TimesOf(path);
+    EXPECT_EQ(t.lastWrite, LocalDateTimeToFileTime(kWhen));
+    EXPECT_EQ(t.lastAccess, t.lastWrite);
+    EXPECT_EQ(t.lastWrite % 10'000'000, 0u);
+    // Wine cannot set a creation time: it reports the earlier of the
+    // file's change and modification times instead.
+    if (!RunningUnderWine()) {
+        EXPECT_EQ(t.creation, t.lastWrite);
+    }
+    EXPECT_EQ(ReadContent(path), std::string("\0\1\2\xff", 4));
+}
+
+TEST_F(FileTimeWriter, FilesThatCantBeOpenedExclusivelyRaiseTheOpenError) {
+    if (ReadOnlyAttributeBlocksWrites()) {
+        const std::wstring readOnly = dir.MakeFile(L"ro.txt");
+        SetKnownTimes(readOnly);
+        SetFileAttributesW(readOnly.c_str(), FILE_ATTRIBUTE_READONLY);
+        const ReadTimes before = TimesOf(readOnly);
+        EXPECT_EQ(OpenErrorOf(readOnly, {true, true, true}),
+                  L"ファイル " + readOnly + L" は開けません");
+        EXPECT_EQ(TimesOf(readOnly).lastWrite, before.lastWrite);
+        EXPECT_EQ(TimesOf(readOnly).lastAccess, before.lastAccess);
+    } else {
+        std::puts("read-only case not checked: this platform lets root write read-only files");
+    }
+
+    const std::wstring held = dir.MakeFile(L"held.txt");
+    UniqueFileHandle holder(
+        CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    EXPECT_EQ(OpenErrorOf(held, {.lastWrite = true}), L"ファイル " + held + L" は開けません");
+
+    EXPECT_EQ(OpenErrorOf(dir.Path(), {.lastWrite = true}),
+              L"ファイル " + dir.Path() + L" は開けません");
+    EXPECT_EQ(OpenErrorOf(dir.Child(L"missing.txt"), {.lastWrite = true}),
+              L"ファイル " + dir.Child(L"missing.txt") + L" は開けません");
+}
+
+TEST_F(FileTimeWriter, NamesOutsideTheAnsiCodePageAndLongPaths) {
+    for (const wchar_t* name : {L"한국어.txt", L"emoji-\U0001F600.txt", L"日本語 ファイル.txt"}) {
+        const std::wstring path = dir.MakeFile(name, "x");
+        SetKnownTimes(path);
+        ASSERT_TRUE(IsExistingFile(path));
+        WriteFileTimes(path, kWhen, kWhen, kWhen, {.lastWrite = true});
+        EXPECT_EQ(TimesOf(path).lastWrite, LocalDateTimeToFileTime(kWhen));
+    }
+
+    std::wstring nested = dir.Path();
+    for (int i = 0; i < 6; ++i) {
+        nested += L"\\" + std::wstring(50, static_cast<wchar_t>(L'a' + i));
+        ASSERT_TRUE(CreateDirectoryW(ExtendedLengthPath(nested).c_str(), nullptr));
+    }
+    const std::wstring longPath = nested + L"\\long-name-file.txt";
+    ASSERT_GT(longPath.size(), 300u);
+    UniqueFileHandle(CreateFileW(ExtendedLengthPath(longPath).c_str(), GENERIC_WRITE, 0, nullptr,
+                                 CREATE_NEW, 0, nullptr));
+    ASSERT_TRUE(IsExistingFile(longPath));
+    SetKnownTimes(longPath);
+    WriteFileTimes(longPath, kWhen, kWhen, kWhen, {.lastWrite = true});
+    EXPECT_EQ(TimesOf(longPath).lastWrite, LocalDateTimeToFileTime(kWhen));
+}
+
+TEST_F(FileTimeWriter, OnlyFullyQualifiedPathsOfFilesExist) {
+    const std::wstring file = dir.MakeFile(L"here.txt");
+    EXPECT_TRUE(IsExistingFile(file));
+    EXPECT_FALSE(IsExistingFile(dir.Path()));
+    EXPECT_FALSE(IsExistingFile(dir.Child(L"none.txt")));
+    EXPECT_FALSE(IsExistingFile(dir.Child(L"*.txt")));
+    EXPECT_FALSE(IsExistingFile(L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}"));
+    EXPECT_FALSE(IsExistingFile(L""));
+
+    // A relative text names a file only by accident of the current folder:
+    // never taken as the user's file, never written.
+    wchar_t saved[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, saved);
+    ASSERT_TRUE(SetCurrentDirectoryW(dir.Path().c_str()));
+    SetKnownTimes(file);
+    const ReadTimes before = TimesOf(file);
+    EXPECT_FALSE(IsExistingFile(L"here.txt"));
+    EXPECT_FALSE(IsExistingFile(L".\\here.txt"));
+    EXPECT_EQ(OpenErrorOf(L"here.txt", {.lastWrite = true}), L"ファイル here.txt は開けません");
+    SetCurrentDirectoryW(saved);
+    EXPECT_EQ(TimesOf(file).lastWrite, before.lastWrite);
+
+    EXPECT_TRUE(IsFullyQualifiedPath(LR"(\\server\share\f.txt)"));
+    EXPECT_TRUE(IsFullyQualifiedPath(LR"(\\?\C:\f.txt)"));
+    EXPECT_FALSE(IsFullyQualifiedPath(LR"(\\.\PhysicalDrive0)"));
+    EXPECT_FALSE(IsFullyQualifiedPath(LR"(C:f.txt)"));
+    EXPECT_FALSE(IsFullyQualifiedPath(LR"(\f.txt)"));
+}
+
+TEST(ExtendedLengthPath, OnlyLongFullyQualifiedPathsChange) {
+    EXPECT_EQ(ExtendedLengthPath(L"C:\\short.txt"), L"C:\\short.txt");
+    const std::wstring tail(300, L'x');
+    EXPECT_EQ(ExtendedLengthPath(L"C:/" + tail), L"\\\\?\\C:\\" + tail);
+    EXPECT_EQ(ExtendedLengthPath(L"\\\\srv\\share\\" + tail), L"\\\\?\\UNC\\srv\\share\\" + tail);
+    EXPECT_EQ(ExtendedLengthPath(L"\\\\?\\C:\\" + tail), L"\\\\?\\C:\\" + tail);
+    EXPECT_EQ(ExtendedLengthPath(tail), tail);
+}
+
+TEST_F(FileTimeWriter, RefusedTimeRaisesTheSetErrorAndClosesTheFile) {
+    const std::wstring path = dir.MakeFile(L"refused.txt");
+    SetKnownTimes(path);
+    const ReadTimes before = TimesOf(path);
+    // The file system refuses negative times other than the markers -1 and -2.
+    const FileTimes refused{0, 0, 0x8000000000000000ULL};
+    for (bool ifFile : {false, true}) {
+        try {
+            if (ifFile)
+                WriteFileTimesIfFile(path, refused, {.lastWrite = true});
+            else
+                WriteFileTimesUtc(path, refused, {.lastWrite = true});
+            ADD_FAILURE() << "a refused time was taken as success";
+        } catch (const Error& e) {
+            EXPECT_EQ(e.Message(),
+                      L"ファイル " + path + L" のタイムスタンプを変更できませんでした");
+        }
+        // The handle was closed on the way out: an exclusive open succeeds.
+        EXPECT_TRUE(UniqueFileHandle(
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)));
+    }
+    EXPECT_EQ(TimesOf(path).lastWrite, before.lastWrite);
+}

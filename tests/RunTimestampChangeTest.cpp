@@ -1,0 +1,191 @@
+#include "change/TimestampCore.h"
+#include "tests/support/RunServices.h"
+#include "tests/support/TestFiles.h"
+#include "win/Error.h"
+#include "win/Handle.h"
+
+#include <gtest/gtest.h>
+
+using namespace kalvera;
+using namespace kalvera::test;
+
+namespace {
+
+const SelectorTexts kApril{L"2004", L"4", L"1", L"9", L"30", L"00"};
+const TimestampKinds kLastWrite{.lastWrite = true};
+
+class RunTimestampChangeTest : public ::testing::Test {
+protected:
+    TempDir dir;
+    FileListFake list;
+    MessageBoxRecorder boxes;
+    HintRecorder hint;
+    const FileTime april = LocalDateTimeToFileTime(ParseDateTimeText(L"2004/4/1 9:30:00"));
+
+    std::wstring File(const std::wstring& name) {
+        std::wstring path = dir.MakeFile(name, "payload of " + std::to_string(name.size()));
+        SetKnownTimes(path);
+        return path;
+    }
+    void Run(int mode, const SelectorTexts& texts = kApril, TimestampKinds kinds = kLastWrite) {
+        RunTimestampChange(texts, mode, kinds, list, boxes, hint);
+    }
+    std::wstring RunError(int mode, const SelectorTexts& texts = kApril) {
+        try {
+            Run(mode, texts);
+        } catch (const Error& e) {
+            return e.Message();
+        }
+        return L"(no error)";
+    }
+    bool Changed(const std::wstring& path) { return TimesOf(path).lastWrite == april; }
+};
+
+const ShownBox kChanged{L"ファイルのタイムスタンプを変更しました。", L"結果報告", 0};
+const ShownBox kMissing{L"指定のファイルが存在しません。", L"Error", 0};
+const ShownBox kAborted{L"指定のファイルが存在しません。中止します。", L"Error", 0};
+ShownBox Counted(int n) {
+    return {std::to_wstring(n) + L"個のファイルのタイムスタンプを変更しました。", L"結果報告", 0};
+}
+
+} // namespace
+
+TEST_F(RunTimestampChangeTest, SelectedFileIsChangedAndReported) {
+    const std::wstring a = File(L"a.txt"), b = File(L"b.txt");
+    list.rows = {a, b};
+    list.selected = 1;
+    Run(cmSelectedFile);
+    EXPECT_TRUE(Changed(b));
+    EXPECT_FALSE(Changed(a));
+    EXPECT_EQ(boxes.shown, std::vector{kChanged});
+    EXPECT_EQ(hint.shown, 0);
+    EXPECT_EQ(ReadContent(b), "payload of 5");
+}
+
+TEST_F(RunTimestampChangeTest, NoSelectionShowsOnlyTheHintAndBadDatesShowNothing) {
+    list.rows = {File(L"a.txt")};
+    Run(cmSelectedFile);
+    EXPECT_EQ(hint.shown, 1);
+    EXPECT_TRUE(boxes.shown.empty());
+
+    SelectorTexts hour24 = kApril;
+    hour24.hour = L"24";
+    EXPECT_EQ(RunError(cmSelectedFile, hour24),
+              L"'2004/4/1 24:30:00' は日付または時刻ではありません");
+    list.selected = 0;
+    SelectorTexts april31 = kApril;
+    april31.day = L"31";
+    EXPECT_THROW(Run(cmWholeFolder, april31), Error);
+    EXPECT_EQ(hint.shown, 1);
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_FALSE(Changed(list.rows[0]));
+}
+
+TEST_F(RunTimestampChangeTest, SelectedItemThatIsNoFileChangesNothing) {
+    const std::wstring sub = dir.MakeDir(L"sub");
+    const std::wstring here = File(L"here.txt");
+    list.rows = {sub, dir.Child(L"gone.txt"), L"here.txt",
+                 L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}"};
+    wchar_t saved[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, saved);
+    SetCurrentDirectoryW(dir.Path().c_str());
+    for (int i = 0; i < 4; ++i) {
+        list.selected = i;
+        Run(cmSelectedFile);
+    }
+    SetCurrentDirectoryW(saved);
+    EXPECT_EQ(boxes.shown, std::vector(4, kMissing));
+    EXPECT_FALSE(Changed(here));
+}
+
+TEST_F(RunTimestampChangeTest, SelectedFileThatCantBeOpenedShowsNoSuccess) {
+    const std::wstring held = File(L"held.txt");
+    UniqueFileHandle holder(
+        CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    list.rows = {held};
+    list.selected = 0;
+    EXPECT_EQ(RunError(cmSelectedFile), L"ファイル " + held + L" は開けません");
+    holder.reset();
+    if (ReadOnlyAttributeBlocksWrites()) {
+        const std::wstring ro = File(L"ro.txt");
+        SetFileAttributesW(ro.c_str(), FILE_ATTRIBUTE_READONLY);
+        list.rows = {ro};
+        EXPECT_EQ(RunError(cmSelectedFile), L"ファイル " + ro + L" は開けません");
+        EXPECT_FALSE(Changed(ro));
+    }
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_FALSE(Changed(held));
+}
+
+TEST_F(RunTimestampChangeTest, WholeFolderChangesEveryListedFile) {
+    list.rows = {File(L"1.txt"), File(L"2.txt"), File(L"3.txt")};
+    list.selected = 1; // plays no part
+    Run(cmWholeFolder, kApril, {true, true, true});
+    for (const auto& path : list.rows) {
+        EXPECT_TRUE(Changed(path));
+        EXPECT_EQ(TimesOf(path).lastAccess, april);
+    }
+    EXPECT_EQ(boxes.shown, std::vector{Counted(3)});
+
+    list.rows.clear();
+    list.selected = -1;
+    boxes.shown.clear();
+    Run(cmWholeFolder);
+    EXPECT_EQ(boxes.shown, std::vector{Counted(0)});
+    EXPECT_EQ(hint.shown, 0);
+}
+
+TEST_F(RunTimestampChangeTest, WholeFolderWithASubfolderAnywhereChangesNothing) {
+    const std::wstring a = File(L"a.txt"), b = File(L"b.txt"), sub = dir.MakeDir(L"sub");
+    for (auto rows : {std::vector{sub, a, b}, std::vector{a, sub, b}, std::vector{a, b, sub}}) {
+        list.rows = rows;
+        boxes.shown.clear();
+        Run(cmWholeFolder);
+        EXPECT_EQ(boxes.shown, std::vector{kAborted});
+        EXPECT_FALSE(Changed(a));
+        EXPECT_FALSE(Changed(b));
+    }
+}
+
+TEST_F(RunTimestampChangeTest, WholeFolderStopsAtAFileThatCantBeOpened) {
+    const std::wstring first = File(L"1.txt"), second = File(L"2.txt"), third = File(L"3.txt");
+    UniqueFileHandle holder(
+        CreateFileW(second.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    list.rows = {first, second, third};
+    EXPECT_EQ(RunError(cmWholeFolder), L"ファイル " + second + L" は開けません");
+    holder.reset();
+    EXPECT_TRUE(Changed(first));
+    EXPECT_FALSE(Changed(second));
+    EXPECT_FALSE(Changed(third));
+    EXPECT_TRUE(boxes.shown.empty());
+}
+
+TEST_F(RunTimestampChangeTest, FileVanishingBetweenThePassesIsSkippedAndNotCounted) {
+    const std::wstring a = File(L"a.txt"), b = File(L"b.txt"), c = File(L"c.txt");
+    list.rows = {a, b, c};
+    list.onCount = [&](int earlierCalls) {
+        if (earlierCalls == 1) // the write pass starts
+            DeleteFileW(b.c_str());
+    };
+    Run(cmWholeFolder);
+    EXPECT_TRUE(Changed(a));
+    EXPECT_TRUE(Changed(c));
+    EXPECT_EQ(boxes.shown, std::vector{Counted(2)});
+}
+
+TEST_F(RunTimestampChangeTest, UnknownModeAndNoChosenKind) {
+    const std::wstring a = File(L"a.txt");
+    list.rows = {a};
+    list.selected = 0;
+    Run(2);
+    Run(-1);
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_EQ(hint.shown, 0);
+
+    const ReadTimes before = TimesOf(a);
+    Run(cmSelectedFile, kApril, {});
+    EXPECT_EQ(boxes.shown, std::vector{kChanged});
+    EXPECT_EQ(TimesOf(a).lastWrite, before.lastWrite);
+    EXPECT_EQ(TimesOf(a).lastAccess, before.lastAccess);
+}

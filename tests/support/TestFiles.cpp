@@ -1,0 +1,124 @@
+#include "tests/support/TestFiles.h"
+#include "win/Handle.h"
+#include "win/Path.h"
+
+#include <stdexcept>
+
+namespace kalvera::test {
+
+bool RunningUnderWine() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+bool ReadOnlyAttributeBlocksWrites() {
+    static const bool blocks = [] {
+        TempDir dir;
+        const std::wstring path = dir.MakeFile(L"probe.txt");
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+        return !UniqueFileHandle(
+            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    }();
+    return blocks;
+}
+
+TempDir::TempDir() {
+    wchar_t base[MAX_PATH + 1];
+    GetTempPathW(MAX_PATH + 1, base);
+    static unsigned counter = 0;
+    for (;;) {
+        path_ = std::wstring(base) + L"kalvera-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                std::to_wstring(++counter);
+        if (CreateDirectoryW(path_.c_str(), nullptr))
+            break;
+        if (GetLastError() != ERROR_ALREADY_EXISTS)
+            throw std::runtime_error("can't create a temporary folder");
+    }
+    // The shell and the tests compare full paths: use the long form.
+    wchar_t full[4096];
+    if (DWORD n = GetLongPathNameW(path_.c_str(), full, 4096); n > 0 && n < 4096)
+        path_ = full;
+}
+
+TempDir::~TempDir() {
+    RemoveTree(path_);
+}
+
+std::wstring TempDir::MakeFile(const std::wstring& name, const std::string& content) {
+    std::wstring path = Child(name);
+    UniqueFileHandle file(CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        throw std::runtime_error("can't create a test file");
+    DWORD written = 0;
+    WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    return path;
+}
+
+std::wstring TempDir::MakeDir(const std::wstring& name) {
+    std::wstring path = Child(name);
+    if (!CreateDirectoryW(ExtendedLengthPath(path).c_str(), nullptr))
+        throw std::runtime_error("can't create a test folder");
+    return path;
+}
+
+std::string ReadContent(const std::wstring& path) {
+    UniqueFileHandle file(CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_READ,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
+    if (!file)
+        throw std::runtime_error("can't read a test file");
+    std::string content(1 << 16, '\0');
+    DWORD read = 0;
+    ReadFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &read, nullptr);
+    content.resize(read);
+    return content;
+}
+
+static std::uint64_t Ticks(const FILETIME& ft) {
+    return (static_cast<std::uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+ReadTimes TimesOf(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(ExtendedLengthPath(path).c_str(), GetFileExInfoStandard, &data))
+        throw std::runtime_error("can't read a test file's times");
+    return {Ticks(data.ftCreationTime), Ticks(data.ftLastAccessTime), Ticks(data.ftLastWriteTime)};
+}
+
+void SetKnownTimes(const std::wstring& path) {
+    UniqueFileHandle file(CreateFileW(ExtendedLengthPath(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                      nullptr));
+    // 2001-02-03 04:05:06 UTC, then a day and two days later.
+    const std::uint64_t base = 126309519060000000ULL, day = 864'000'000'000ULL;
+    FILETIME creation{static_cast<DWORD>(base), static_cast<DWORD>(base >> 32)};
+    FILETIME access{static_cast<DWORD>(base + day), static_cast<DWORD>((base + day) >> 32)};
+    FILETIME write{static_cast<DWORD>(base + 2 * day), static_cast<DWORD>((base + 2 * day) >> 32)};
+    if (!file || !SetFileTime(file.get(), &creation, &access, &write))
+        throw std::runtime_error("can't set a test file's times");
+}
+
+void RemoveTree(const std::wstring& path) {
+    std::wstring pattern = ExtendedLengthPath(path + L"\\*");
+    WIN32_FIND_DATAW data;
+    UniqueFindHandle find(FindFirstFileW(pattern.c_str(), &data));
+    if (find) {
+        do {
+            std::wstring name = data.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            std::wstring child = path + L"\\" + name;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(child);
+            } else {
+                SetFileAttributesW(ExtendedLengthPath(child).c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(ExtendedLengthPath(child).c_str());
+            }
+        } while (FindNextFileW(find.get(), &data));
+    }
+    find.reset();
+    RemoveDirectoryW(ExtendedLengthPath(path).c_str());
+}
+
+} // namespace kalvera::test

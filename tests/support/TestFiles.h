@@ -1,0 +1,47 @@
+#pragma once
+// Real temporary files for tests, and reading their times back.
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace kalvera::test {
+
+// True under Wine, where a file's creation time can't be set and is reported
+// as the earlier of its change and modification times.
+bool RunningUnderWine();
+
+// False under Wine run as root: the read-only attribute is only the Unix
+// write bit there, which root ignores, so such a file opens for writing.
+bool ReadOnlyAttributeBlocksWrites();
+
+struct ReadTimes {
+    std::uint64_t creation = 0, lastAccess = 0, lastWrite = 0;
+};
+
+// A fresh folder under the temporary folder, removed with all it holds.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::wstring& Path() const { return path_; }
+    std::wstring Child(const std::wstring& name) const { return path_ + L"\\" + name; }
+    std::wstring MakeFile(const std::wstring& name, const std::string& content = "content");
+    std::wstring MakeDir(const std::wstring& name);
+
+private:
+    std::wstring path_;
+};
+
+std::string ReadContent(const std::wstring& path);
+ReadTimes TimesOf(const std::wstring& path);
+// Gives the file one known set of times, all different, so that a test sees
+// which of them a call changed.
+void SetKnownTimes(const std::wstring& path);
+void RemoveTree(const std::wstring& path);
+
+} // namespace kalvera::test
