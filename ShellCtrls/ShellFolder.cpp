@@ -1,0 +1,278 @@
+#include "ShellCtrls/ShellFolder.h"
+#include "ShellCtrls/ShellModule.h"
+#include "change/Calendar.h"
+#include "win/Error.h"
+#include "win/Handle.h"
+#include "win/Path.h"
+
+#include <cmath>
+
+namespace kalvera {
+
+TShellFolder::TShellFolder(TShellFolder* parent, const ITEMIDLIST* list,
+                           ComPtr<IShellFolder> folder)
+    : folder_(std::move(folder)) {
+    relative_ = IdListCopy(list);
+    if (parent) {
+        absolute_ = IdListConcat(parent->AbsoluteIdList(), list);
+    } else {
+        IdList desktop = DesktopIdList();
+        absolute_ = IdListConcat(desktop.get(), list);
+    }
+    parent_ = parent ? parent : DesktopItem();
+    // Counted from the parent given: children of the desktop and root items
+    // have depth 0.
+    for (TShellFolder* p = parent; p; p = p->parent_)
+        if (p->parent_)
+            ++depth_;
+}
+
+IShellFolder* TShellFolder::ParentFolderInterface() const {
+    return parent_ ? parent_->FolderInterface() : DesktopFolder();
+}
+
+std::wstring TShellFolder::InFolderName() const {
+    return QueryName(ParentFolderInterface(), relative_.get(), SHGDN_INFOLDER);
+}
+
+std::wstring TShellFolder::ParsingName() const {
+    // The parent folder with the relative list gives the same answer as the
+    // desktop with the absolute list, without walking the whole folder.
+    return QueryName(ParentFolderInterface(), relative_.get(), SHGDN_FORPARSING);
+}
+
+SFGAOF TShellFolder::Attributes(SFGAOF request) const {
+    IShellFolder* parent = ParentFolderInterface();
+    if (!parent)
+        return 0;
+    SFGAOF mask = request;
+    PCUITEMID_CHILD child = AsChild(relative_.get());
+    parent->GetAttributesOf(1, &child, &mask);
+    return mask;
+}
+
+bool TShellFolder::IsFolderItem() const {
+    return Attributes(SFGAO_FOLDER) & SFGAO_FOLDER;
+}
+
+bool TShellFolder::HasChildFolders() const {
+    return Attributes(SFGAO_HASSUBFOLDER) & SFGAO_HASSUBFOLDER;
+}
+
+TCapabilitySet TShellFolder::CapabilitySet() const {
+    const SFGAOF a = Attributes(0x177);
+    TCapabilitySet set;
+    const std::pair<SFGAOF, TCapability> bits[] = {{SFGAO_CANCOPY, CapCopy},
+                                                   {SFGAO_CANDELETE, CapDelete},
+                                                   {SFGAO_CANLINK, CapLink},
+                                                   {SFGAO_CANMOVE, CapMove},
+                                                   {SFGAO_CANRENAME, CapRename},
+                                                   {SFGAO_DROPTARGET, CapDropTarget},
+                                                   {SFGAO_HASPROPSHEET, CapPropertySheet}};
+    for (auto [bit, member] : bits)
+        if (a & bit)
+            set.Add(member);
+    return set;
+}
+
+TAttributeSet TShellFolder::AttributeSet() const {
+    TAttributeSet set;
+    if (!ParentFolderInterface())
+        return set;
+    const SFGAOF display = Attributes(SFGAO_DISPLAYATTRMASK);
+    const SFGAOF rest = Attributes(0);
+    const std::pair<SFGAOF, TAttribute> first[] = {{SFGAO_GHOSTED, AttrGhosted},
+                                                   {SFGAO_LINK, AttrLink},
+                                                   {SFGAO_READONLY, AttrReadOnly},
+                                                   {SFGAO_SHARE, AttrShared}};
+    const std::pair<SFGAOF, TAttribute> second[] = {{SFGAO_FILESYSTEM, AttrFileSystem},
+                                                    {SFGAO_FILESYSANCESTOR, AttrFileSystemAncestor},
+                                                    {SFGAO_REMOVABLE, AttrRemovable},
+                                                    {SFGAO_VALIDATE, AttrValidate}};
+    for (auto [bit, member] : first)
+        if (display & bit)
+            set.Add(member);
+    for (auto [bit, member] : second)
+        if (rest & bit)
+            set.Add(member);
+    return set;
+}
+
+IUnknown* TShellFolder::GetDetailSource() {
+    if (detailSourceLooked_ || !folder_)
+        return detailSource_;
+    detailSourceLooked_ = true;
+    detailsProvider_ = BindDetailsProvider(folder_.get(), absolute_.get(), ownerWindow_);
+    // Every supported system has IShellFolder2; without a separate one the
+    // item's own folder object answers through it.
+    if (!detailsProvider_) {
+        extendedFolder_ = BindExtendedFolder(folder_.get(), absolute_.get(), ownerWindow_);
+        if (!extendedFolder_)
+            extendedFolder_ = folder_.as<IShellFolder2>();
+    }
+    detailSource_ = extendedFolder_ ? static_cast<IUnknown*>(extendedFolder_.get())
+                                    : static_cast<IUnknown*>(detailsProvider_.get());
+    return detailSource_;
+}
+
+IShellFolder2* TShellFolder::ExtendedFolder() {
+    GetDetailSource();
+    return extendedFolder_.get();
+}
+
+IShellDetails* TShellFolder::DetailsProvider() {
+    GetDetailSource();
+    return detailsProvider_.get();
+}
+
+void TShellFolder::LoadColumnDetails(TShellFolder* root, HWND window, int columnCount) {
+    if (static_cast<int>(detailTexts_.size()) >= columnCount)
+        return;
+    detailTexts_.clear();
+    ownerWindow_ = window;
+    PCUITEMID_CHILD child = AsChild(relative_.get());
+    auto append = [&](HRESULT hr, SHELLDETAILS& details) {
+        detailTexts_.push_back(hr == S_OK ? StrRetToText(relative_.get(), details.str)
+                                          : std::wstring());
+    };
+    if (IShellFolder2* extended = root->ExtendedFolder()) {
+        for (int column = 1; column <= columnCount; ++column) {
+            SHELLDETAILS details{};
+            append(extended->GetDetailsOf(child, column, &details), details);
+        }
+    } else if (IShellDetails* provider = root->DetailsProvider()) {
+        for (int column = 1; column <= columnCount; ++column) {
+            SHELLDETAILS details{};
+            append(provider->GetDetailsOf(child, column, &details), details);
+        }
+    } else if (root->AttributeSet().Has(AttrFileSystem)) {
+        const WIN32_FIND_DATAW data = FindDataOf(*this);
+        for (int column = 1; column <= columnCount; ++column)
+            detailTexts_.push_back(FileDetailText(data, column));
+    }
+}
+
+const std::wstring& TShellFolder::DetailText(int index) const {
+    if (detailTexts_.empty())
+        throw Error(FormatMessageText(L"%s: LoadColumnDetails が呼ばれていません", InFolderName()));
+    if (index < 1 || index > static_cast<int>(detailTexts_.size()))
+        throw ListIndexError(L"リストのインデックスが範囲を超えています (" +
+                             std::to_wstring(index - 1) + L")");
+    return detailTexts_[static_cast<size_t>(index - 1)];
+}
+
+int TShellFolder::IconIndex(bool large) const {
+    return SystemIconIndex(absolute_.get(), large, false);
+}
+
+bool TShellFolder::RenameTo(std::wstring_view newName) {
+    if (!CapabilitySet().Has(CapRename))
+        return false;
+    const std::wstring name(newName);
+    IdList renamed;
+    HRESULT hr = ParentFolderInterface()->SetNameOf(nullptr, AsChild(relative_.get()), name.c_str(),
+                                                    SHGDN_NORMAL, renamed.put_child());
+    if (hr != S_OK || !renamed)
+        throw Error(FormatMessageText(L"%s に名前を変更できませんでした。", name));
+    absolute_ = parent_ ? IdListConcat(parent_->AbsoluteIdList(), renamed.get())
+                        : IdListCopy(renamed.get());
+    relative_ = std::move(renamed);
+    return true;
+}
+
+void TShellFolder::OpenDefault() const {
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_INVOKEIDLIST;
+    info.hwnd = GetActiveWindow();
+    info.lpIDList = const_cast<ITEMIDLIST*>(absolute_.get());
+    info.nShow = SW_SHOW;
+    ShellExecuteExW(&info);
+}
+
+WIN32_FIND_DATAW FindDataOf(const TShellFolder& item) {
+    WIN32_FIND_DATAW data{};
+    const std::wstring path = item.ParsingName();
+    UniqueFindHandle find;
+    // A path with wildcards would answer for some other entry.
+    if (IsFullyQualifiedPath(path) && path.find_first_of(L"*?", 4) == std::wstring::npos)
+        find.reset(FindFirstFileW(ExtendedLengthPath(path).c_str(), &data));
+    if (!find) {
+        const DWORD code = GetLastError();
+        wchar_t hex[16];
+        swprintf(hex, 16, L"%x", static_cast<unsigned>(code));
+        throw InvalidPathError(
+            FormatMessageText(FormatMessageText(L"フォルダ \"%s\" の情報を取得できませんでした。"
+                                                L"エラーコード：$%s",
+                                                item.InFolderName()),
+                              hex));
+    }
+    return data;
+}
+
+std::wstring DateTimeDisplayText(double dateTime) {
+    const long long seconds = std::llround(dateTime * 86400.0);
+    long long days = seconds / 86400, secondOfDay = seconds % 86400;
+    if (secondOfDay < 0) {
+        secondOfDay += 86400;
+        --days;
+    }
+    const CivilDate date = DateFromDays(static_cast<long>(days));
+    SYSTEMTIME st{};
+    st.wYear = static_cast<WORD>(date.year);
+    st.wMonth = static_cast<WORD>(date.month);
+    st.wDay = static_cast<WORD>(date.day);
+    st.wHour = static_cast<WORD>(secondOfDay / 3600);
+    st.wMinute = static_cast<WORD>(secondOfDay / 60 % 60);
+    st.wSecond = static_cast<WORD>(secondOfDay % 60);
+    wchar_t text[128] = L"";
+    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, text, 64);
+    std::wstring result = text;
+    if (secondOfDay != 0) {
+        GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, nullptr, text, 64);
+        result += L" ";
+        result += text;
+    }
+    return result;
+}
+
+std::wstring FileDetailText(const WIN32_FIND_DATAW& data, int column) {
+    const bool isFolder = data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+    switch (column) {
+    case 1:
+        if (isFolder)
+            return L"-1";
+        return std::to_wstring((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) |
+                               data.nFileSizeLow);
+    case 2: {
+        const std::wstring_view name = data.cFileName;
+        const size_t dot = name.rfind(L'.');
+        const size_t separator = name.find_last_of(L"\\/:");
+        if (dot == std::wstring_view::npos ||
+            (separator != std::wstring_view::npos && dot < separator))
+            return {};
+        return std::wstring(name.substr(dot));
+    }
+    case 3: {
+        FILETIME local;
+        WORD dosDate = 0, dosTime = 0;
+        if (isFolder || !FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) ||
+            !FileTimeToDosDateTime(&local, &dosDate, &dosTime))
+            return DateTimeDisplayText(-1.0);
+        // DOS times keep even seconds only.
+        const int year = 1980 + (dosDate >> 9), month = (dosDate >> 5) & 15, day = dosDate & 31;
+        const int seconds =
+            (dosTime >> 11) * 3600 + ((dosTime >> 5) & 63) * 60 + (dosTime & 31) * 2;
+        if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
+            return DateTimeDisplayText(-1.0);
+        return DateTimeDisplayText(static_cast<double>(DaysSinceEpoch(year, month, day)) +
+                                   seconds / 86400.0);
+    }
+    case 4:
+        return std::to_wstring(data.dwFileAttributes);
+    default:
+        return {};
+    }
+}
+
+} // namespace kalvera

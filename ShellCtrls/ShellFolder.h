@@ -1,0 +1,81 @@
+#pragma once
+// One object of the shell namespace: its identifier lists, its parent, its
+// own folder object and its cached detail texts. Names and attributes are
+// asked of the shell every time; only detail texts and detail interfaces
+// are kept.
+
+#include "ShellCtrls/IdList.h"
+#include "ShellCtrls/ShellTypes.h"
+#include "win/ComPtr.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kalvera {
+
+class TShellFolder {
+public:
+    // parent null: the list is absolute and the item hangs below the desktop.
+    TShellFolder(TShellFolder* parent, const ITEMIDLIST* list, ComPtr<IShellFolder> folder);
+    TShellFolder(const TShellFolder&) = delete;
+    TShellFolder& operator=(const TShellFolder&) = delete;
+
+    const ITEMIDLIST* RelativeIdList() const { return relative_.get(); }
+    const ITEMIDLIST* AbsoluteIdList() const { return absolute_.get(); }
+    TShellFolder* ParentItem() const { return parent_; }
+    IShellFolder* FolderInterface() const { return folder_.get(); }
+    int Depth() const { return depth_; }
+
+    IShellFolder* ParentFolderInterface() const;
+    std::wstring InFolderName() const;
+    // The full path of a file-system item; the display name of a virtual one.
+    std::wstring ParsingName() const;
+
+    bool IsFolderItem() const;
+    bool HasChildFolders() const;
+    TCapabilitySet CapabilitySet() const;
+    TAttributeSet AttributeSet() const;
+    // The folder's own attribute bits for a request mask, asked of its parent.
+    SFGAOF Attributes(SFGAOF request) const;
+
+    IUnknown* GetDetailSource();
+    IShellFolder2* ExtendedFolder();
+    IShellDetails* DetailsProvider();
+
+    // root is the item of the folder being listed: its detail interfaces
+    // describe the columns. Loads columns 1..columnCount (not the name).
+    void LoadColumnDetails(TShellFolder* root, HWND window, int columnCount);
+    bool DetailsLoaded() const { return !detailTexts_.empty(); }
+    // Index counts from 1.
+    const std::wstring& DetailText(int index) const;
+
+    int IconIndex(bool large) const;
+    bool RenameTo(std::wstring_view newName);
+    void OpenDefault() const;
+
+private:
+    IdList relative_;
+    IdList absolute_;
+    TShellFolder* parent_ = nullptr;
+    ComPtr<IShellFolder> folder_;
+    ComPtr<IShellFolder2> extendedFolder_;
+    ComPtr<IShellDetails> detailsProvider_;
+    IUnknown* detailSource_ = nullptr; // one of the two above
+    bool detailSourceLooked_ = false;
+    int depth_ = 0;
+    HWND ownerWindow_ = nullptr;
+    std::vector<std::wstring> detailTexts_;
+};
+
+// The fallback detail texts of a file-system item, from its find data.
+std::wstring FileDetailText(const WIN32_FIND_DATAW& data, int column);
+WIN32_FIND_DATAW FindDataOf(const TShellFolder& item);
+// "yyyy/mm/dd hh:nn:ss" style short date and long time of the user's locale
+// for a local DateTime; a zero time of day shows the date alone.
+std::wstring DateTimeDisplayText(double dateTime);
+
+} // namespace kalvera

@@ -1,0 +1,72 @@
+#pragma once
+// The shell browser's module: the desktop item, the folder binding and name
+// helpers every shell control uses, root names, and the module's lifetime.
+
+#include "ShellCtrls/IdList.h"
+#include "ShellCtrls/ShellTypes.h"
+#include "win/ComPtr.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+
+namespace kalvera {
+
+class TShellFolder;
+
+// Starts the module on the user-interface thread for the scope's lifetime:
+// the desktop item, the hand-off window of the change watcher, and OLE.
+// Only the outermost scope does anything.
+class ShellModuleScope {
+public:
+    ShellModuleScope();
+    ~ShellModuleScope();
+    ShellModuleScope(const ShellModuleScope&) = delete;
+    ShellModuleScope& operator=(const ShellModuleScope&) = delete;
+};
+
+// The desktop's item while the module runs (null before and after).
+TShellFolder* DesktopItem();
+// Guards the change watchers' parameters and watch handles.
+std::mutex& WatchLock();
+
+ComPtr<IShellFolder> DesktopFolderInterface();
+// The desktop's folder object, borrowed from the module (or, outside it, from
+// a copy kept for the thread).
+IShellFolder* DesktopFolder();
+IdList DesktopIdList();
+
+ComPtr<IShellFolder> BindFolder(IShellFolder* parent, const ITEMIDLIST* list, HWND window);
+ComPtr<IShellDetails> BindDetailsProvider(IShellFolder* parent, const ITEMIDLIST* list,
+                                          HWND window);
+ComPtr<IShellFolder2> BindExtendedFolder(IShellFolder* folder, const ITEMIDLIST* list, HWND window);
+
+// The text of a STRRET, kept in UTF-16; a WSTR result's memory is freed.
+// A text like "?12?3" (a "?" then a digit) loses all its question marks.
+std::wstring StrRetToText(const ITEMIDLIST* list, STRRET& result);
+std::wstring QueryName(IShellFolder* folder, const ITEMIDLIST* list, SHGDNF flags);
+int SystemIconIndex(const ITEMIDLIST* list, bool large, bool open);
+// Whether enumerating the folder with the flags gives at least one entry.
+bool FolderHasEntries(IShellFolder* folder, SHCONTF flags);
+SHCONTF EnumFlagsFromObjectTypes(TShellObjectTypes types);
+
+std::unique_ptr<TShellFolder> RootItemFromIdList(const ITEMIDLIST* absolute);
+// Resolves a root name (one of the 23 special roots, any ASCII case, or a
+// path; a bare drive name gets its "\"). On failure newName is set back to
+// oldName and "Error setting path" raised, so the caller's root stays; on
+// success the caller replaces its root item with the result.
+std::unique_ptr<TShellFolder> RootItemFromName(const std::wstring& oldName, std::wstring& newName);
+// The special root a name stands for, if it is one.
+bool RootFolderFromName(std::wstring_view name, TRootFolder& root);
+std::wstring_view RootFolderName(TRootFolder root);
+
+// Equal when equal after folding only ASCII a-z to upper case.
+bool SameTextAscii(std::wstring_view a, std::wstring_view b);
+// The system's message for an error code, or "OLE エラー %.8x" without one.
+std::wstring SystemMessageText(HRESULT code);
+
+} // namespace kalvera

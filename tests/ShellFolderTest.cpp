@@ -1,0 +1,300 @@
+#include "ShellCtrls/ShellFolder.h"
+#include "ShellCtrls/ShellModule.h"
+#include "change/TimestampCore.h"
+#include "tests/support/ShellFolderFake.h"
+#include "tests/support/ShellItems.h"
+#include "tests/support/TestFiles.h"
+#include "win/Error.h"
+#include "win/Handle.h"
+
+#include <psapi.h>
+#include <winioctl.h>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace kalvera;
+using namespace kalvera::test;
+
+namespace {
+
+std::wstring ErrorText(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const Error& e) {
+        return e.Message();
+    }
+    return L"(no error)";
+}
+
+STRRET CString(const char* text) {
+    STRRET r{};
+    r.uType = STRRET_CSTR;
+    strcpy(r.cStr, text);
+    return r;
+}
+
+WIN32_FIND_DATAW FileData(const wchar_t* name, DWORD attributes, WORD year, WORD second) {
+    WIN32_FIND_DATAW data{};
+    wcscpy(data.cFileName, name);
+    data.dwFileAttributes = attributes;
+    SYSTEMTIME st{year, 6, 0, 15, 10, 20, second, 0};
+    FILETIME local;
+    SystemTimeToFileTime(&st, &local);
+    LocalFileTimeToFileTime(&local, &data.ftLastWriteTime);
+    return data;
+}
+
+} // namespace
+
+TEST(ShellFolder, DepthCountsAncestorsBelowTheRoot) {
+    TempDir dir;
+    dir.MakeDir(L"sub");
+    CreateDirectoryW(dir.Child(L"sub\\deeper").c_str(), nullptr);
+    for (auto& child : ChildrenOf(*DesktopItem(), SHCONTF_FOLDERS))
+        EXPECT_EQ(child->Depth(), 0);
+    auto root = RootOf(dir.Path());
+    EXPECT_EQ(root->Depth(), 0);
+    EXPECT_EQ(root->ParentItem(), DesktopItem());
+    auto sub = ChildNamed(*root, L"sub");
+    EXPECT_EQ(sub->Depth(), 1);
+    EXPECT_EQ(ChildNamed(*sub, L"deeper")->Depth(), 2);
+}
+
+TEST(ShellFolder, ParsingNameIsAPathOrTheDisplayName) {
+    TempDir dir;
+    const std::wstring file = dir.MakeFile(L"한국어 file.txt");
+    auto root = RootOf(dir.Path());
+    EXPECT_EQ(root->ParsingName(), dir.Path());
+    auto item = ChildNamed(*root, L"한국어 file.txt");
+    EXPECT_EQ(item->ParsingName(), file);
+    EXPECT_FALSE(item->IsFolderItem());
+    EXPECT_TRUE(root->IsFolderItem());
+
+    std::wstring name = L"rfMyComputer";
+    auto computer = RootItemFromName(L"", name);
+    const std::wstring parsing = computer->ParsingName();
+    EXPECT_FALSE(parsing.starts_with(L"::{")) << ToUtf8(parsing);
+    EXPECT_EQ(parsing, computer->InFolderName());
+}
+
+TEST(ShellFolder, QueryNameFallsBackOnceForVirtualObjects) {
+    ShellFolderFake folder;
+    const IdList any = IdListAlloc(2);
+    folder.names = {L"::{GUID-1}", L"::{GUID-2}"};
+    EXPECT_EQ(QueryName(&folder, any.get(), SHGDN_FORPARSING), L"::{GUID-2}");
+    EXPECT_EQ(folder.nameFlags, (std::vector<SHGDNF>{SHGDN_FORPARSING, SHGDN_NORMAL}));
+
+    folder.nameFlags.clear();
+    folder.names = {L":{not virtual"};
+    EXPECT_EQ(QueryName(&folder, any.get(), SHGDN_FORPARSING), L":{not virtual");
+    EXPECT_EQ(folder.nameFlags.size(), 1u);
+    EXPECT_EQ(QueryName(nullptr, any.get(), 0), L"parentfolder = nil");
+}
+
+TEST(ShellFolder, QuestionMarkRuleOfNameTexts) {
+    const IdList any = IdListAlloc(2);
+    auto text = [&](const char* s) {
+        STRRET r = CString(s);
+        return StrRetToText(any.get(), r);
+    };
+    EXPECT_EQ(text("?"), L"?");
+    EXPECT_EQ(text("?a?1"), L"?a?1");
+    EXPECT_EQ(text("?1?2?"), L"12");
+    EXPECT_EQ(text("a?1"), L"a?1");
+
+    STRRET wide{};
+    wide.uType = STRRET_WSTR;
+    wide.pOleStr = static_cast<LPWSTR>(CoTaskMemAlloc(8 * sizeof(wchar_t)));
+    wcscpy(wide.pOleStr, L"?9한?");
+    EXPECT_EQ(StrRetToText(any.get(), wide), L"9한");
+
+    // An offset into the list's first element: "name" after two bytes of size
+    // and two of other data.
+    IdList list = IdListAlloc(2 + 2 + 5 + 2);
+    auto* bytes = reinterpret_cast<BYTE*>(list.get());
+    bytes[0] = 9;
+    memcpy(bytes + 4, "name", 5);
+    STRRET offset{};
+    offset.uType = STRRET_OFFSET;
+    offset.uOffset = 4;
+    EXPECT_EQ(StrRetToText(list.get(), offset), L"name");
+}
+
+TEST(ShellFolder, RootNamesResolveOrLeaveTheOldName) {
+    for (const wchar_t* name : {L"rfDesktop", L"RFMYCOMPUTER", L"rfpersonal", L"RfTemplates"}) {
+        std::wstring text = name;
+        EXPECT_TRUE(RootItemFromName(L"old", text)) << ToUtf8(name);
+        EXPECT_EQ(text, name);
+    }
+    TRootFolder root;
+    EXPECT_TRUE(RootFolderFromName(L"RFCONTROLPANEL", root));
+    EXPECT_EQ(root, rfControlPanel);
+    EXPECT_FALSE(RootFolderFromName(L"rfNothing", root));
+
+    std::wstring empty;
+    EXPECT_EQ(ErrorText([&] { RootItemFromName(L"C:\\", empty); }), L"Error setting path: \"\"");
+    EXPECT_EQ(empty, L"C:\\");
+
+    std::wstring drive = L"C:";
+    auto c = RootItemFromName(L"old", drive);
+    EXPECT_EQ(drive, L"C:\\");
+    EXPECT_EQ(c->ParsingName(), L"C:\\");
+
+    TempDir dir;
+    std::wstring missing = dir.Child(L"none");
+    EXPECT_EQ(ErrorText([&] { RootItemFromName(L"old", missing); }),
+              L"Error setting path: \"" + dir.Child(L"none") + L"\"");
+    EXPECT_EQ(missing, L"old");
+}
+
+TEST(ShellFolder, ColumnDetailsAreCachedUntilMoreAreAsked) {
+    TempDir dir;
+    dir.MakeFile(L"data.txt", "12345");
+    auto root = RootOf(dir.Path());
+    auto item = ChildNamed(*root, L"data.txt");
+    EXPECT_EQ(ErrorText([&] { item->DetailText(1); }),
+              L"data.txt: LoadColumnDetails が呼ばれていません");
+
+    item->LoadColumnDetails(root.get(), nullptr, 4);
+    const std::wstring sizeText = item->DetailText(1);
+    EXPECT_FALSE(sizeText.empty());
+    EXPECT_THROW(item->DetailText(5), ListIndexError);
+
+    // A second load of four columns keeps the cache; five reload all.
+    item->LoadColumnDetails(root.get(), nullptr, 4);
+    EXPECT_THROW(item->DetailText(5), ListIndexError);
+    EXPECT_EQ(item->DetailText(1), sizeText);
+    item->LoadColumnDetails(root.get(), nullptr, 5);
+    EXPECT_EQ(item->DetailText(1), sizeText);
+    EXPECT_NO_THROW(item->DetailText(5));
+}
+
+TEST(ShellFolder, FallbackDetailTextsFromFileData) {
+    const auto folder = FileData(L"dir", FILE_ATTRIBUTE_DIRECTORY, 2004, 10);
+    EXPECT_EQ(FileDetailText(folder, 1), L"-1");
+    EXPECT_EQ(FileDetailText(folder, 3), DateTimeDisplayText(-1.0));
+    EXPECT_EQ(FileDetailText(folder, 4), L"16");
+
+    const auto odd = FileData(L"a.tar.gz", FILE_ATTRIBUTE_ARCHIVE, 2004, 21);
+    EXPECT_EQ(FileDetailText(odd, 2), L".gz");
+    EXPECT_EQ(FileDetailText(odd, 3), FileDetailText(FileData(L"x", 0, 2004, 20), 3));
+    EXPECT_NE(FileDetailText(odd, 3), FileDetailText(FileData(L"x", 0, 2004, 22), 3));
+    EXPECT_EQ(FileDetailText(FileData(L"noext", 0, 2004, 0), 2), L"");
+    EXPECT_EQ(FileDetailText(FileData(L"old", 0, 1975, 0), 3), DateTimeDisplayText(-1.0));
+
+    // Under the Japanese locale the dates read year first.
+    wchar_t format[80] = L"";
+    GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SSHORTDATE, format, 80);
+    if (std::wstring(format) == L"yyyy/MM/dd" || std::wstring(format) == L"yyyy/M/d") {
+        EXPECT_TRUE(DateTimeDisplayText(-1.0) == L"1899/12/29");
+    }
+
+    // A 5 GiB sparse file shows its whole size.
+    TempDir dir;
+    const std::wstring big = dir.MakeFile(L"big.bin", "");
+    {
+        UniqueFileHandle file(
+            CreateFileW(big.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        DWORD ignored;
+        DeviceIoControl(file.get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ignored, nullptr);
+        LARGE_INTEGER size;
+        size.QuadPart = 5LL << 30;
+        SetFilePointerEx(file.get(), size, nullptr, FILE_BEGIN);
+        ASSERT_TRUE(SetEndOfFile(file.get()));
+    }
+    auto root = RootOf(dir.Path());
+    EXPECT_EQ(FileDetailText(FindDataOf(*ChildNamed(*root, L"big.bin")), 1), L"5368709120");
+
+    // Find data of an item that is gone raises the folder-information error.
+    auto gone = ChildNamed(*root, L"big.bin");
+    DeleteFileW(big.c_str());
+    EXPECT_TRUE(
+        ErrorText([&] {
+            FindDataOf(*gone);
+        }).starts_with(L"フォルダ \"big.bin\" の情報を取得できませんでした。エラーコード：$"));
+}
+
+TEST(ShellFolder, RenameToRenamesOnDiskAndUpdatesTheLists) {
+    TempDir dir;
+    dir.MakeFile(L"before.txt");
+    auto root = RootOf(dir.Path());
+    auto item = ChildNamed(*root, L"before.txt");
+    ASSERT_TRUE(item->CapabilitySet().Has(CapRename));
+    EXPECT_TRUE(item->RenameTo(L"after 한.txt"));
+    EXPECT_TRUE(IsExistingFile(dir.Child(L"after 한.txt")));
+    EXPECT_FALSE(IsExistingFile(dir.Child(L"before.txt")));
+    EXPECT_EQ(item->ParsingName(), dir.Child(L"after 한.txt"));
+    IdList expected = IdListConcat(root->AbsoluteIdList(), item->RelativeIdList());
+    EXPECT_TRUE(SameIdList(item->AbsoluteIdList(), expected.get()));
+
+    // A folder that refuses raises the rename error.
+    dir.MakeFile(L"taken.txt");
+    EXPECT_EQ(ErrorText([&] { item->RenameTo(L"taken.txt"); }),
+              L"taken.txt に名前を変更できませんでした。");
+    EXPECT_EQ(item->ParsingName(), dir.Child(L"after 한.txt"));
+}
+
+TEST(ShellFolder, RenameWithoutTheCapabilityCallsNothing) {
+    ShellFolderFake folder;
+    folder.attributes = SFGAO_CANCOPY | SFGAO_CANDELETE;
+    const IdList any = IdListAlloc(2);
+    TShellFolder parent(nullptr, any.get(), ComPtr<IShellFolder>::Share(&folder));
+    TShellFolder item(&parent, any.get(), nullptr);
+    EXPECT_EQ(item.CapabilitySet(), (TCapabilitySet{CapCopy, CapDelete}));
+    EXPECT_FALSE(item.RenameTo(L"new"));
+    EXPECT_EQ(folder.setNameCalls, 0);
+}
+
+TEST(ShellFolder, FolderHasEntriesAndEnumerationFlags) {
+    TempDir dir;
+    dir.MakeDir(L"empty");
+    dir.MakeDir(L"full");
+    dir.MakeFile(L"full\\f.txt");
+    auto root = RootOf(dir.Path());
+    EXPECT_FALSE(FolderHasEntries(ChildNamed(*root, L"empty")->FolderInterface(),
+                                  SHCONTF_FOLDERS | SHCONTF_NONFOLDERS));
+    EXPECT_TRUE(
+        FolderHasEntries(ChildNamed(*root, L"full")->FolderInterface(), SHCONTF_NONFOLDERS));
+    EXPECT_FALSE(FolderHasEntries(ChildNamed(*root, L"full")->FolderInterface(), SHCONTF_FOLDERS));
+    EXPECT_FALSE(FolderHasEntries(nullptr, SHCONTF_FOLDERS));
+
+    EXPECT_EQ(EnumFlagsFromObjectTypes({otFolders}), 0x20);
+    EXPECT_EQ(EnumFlagsFromObjectTypes({otNonFolders, otHidden}), 0xC0);
+    EXPECT_EQ(EnumFlagsFromObjectTypes({}), 0);
+}
+
+TEST(ShellFolder, ManyItemsLeakNoHandlesOrMemory) {
+    TempDir dir;
+    for (int i = 0; i < 60; ++i)
+        dir.MakeFile(L"f" + std::to_wstring(i) + L".txt");
+    dir.MakeDir(L"sub");
+    auto round = [&] {
+        auto root = RootOf(dir.Path());
+        for (auto& child : ChildrenOf(*root)) {
+            child->ParsingName();
+            child->IconIndex(false);
+            child->LoadColumnDetails(root.get(), nullptr, 4);
+        }
+    };
+    auto usage = [] {
+        PROCESS_MEMORY_COUNTERS_EX counters{};
+        GetProcessMemoryInfo(GetCurrentProcess(),
+                             reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                             sizeof counters);
+        DWORD handles = 0;
+        GetProcessHandleCount(GetCurrentProcess(), &handles);
+        return std::pair<size_t, DWORD>(counters.PrivateUsage, handles);
+    };
+    for (int i = 0; i < 3; ++i)
+        round(); // let caches settle
+    const auto before = usage();
+    for (int i = 0; i < 10; ++i)
+        round();
+    const auto after = usage();
+    EXPECT_LE(after.second, before.second + 2);
+    // 10 rounds of 61 items: a leaked item or list per row would show as
+    // megabytes.
+    EXPECT_LT(after.first, before.first + 1'000'000);
+}
