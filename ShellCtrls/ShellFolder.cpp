@@ -162,6 +162,15 @@ const std::wstring& TShellFolder::DetailText(int index) const {
 }
 
 int TShellFolder::IconIndex(bool large) const {
+    // The index is the same in both system image lists. Asked of the parent
+    // folder with the relative list it costs the same wherever the folder
+    // is, where an absolute list is looked up by walking the whole folder.
+    if (IShellFolder* parent = ParentFolderInterface()) {
+        const int index =
+            SHMapPIDLToSystemImageListIndex(parent, AsChild(relative_.get()), nullptr);
+        if (index >= 0)
+            return index;
+    }
     return SystemIconIndex(absolute_.get(), large, false);
 }
 

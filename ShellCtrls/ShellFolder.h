@@ -42,6 +42,7 @@ public:
     // The folder's own attribute bits for a request mask, asked of its parent.
     SFGAOF Attributes(SFGAOF request) const;
 
+    void SetOwnerWindow(HWND window) { ownerWindow_ = window; }
     IUnknown* GetDetailSource();
     IShellFolder2* ExtendedFolder();
     IShellDetails* DetailsProvider();

@@ -1,0 +1,683 @@
+#include "ShellCtrls/ShellListView.h"
+#include "ShellCtrls/ShellModule.h"
+#include "win/Error.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <numeric>
+
+namespace kalvera {
+namespace {
+
+// Clears a flag on every way out of a scope.
+struct FlagScope {
+    bool& flag;
+    explicit FlagScope(bool& f) : flag(f) { flag = true; }
+    ~FlagScope() { flag = false; }
+};
+
+// Rows and columns change without redrawing until the scope ends.
+struct BatchUpdate {
+    HWND window;
+    explicit BatchUpdate(HWND w) : window(w) { SendMessageW(window, WM_SETREDRAW, FALSE, 0); }
+    ~BatchUpdate() {
+        SendMessageW(window, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(window, nullptr, TRUE);
+    }
+};
+
+struct HourglassCursor {
+    HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+    ~HourglassCursor() { SetCursor(previous); }
+};
+
+std::wstring UpperAscii(std::wstring text) {
+    for (auto& c : text)
+        if (c >= L'a' && c <= L'z')
+            c = static_cast<wchar_t>(c - 32);
+    return text;
+}
+
+// A byte string that orders as the user's locale compares names, ignoring
+// case (as CompareString would, and much cheaper to compare many times).
+std::string SortKeyOf(const std::wstring& name) {
+    const int size = LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE,
+                                  name.c_str(), -1, nullptr, 0);
+    std::string key(static_cast<size_t>(std::max(size, 0)), '\0');
+    LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, name.c_str(), -1,
+                 reinterpret_cast<LPWSTR>(key.data()), size);
+    return key;
+}
+
+DWORD ViewStyleBits(TViewStyle style) {
+    constexpr DWORD kBits[] = {LVS_ICON, LVS_SMALLICON, LVS_LIST, LVS_REPORT};
+    return kBits[style];
+}
+
+} // namespace
+
+std::wstring FolderPartOf(const std::wstring& path) {
+    const size_t at = path.find_last_of(L"\\/:");
+    return at == std::wstring::npos ? std::wstring() : path.substr(0, at + 1);
+}
+
+TCustomShellListView::TCustomShellListView() {
+    SHFILEINFOW info{};
+    largeImages_ = reinterpret_cast<HIMAGELIST>(
+        SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX));
+    smallImages_ = reinterpret_cast<HIMAGELIST>(
+        SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+}
+
+TCustomShellListView::~TCustomShellListView() {
+    destroying_ = true;
+    changeNotifier_.reset();
+    DestroyWnd();
+    if (treeView_)
+        treeView_->SetShellListViewLink(nullptr);
+    if (comboBox_)
+        comboBox_->SetShellListViewLink(nullptr);
+}
+
+CreateParams TCustomShellListView::GetCreateParams() const {
+    // The system image lists are shared: the control must never destroy them.
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | LVS_OWNERDATA |
+                  LVS_SHAREIMAGELISTS | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
+                  ViewStyleBits(viewStyle_);
+    if (!readOnly_)
+        style |= LVS_EDITLABELS;
+    return {WC_LISTVIEWW, style, WS_EX_CLIENTEDGE};
+}
+
+void TCustomShellListView::CreateWnd() {
+    Control::CreateWnd();
+    HWND list = HandleAllocated() ? Handle() : nullptr;
+    if (!list)
+        return;
+    if (smallImages_)
+        ListView_SetImageList(list, smallImages_, LVSIL_SMALL);
+    if (largeImages_)
+        ListView_SetImageList(list, largeImages_, LVSIL_NORMAL);
+    ApplyViewStyle();
+    ApplyRootName();
+    RebuildForRoot();
+}
+
+void TCustomShellListView::DestroyWnd() {
+    DiscardItems();
+    DestroyHandle();
+}
+
+void TCustomShellListView::Loaded() {
+    Control::Loaded();
+    FillItems();
+    SetAutoRefresh(autoRefresh_);
+}
+
+void TCustomShellListView::SetRoot(const std::wstring& value) {
+    if (SameTextAscii(value, root_))
+        return;
+    previousRootName_ = root_;
+    root_ = value;
+    ApplyRootName();
+    rootNameChanged_ = true;
+    RebuildForRoot();
+}
+
+void TCustomShellListView::ApplyRootName() {
+    std::unique_ptr<TShellFolder> item = RootItemFromName(previousRootName_, root_);
+    // The rows hang below the old root item: they go before it does.
+    DiscardItems();
+    rootItem_ = std::move(item);
+}
+
+void TCustomShellListView::RebuildForRoot() {
+    if (updating_)
+        return;
+    FlagScope updating(updating_);
+    const bool refresh = autoRefresh_;
+    SetAutoRefresh(false);
+    SyncPartners();
+    FillItems();
+    if (viewStyle_ == vsReport)
+        BuildColumns();
+    SetAutoRefresh(refresh);
+}
+
+void TCustomShellListView::SyncPartners() {
+    const bool byName = std::exchange(rootNameChanged_, false);
+    if (byName) {
+        if (treeView_)
+            treeView_->SetRoot(root_);
+        if (comboBox_)
+            comboBox_->SetRoot(root_);
+    } else if (rootItem_) {
+        if (treeView_)
+            treeView_->FollowIdList(rootItem_->AbsoluteIdList());
+        if (comboBox_)
+            comboBox_->FollowIdList(rootItem_->AbsoluteIdList());
+    }
+}
+
+void TCustomShellListView::NavigateToIdList(const ITEMIDLIST* absolute) {
+    if (updating_)
+        return;
+    if (rootItem_ && SameIdList(rootItem_->AbsoluteIdList(), absolute))
+        return;
+    // The list may belong to a row that is about to go.
+    const IdList target = IdListCopy(absolute);
+    DiscardItems();
+    rootItem_.reset();
+    rootNameChanged_ = false;
+    rootItem_ = RootItemFromIdList(target.get());
+    RebuildForRoot();
+}
+
+void TCustomShellListView::FollowIdList(const ITEMIDLIST* absolute) {
+    if (updating_)
+        return;
+    if (!rootItem_ || !SameIdList(rootItem_->AbsoluteIdList(), absolute))
+        NavigateToIdList(absolute);
+}
+
+void TCustomShellListView::GoUp() {
+    if (!rootItem_)
+        return;
+    IdList parent = IdListCopy(rootItem_->AbsoluteIdList());
+    IdListStripLast(parent.get());
+    NavigateToIdList(parent.get());
+}
+
+void TCustomShellListView::Reload() {
+    if (!rootItem_)
+        return;
+    const int position = ItemIndex();
+    SetItemIndex(-1);
+    const IdList root = IdListCopy(rootItem_->AbsoluteIdList());
+    DiscardItems();
+    rootItem_.reset();
+    NavigateToIdList(root.get());
+    if (position >= 0 && position < Count())
+        SetItemIndex(position);
+}
+
+void TCustomShellListView::FillItems() {
+    if (Loading() && !HandleAllocated())
+        return;
+    HWND list = Handle();
+    if (!list)
+        return;
+    BatchUpdate batch(list);
+    DiscardItems();
+    HourglassCursor hourglass;
+    IShellFolder* folder = rootItem_ ? rootItem_->FolderInterface() : nullptr;
+    if (!folder)
+        return;
+    ComPtr<IEnumIDList> entries;
+    if (folder->EnumObjects(GetAncestor(list, GA_ROOT), EnumFlagsFromObjectTypes(objectTypes_),
+                            entries.put()) != S_OK ||
+        !entries)
+        return;
+    IdList child;
+    while (entries->Next(1, child.put_child(), nullptr) == S_OK) {
+        // Binding an item that is neither a folder nor browsable is sure to
+        // fail, after three costly attempts.
+        SFGAOF kind = SFGAO_FOLDER | SFGAO_BROWSABLE;
+        PCUITEMID_CHILD childView = child.child();
+        folder->GetAttributesOf(1, &childView, &kind);
+        ComPtr<IShellFolder> childFolder;
+        if (kind & (SFGAO_FOLDER | SFGAO_BROWSABLE))
+            childFolder = BindFolder(folder, child.get(), nullptr);
+        auto item = std::make_unique<TShellFolder>(rootItem_.get(), child.get(), childFolder);
+        bool canAdd = true;
+        if (OnAddFolder)
+            OnAddFolder(*this, *item, canAdd);
+        if (canAdd)
+            items_.push_back(std::move(item));
+    }
+    ListView_SetItemCountEx(list, static_cast<int>(items_.size()), LVSICF_NOINVALIDATEALL);
+    if (sorted_)
+        SortItems();
+}
+
+void TCustomShellListView::SortItems() {
+    IShellFolder* parent = rootItem_ ? rootItem_->FolderInterface() : nullptr;
+    const size_t count = items_.size();
+    // Each item's folder flag is asked once per sort, not once per comparison.
+    std::vector<char> isFolder(count);
+    for (size_t i = 0; i < count; ++i)
+        isFolder[i] = items_[i]->IsFolderItem();
+    auto shellOrder = [&](size_t a, size_t b) {
+        if (isFolder[a] != isFolder[b])
+            return isFolder[a] > isFolder[b];
+        if (!parent)
+            return false;
+        const HRESULT hr = parent->CompareIDs(0, AsRelative(items_[a]->RelativeIdList()),
+                                              AsRelative(items_[b]->RelativeIdList()));
+        return static_cast<short>(HRESULT_CODE(hr)) < 0;
+    };
+    std::vector<size_t> order(count);
+    std::iota(order.begin(), order.end(), 0);
+
+    // A large folder costs millions of the shell's comparisons, each slow.
+    // So the rows are first sorted by the locale's sort key of their file
+    // names (the parsing names in the folder: display names can cost a
+    // registry lookup each), which is the shell's order in the usual case,
+    // and the shell then confirms that order pair by pair. Where it
+    // disagrees, its comparison alone sorts them: the rows end in the
+    // shell's order either way.
+    if (parent) {
+        std::vector<std::string> keys(count);
+        for (size_t i = 0; i < count; ++i)
+            keys[i] = SortKeyOf(
+                QueryName(parent, items_[i]->RelativeIdList(), SHGDN_INFOLDER | SHGDN_FORPARSING));
+        std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+            if (isFolder[a] != isFolder[b])
+                return isFolder[a] > isFolder[b];
+            return keys[a] < keys[b];
+        });
+    }
+    bool confirmed = true;
+    for (size_t i = 1; i < count && confirmed; ++i)
+        confirmed = !shellOrder(order[i], order[i - 1]);
+    if (!confirmed)
+        std::sort(order.begin(), order.end(), shellOrder);
+
+    std::vector<std::unique_ptr<TShellFolder>> sorted;
+    sorted.reserve(count);
+    for (size_t i : order)
+        sorted.push_back(std::move(items_[i]));
+    items_ = std::move(sorted);
+}
+
+void TCustomShellListView::DiscardItems() {
+    if (!destroying_ && HandleAllocated())
+        ListView_SetItemCountEx(Handle(), 0, 0);
+    items_.clear();
+}
+
+int TCustomShellListView::ItemIndex() {
+    return HandleAllocated() ? ListView_GetNextItem(Handle(), -1, LVNI_SELECTED) : -1;
+}
+
+void TCustomShellListView::SetItemIndex(int index) {
+    if (!HandleAllocated())
+        return;
+    if (index >= 0) {
+        ListView_SetItemState(Handle(), index, LVIS_SELECTED | LVIS_FOCUSED,
+                              LVIS_SELECTED | LVIS_FOCUSED);
+    } else if (const int selected = ItemIndex(); selected >= 0) {
+        ListView_SetItemState(Handle(), selected, 0, LVIS_SELECTED);
+    }
+}
+
+TShellFolder* TCustomShellListView::ItemAt(int index) const {
+    if (index < 0 || index >= Count())
+        throw ListIndexError(L"リストのインデックスが範囲を超えています (" +
+                             std::to_wstring(index) + L")");
+    return items_[static_cast<size_t>(index)].get();
+}
+
+TShellFolder* TCustomShellListView::SelectedItem() {
+    const int index = ItemIndex();
+    return index >= 0 ? ItemAt(index) : nullptr;
+}
+
+int TCustomShellListView::ColumnCount() {
+    return HandleAllocated() ? Header_GetItemCount(ListView_GetHeader(Handle())) : 0;
+}
+
+void TCustomShellListView::SetAutoRefresh(bool value) {
+    autoRefresh_ = value;
+    if (Loading())
+        return;
+    changeNotifier_.reset();
+    if (!value)
+        return;
+    auto notifier = std::make_unique<TShellChangeNotifier>();
+    notifier->SetWatchSubTree(false);
+    notifier->SetRoot(rootItem_ ? rootItem_->ParsingName() : std::wstring());
+    notifier->SetOnChange([this] { Reload(); });
+    changeNotifier_ = std::move(notifier);
+}
+
+void TCustomShellListView::SetSorted(bool value) {
+    if (value == sorted_)
+        return;
+    sorted_ = value;
+    FillItems();
+}
+
+void TCustomShellListView::SetObjectTypes(TShellObjectTypes value) {
+    objectTypes_ = value;
+    if (!Loading())
+        RebuildForRoot();
+}
+
+void TCustomShellListView::SetViewStyle(TViewStyle value) {
+    viewStyle_ = value;
+    if (HandleAllocated())
+        ApplyViewStyle();
+    if (value == vsReport && !Loading())
+        BuildColumns();
+}
+
+void TCustomShellListView::ApplyViewStyle() {
+    HWND list = Handle();
+    const LONG_PTR style = GetWindowLongPtrW(list, GWL_STYLE);
+    SetWindowLongPtrW(list, GWL_STYLE, (style & ~LVS_TYPEMASK) | ViewStyleBits(viewStyle_));
+    // The view message repaints cleanly where changed style bits alone leave
+    // stale rows on screen.
+    constexpr DWORD kViews[] = {LV_VIEW_ICON, LV_VIEW_SMALLICON, LV_VIEW_LIST, LV_VIEW_DETAILS};
+    SendMessageW(list, LVM_SETVIEW, kViews[viewStyle_], 0);
+    InvalidateRect(list, nullptr, TRUE);
+}
+
+void TCustomShellListView::SetReadOnly(bool value) {
+    readOnly_ = value;
+    if (HandleAllocated()) {
+        const LONG_PTR style = GetWindowLongPtrW(Handle(), GWL_STYLE);
+        SetWindowLongPtrW(Handle(), GWL_STYLE,
+                          value ? style & ~LVS_EDITLABELS : style | LVS_EDITLABELS);
+    }
+}
+
+void TCustomShellListView::BuildColumns() {
+    if (!rootItem_ || !rootItem_->FolderInterface())
+        return;
+    HWND list = Handle();
+    BatchUpdate batch(list);
+    while (ListView_DeleteColumn(list, 0)) {
+    }
+    columnCaptions_.clear();
+    rootItem_->SetOwnerWindow(list);
+    auto addFrom = [&](SHELLDETAILS& details) {
+        const std::wstring caption = StrRetToText(nullptr, details.str);
+        if (caption.empty())
+            return true;
+        for (const auto& seen : columnCaptions_)
+            if (CompareStringOrdinal(seen.c_str(), -1, caption.c_str(), -1, TRUE) == CSTR_EQUAL)
+                return false;
+        AddColumn(caption, details.fmt, details.cxChar);
+        return true;
+    };
+    if (IShellFolder2* extended = rootItem_->ExtendedFolder()) {
+        bool onByDefaultSeen = false;
+        for (UINT column = 0;; ++column) {
+            SHELLDETAILS details{};
+            if (extended->GetDetailsOf(nullptr, column, &details) != S_OK)
+                break;
+            SHCOLSTATEF state = 0;
+            extended->GetDefaultColumnState(column, &state);
+            if (state & SHCOLSTATE_ONBYDEFAULT)
+                onByDefaultSeen = true;
+            else if (onByDefaultSeen)
+                break;
+            addFrom(details);
+        }
+    } else if (IShellDetails* provider = rootItem_->DetailsProvider()) {
+        for (UINT column = 0;; ++column) {
+            SHELLDETAILS details{};
+            if (provider->GetDetailsOf(nullptr, column, &details) != S_OK || !addFrom(details))
+                break;
+        }
+    } else {
+        AddColumn(L"名前", LVCFMT_LEFT, 25);
+        if (rootItem_->AttributeSet().Has(AttrFileSystem)) {
+            AddColumn(L"サイズ", LVCFMT_RIGHT, 10);
+            AddColumn(L"ファイルの種類", LVCFMT_LEFT, 10);
+            AddColumn(L"更新日時", LVCFMT_LEFT, 14);
+        }
+    }
+}
+
+void TCustomShellListView::AddColumn(const std::wstring& caption, int format, int widthInChars) {
+    HWND list = Handle();
+    HDC dc = GetDC(list);
+    HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(list, WM_GETFONT, 0, 0)));
+    SIZE x{};
+    GetTextExtentPoint32W(dc, L"X", 1, &x);
+    SelectObject(dc, previous);
+    ReleaseDC(list, dc);
+
+    LVCOLUMNW column{};
+    column.mask = LVCF_TEXT | LVCF_FMT | LVCF_WIDTH;
+    column.fmt = format == LVCFMT_RIGHT || format == LVCFMT_CENTER ? format : LVCFMT_LEFT;
+    column.cx = widthInChars * x.cx;
+    column.pszText = const_cast<wchar_t*>(caption.c_str());
+    ListView_InsertColumn(list, static_cast<int>(columnCaptions_.size()), &column);
+    columnCaptions_.push_back(caption);
+}
+
+void TCustomShellListView::BeginRename() {
+    const int index = ItemIndex();
+    if (index < 0)
+        return;
+    SetFocus(Handle());
+    ListView_EditLabel(Handle(), index);
+}
+
+void TCustomShellListView::SetPartner(ShellListPartner*& slot, ShellListPartner* partner) {
+    if (partner == slot)
+        return;
+    if (partner) {
+        partner->SetRoot(root_);
+        partner->SetShellListViewLink(this);
+    } else if (slot) {
+        slot->SetShellListViewLink(nullptr);
+    }
+    if (slot)
+        RemoveFreeNotification(&slot->PartnerComponent());
+    if (partner)
+        FreeNotification(&partner->PartnerComponent());
+    slot = partner;
+}
+
+void TCustomShellListView::Notification(Component* component, bool removing) {
+    if (!removing)
+        return;
+    if (treeView_ && component == &treeView_->PartnerComponent())
+        treeView_ = nullptr;
+    else if (comboBox_ && component == &comboBox_->PartnerComponent())
+        comboBox_ = nullptr;
+}
+
+bool TCustomShellListView::OnNotify(NMHDR& header, LRESULT& result) {
+    switch (header.code) {
+    case LVN_GETDISPINFOW:
+        FillRowData(reinterpret_cast<NMLVDISPINFOW&>(header));
+        return true;
+    case LVN_ODFINDITEMW: {
+        auto& find = reinterpret_cast<NMLVFINDITEMW&>(header);
+        result = FindRow(find.lvfi, find.iStart);
+        return true;
+    }
+    case NM_DBLCLK:
+        if (autoNavigate_)
+            OpenSelected(true);
+        if (OnDblClick)
+            OnDblClick();
+        return true;
+    case LVN_ENDLABELEDITW:
+        EndLabelEdit(reinterpret_cast<NMLVDISPINFOW&>(header));
+        result = FALSE;
+        return true;
+    case LVN_COLUMNCLICK:
+        if (OnColumnClick)
+            OnColumnClick(reinterpret_cast<NMLISTVIEW&>(header).iSubItem);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TCustomShellListView::FillRowData(NMLVDISPINFOW& info) {
+    LVITEMW& row = info.item;
+    if (row.iItem < 0 || row.iItem >= Count())
+        return;
+    TShellFolder& item = *items_[static_cast<size_t>(row.iItem)];
+    if ((row.mask & LVIF_TEXT) && row.pszText && row.cchTextMax > 0) {
+        std::wstring text;
+        if (row.iSubItem == 0) {
+            text = item.InFolderName();
+        } else if (viewStyle_ == vsReport) {
+            // A file removed since the fill has no data to show: its row
+            // stays blank instead of raising an error on every repaint.
+            try {
+                item.LoadColumnDetails(rootItem_.get(), Handle(), ColumnCount());
+            } catch (const InvalidPathError&) {
+            }
+            if (item.DetailsLoaded() && row.iSubItem < ColumnCount())
+                text = item.DetailText(row.iSubItem);
+        }
+        lstrcpynW(row.pszText, text.c_str(), row.cchTextMax);
+    }
+    if (row.mask & LVIF_IMAGE)
+        row.iImage = item.IconIndex(viewStyle_ == vsIcon);
+}
+
+int TCustomShellListView::FindRow(const LVFINDINFOW& find, int start) {
+    // Type-ahead may come as a partial request without the string flag.
+    if (!(find.flags & (LVFI_PARTIAL | LVFI_STRING)) || !find.psz || !*find.psz)
+        return -1;
+    const std::wstring typed = UpperAscii(find.psz);
+    const int count = Count();
+    start = std::clamp(start, 0, count);
+    auto matches = [&](int row) {
+        return UpperAscii(items_[static_cast<size_t>(row)]->InFolderName()).starts_with(typed);
+    };
+    for (int row = start; row < count; ++row)
+        if (matches(row))
+            return row;
+    if (find.flags & LVFI_WRAP)
+        for (int row = 0; row < start; ++row)
+            if (matches(row))
+                return row;
+    return -1;
+}
+
+void TCustomShellListView::OpenSelected(bool fromDoubleClick) {
+    TShellFolder* item = SelectedItem();
+    if (!item)
+        return;
+    if (item->IsFolderItem()) {
+        NavigateToIdList(item->AbsoluteIdList());
+    } else if (fromDoubleClick) {
+        const std::wstring path = item->ParsingName();
+        ShellExecuteW(Handle(), nullptr, path.c_str(), nullptr, FolderPartOf(path).c_str(),
+                      SW_SHOWNORMAL);
+    } else {
+        item->OpenDefault();
+    }
+}
+
+void TCustomShellListView::HandleKey(WORD& key, bool alt) {
+    if (OnKeyDown)
+        OnKeyDown(key, alt);
+    if (key == 0 || !autoNavigate_)
+        return;
+    switch (key) {
+    case VK_BACK:
+        if (!ListView_GetEditControl(Handle()))
+            GoUp();
+        break;
+    case VK_RETURN:
+        if (alt) {
+            InvokeItemVerb(L"properties", SelectedItem());
+            key = 0;
+        } else {
+            OpenSelected(false);
+        }
+        break;
+    case VK_F5:
+        Reload();
+        break;
+    }
+}
+
+void TCustomShellListView::ShowContextPopup(LPARAM position) {
+    SetFocus(Handle());
+    POINT at{-1, -1};
+    if (position == -1) {
+        if (const int index = ItemIndex(); index >= 0) {
+            RECT bounds{};
+            bounds.left = LVIR_SELECTBOUNDS;
+            SendMessageW(Handle(), LVM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&bounds));
+            at = {(bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2};
+        }
+    } else {
+        at = {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+        ScreenToClient(Handle(), &at);
+    }
+    if (autoContextMenus_ && SelectedItem()) {
+        ShowItemContextMenu(Handle(), this, SelectedItem(), at.x, at.y);
+        return;
+    }
+    if (OnContextPopup)
+        OnContextPopup(at);
+}
+
+void TCustomShellListView::EndLabelEdit(const NMLVDISPINFOW& info) {
+    const int index = info.item.iItem;
+    if (!info.item.pszText || index < 0 || index >= Count())
+        return;
+    items_[static_cast<size_t>(index)]->RenameTo(info.item.pszText);
+    ListView_RedrawItems(Handle(), index, index);
+}
+
+LRESULT TCustomShellListView::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN: {
+        WORD key = static_cast<WORD>(wParam);
+        const bool alt = message == WM_SYSKEYDOWN || GetKeyState(VK_MENU) < 0;
+        HandleKey(key, alt);
+        if (key == 0)
+            return 0;
+        return Default(message, key, lParam);
+    }
+    case WM_CONTEXTMENU:
+        ShowContextPopup(lParam);
+        return 0;
+    case WM_INITMENUPOPUP:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_MENUCHAR:
+        if (IContextMenu2* menu = ActiveContextMenu2())
+            menu->HandleMenuMsg(message, wParam, lParam);
+        break;
+    case WM_SETFOCUS:
+        if (OnEnter)
+            OnEnter();
+        break;
+    }
+    return Default(message, wParam, lParam);
+}
+
+void TCustomShellListView::BeforeVerb(const std::wstring& verb, bool& handled) {
+    if (SameTextAscii(verb, L"rename")) {
+        BeginRename();
+        handled = true;
+    } else if (SameTextAscii(verb, L"open")) {
+        // Read whole, whatever its length.
+        const DWORD length = GetCurrentDirectoryW(0, nullptr);
+        std::wstring current(length, L'\0');
+        current.resize(GetCurrentDirectoryW(length, current.data()));
+        savedDirectory_ = current;
+        if (TShellFolder* item = SelectedItem())
+            SetCurrentDirectoryW(FolderPartOf(item->ParsingName()).c_str());
+    }
+}
+
+void TCustomShellListView::AfterVerb(const std::wstring& verb, bool succeeded) {
+    if (!succeeded)
+        return;
+    if (SameTextAscii(verb, L"delete") || SameTextAscii(verb, L"paste"))
+        Reload();
+    else if (SameTextAscii(verb, L"open"))
+        SetCurrentDirectoryW(savedDirectory_.c_str());
+}
+
+} // namespace kalvera

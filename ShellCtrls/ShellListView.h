@@ -1,0 +1,147 @@
+#pragma once
+// The file list: one shell folder shown in a virtual list view. Row i is
+// always the item at position i of the list's items; the control asks for
+// the texts and icons of the rows it draws and the list answers from the
+// item at that moment.
+
+#include "ShellCtrls/ContextMenu.h"
+#include "ShellCtrls/ShellChangeNotifier.h"
+#include "ShellCtrls/ShellFolder.h"
+#include "ShellCtrls/ShellPartners.h"
+#include "ShellCtrls/ShellTypes.h"
+#include "ui/Control.h"
+
+#include <commctrl.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kalvera {
+
+enum TViewStyle { vsIcon, vsSmallIcon, vsList, vsReport };
+
+class TCustomShellListView;
+using TAddFolderEvent =
+    std::function<void(TCustomShellListView& sender, TShellFolder& folder, bool& canAdd)>;
+
+class TCustomShellListView : public Control, public IShellVerbHook {
+public:
+    TCustomShellListView();
+    ~TCustomShellListView() override;
+
+    // Properties.
+    const std::wstring& Root() const { return root_; }
+    void SetRoot(const std::wstring& value);
+    TShellFolder* RootItem() const { return rootItem_.get(); }
+    bool AutoContextMenus() const { return autoContextMenus_; }
+    void SetAutoContextMenus(bool value) { autoContextMenus_ = value; }
+    bool AutoRefresh() const { return autoRefresh_; }
+    void SetAutoRefresh(bool value);
+    bool AutoNavigate() const { return autoNavigate_; }
+    void SetAutoNavigate(bool value) { autoNavigate_ = value; }
+    bool Sorted() const { return sorted_; }
+    void SetSorted(bool value);
+    TShellObjectTypes ObjectTypes() const { return objectTypes_; }
+    void SetObjectTypes(TShellObjectTypes value);
+    TViewStyle ViewStyle() const { return viewStyle_; }
+    void SetViewStyle(TViewStyle value);
+    bool ReadOnly() const { return readOnly_; }
+    void SetReadOnly(bool value);
+    bool Updating() const { return updating_; }
+    ShellListPartner* ShellTreeView() const { return treeView_; }
+    void SetShellTreeView(ShellListPartner* partner) { SetPartner(treeView_, partner); }
+    ShellListPartner* ShellComboBox() const { return comboBox_; }
+    void SetShellComboBox(ShellListPartner* partner) { SetPartner(comboBox_, partner); }
+    TShellChangeNotifier* ChangeNotifier() const { return changeNotifier_.get(); }
+    HIMAGELIST LargeSystemImages() const { return largeImages_; }
+    HIMAGELIST SmallSystemImages() const { return smallImages_; }
+
+    // Events.
+    TAddFolderEvent OnAddFolder;
+    std::function<void(WORD& key, bool alt)> OnKeyDown;
+    std::function<void()> OnDblClick;
+    std::function<void()> OnEnter;
+    std::function<void(int column)> OnColumnClick;
+    // The control's own popup, for a right click that shows no shell menu.
+    std::function<void(POINT clientPoint)> OnContextPopup;
+
+    // Reading the list.
+    int ItemIndex();
+    void SetItemIndex(int index);
+    int Count() const { return static_cast<int>(items_.size()); }
+    TShellFolder* ItemAt(int index) const;
+    TShellFolder* SelectedItem();
+    int ColumnCount();
+
+    // Navigation and refresh.
+    void NavigateToIdList(const ITEMIDLIST* absolute);
+    void FollowIdList(const ITEMIDLIST* absolute);
+    void GoUp();
+    void Reload();
+    virtual void FillItems();
+    void BuildColumns();
+    void RebuildForRoot();
+    void ApplyRootName();
+    void SyncPartners();
+    void BeginRename();
+    void DiscardItems();
+
+    void Loaded() override;
+
+    // IShellVerbHook
+    void BeforeVerb(const std::wstring& verb, bool& handled) override;
+    void AfterVerb(const std::wstring& verb, bool succeeded) override;
+
+    bool OnNotify(NMHDR& header, LRESULT& result) override;
+
+protected:
+    CreateParams GetCreateParams() const override;
+    void CreateWnd() override;
+    void DestroyWnd() override;
+    LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    void Notification(Component* component, bool removing) override;
+
+private:
+    void SetPartner(ShellListPartner*& slot, ShellListPartner* partner);
+    void SortItems();
+    void FillRowData(NMLVDISPINFOW& info);
+    int FindRow(const LVFINDINFOW& find, int start);
+    void HandleKey(WORD& key, bool alt);
+    void OpenSelected(bool fromDoubleClick);
+    void ShowContextPopup(LPARAM position);
+    void EndLabelEdit(const NMLVDISPINFOW& info);
+    void AddColumn(const std::wstring& caption, int format, int widthInChars);
+    void ApplyViewStyle();
+
+    std::wstring previousRootName_;
+    std::wstring root_ = L"rfDesktop";
+    std::unique_ptr<TShellFolder> rootItem_;
+    bool autoContextMenus_ = true;
+    bool autoRefresh_ = false;
+    bool autoNavigate_ = true;
+    bool sorted_ = true;
+    bool updating_ = false;
+    bool readOnly_ = false;
+    TShellObjectTypes objectTypes_{otFolders, otNonFolders};
+    TViewStyle viewStyle_ = vsIcon;
+    HIMAGELIST largeImages_ = nullptr;
+    HIMAGELIST smallImages_ = nullptr;
+    std::vector<std::unique_ptr<TShellFolder>> items_;
+    ShellListPartner* treeView_ = nullptr;
+    ShellListPartner* comboBox_ = nullptr;
+    std::unique_ptr<TShellChangeNotifier> changeNotifier_;
+    bool rootNameChanged_ = false;
+    std::wstring savedDirectory_;
+    bool destroying_ = false;
+    std::vector<std::wstring> columnCaptions_;
+};
+
+class TShellListView : public TCustomShellListView {};
+
+// The folder part of a path: up to and including its last separator or
+// drive colon (empty when it has none).
+std::wstring FolderPartOf(const std::wstring& path);
+
+} // namespace kalvera

@@ -1,0 +1,25 @@
+#include "ui/Failure.h"
+
+#include <windows.h>
+
+#include <utility>
+
+namespace kalvera {
+namespace {
+FailureHandler& Installed() {
+    static FailureHandler handler;
+    return handler;
+}
+} // namespace
+
+FailureHandler SetFailureHandler(FailureHandler handler) {
+    return std::exchange(Installed(), std::move(handler));
+}
+
+void ReportFailure(std::exception_ptr failure) {
+    ReleaseCapture();
+    if (FailureHandler handler = Installed())
+        handler(failure);
+}
+
+} // namespace kalvera

@@ -1,0 +1,94 @@
+#include "ui/Window.h"
+#include "ui/Control.h"
+#include "ui/Failure.h"
+
+#include <commctrl.h>
+
+#include <utility>
+
+namespace kalvera {
+namespace {
+constexpr wchar_t kWindowClass[] = L"KalveraWindow";
+
+void RegisterWindowClass(WNDPROC proc) {
+    static bool registered = false;
+    if (registered)
+        return;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kWindowClass;
+    RegisterClassExW(&wc);
+    registered = true;
+}
+} // namespace
+
+Window::~Window() {
+    if (handle_) {
+        SetWindowLongPtrW(handle_, GWLP_USERDATA, 0);
+        DestroyWindow(std::exchange(handle_, nullptr));
+    }
+}
+
+HWND Window::CreateHandle(const wchar_t* title, DWORD style, DWORD exStyle, int x, int y, int width,
+                          int height, HWND parent) {
+    RegisterWindowClass(StaticProc);
+    HWND window = CreateWindowExW(exStyle, kWindowClass, title, style, x, y, width, height, parent,
+                                  nullptr, GetModuleHandleW(nullptr), this);
+    if (window) {
+        if (HICON icon = ClassIcon()) {
+            SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+            SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+        }
+    }
+    return window;
+}
+
+LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (ReflectToControl(message, wParam, lParam, result))
+        return result;
+    return DefWindowProcW(handle_, message, wParam, lParam);
+}
+
+bool ReflectToControl(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (message == WM_NOTIFY) {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (Control* control = Control::FromHandle(header->hwndFrom))
+            return control->OnNotify(*header, result);
+    } else if (message == WM_COMMAND && lParam) {
+        if (Control* control = Control::FromHandle(reinterpret_cast<HWND>(lParam)))
+            return control->OnCommand(HIWORD(wParam), result);
+    }
+    return false;
+}
+
+LRESULT CALLBACK Window::StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        auto* self = static_cast<Window*>(create->lpCreateParams);
+        self->handle_ = window;
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self)
+        return DefWindowProcW(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) {
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        self->handle_ = nullptr;
+        self->OnDestroyed();
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    try {
+        return self->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        ReportFailure(std::current_exception());
+        return 0;
+    }
+}
+
+} // namespace kalvera
