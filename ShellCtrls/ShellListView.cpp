@@ -1,5 +1,7 @@
 #include "ShellCtrls/ShellListView.h"
 #include "ShellCtrls/ShellModule.h"
+#include "ShellCtrls/ShellOrder.h"
+#include "ui/Scopes.h"
 #include "win/Error.h"
 
 #include <windowsx.h>
@@ -10,44 +12,11 @@
 namespace kalvera {
 namespace {
 
-// Clears a flag on every way out of a scope.
-struct FlagScope {
-    bool& flag;
-    explicit FlagScope(bool& f) : flag(f) { flag = true; }
-    ~FlagScope() { flag = false; }
-};
-
-// Rows and columns change without redrawing until the scope ends.
-struct BatchUpdate {
-    HWND window;
-    explicit BatchUpdate(HWND w) : window(w) { SendMessageW(window, WM_SETREDRAW, FALSE, 0); }
-    ~BatchUpdate() {
-        SendMessageW(window, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(window, nullptr, TRUE);
-    }
-};
-
-struct HourglassCursor {
-    HCURSOR previous = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-    ~HourglassCursor() { SetCursor(previous); }
-};
-
 std::wstring UpperAscii(std::wstring text) {
     for (auto& c : text)
         if (c >= L'a' && c <= L'z')
             c = static_cast<wchar_t>(c - 32);
     return text;
-}
-
-// A byte string that orders as the user's locale compares names, ignoring
-// case (as CompareString would, and much cheaper to compare many times).
-std::string SortKeyOf(const std::wstring& name) {
-    const int size = LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE,
-                                  name.c_str(), -1, nullptr, 0);
-    std::string key(static_cast<size_t>(std::max(size, 0)), '\0');
-    LCMapStringW(LOCALE_USER_DEFAULT, LCMAP_SORTKEY | NORM_IGNORECASE, name.c_str(), -1,
-                 reinterpret_cast<LPWSTR>(key.data()), size);
-    return key;
 }
 
 DWORD ViewStyleBits(TViewStyle style) {
@@ -56,11 +25,6 @@ DWORD ViewStyleBits(TViewStyle style) {
 }
 
 } // namespace
-
-std::wstring FolderPartOf(const std::wstring& path) {
-    const size_t at = path.find_last_of(L"\\/:");
-    return at == std::wstring::npos ? std::wstring() : path.substr(0, at + 1);
-}
 
 TCustomShellListView::TCustomShellListView() {
     SHFILEINFOW info{};
@@ -242,50 +206,17 @@ void TCustomShellListView::FillItems() {
 }
 
 void TCustomShellListView::SortItems() {
-    IShellFolder* parent = rootItem_ ? rootItem_->FolderInterface() : nullptr;
-    const size_t count = items_.size();
     // Each item's folder flag is asked once per sort, not once per comparison.
-    std::vector<char> isFolder(count);
-    for (size_t i = 0; i < count; ++i)
+    std::vector<char> isFolder(items_.size());
+    std::vector<const ITEMIDLIST*> ids(items_.size());
+    for (size_t i = 0; i < items_.size(); ++i) {
         isFolder[i] = items_[i]->IsFolderItem();
-    auto shellOrder = [&](size_t a, size_t b) {
-        if (isFolder[a] != isFolder[b])
-            return isFolder[a] > isFolder[b];
-        if (!parent)
-            return false;
-        const HRESULT hr = parent->CompareIDs(0, AsRelative(items_[a]->RelativeIdList()),
-                                              AsRelative(items_[b]->RelativeIdList()));
-        return static_cast<short>(HRESULT_CODE(hr)) < 0;
-    };
-    std::vector<size_t> order(count);
-    std::iota(order.begin(), order.end(), 0);
-
-    // A large folder costs millions of the shell's comparisons, each slow.
-    // So the rows are first sorted by the locale's sort key of their file
-    // names (the parsing names in the folder: display names can cost a
-    // registry lookup each), which is the shell's order in the usual case,
-    // and the shell then confirms that order pair by pair. Where it
-    // disagrees, its comparison alone sorts them: the rows end in the
-    // shell's order either way.
-    if (parent) {
-        std::vector<std::string> keys(count);
-        for (size_t i = 0; i < count; ++i)
-            keys[i] = SortKeyOf(
-                QueryName(parent, items_[i]->RelativeIdList(), SHGDN_INFOLDER | SHGDN_FORPARSING));
-        std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-            if (isFolder[a] != isFolder[b])
-                return isFolder[a] > isFolder[b];
-            return keys[a] < keys[b];
-        });
+        ids[i] = items_[i]->RelativeIdList();
     }
-    bool confirmed = true;
-    for (size_t i = 1; i < count && confirmed; ++i)
-        confirmed = !shellOrder(order[i], order[i - 1]);
-    if (!confirmed)
-        std::sort(order.begin(), order.end(), shellOrder);
-
+    const std::vector<size_t> order =
+        ShellOrder(rootItem_ ? rootItem_->FolderInterface() : nullptr, ids, &isFolder);
     std::vector<std::unique_ptr<TShellFolder>> sorted;
-    sorted.reserve(count);
+    sorted.reserve(items_.size());
     for (size_t i : order)
         sorted.push_back(std::move(items_[i]));
     items_ = std::move(sorted);
@@ -468,6 +399,10 @@ void TCustomShellListView::SetPartner(ShellListPartner*& slot, ShellListPartner*
     } else if (slot) {
         slot->SetShellListViewLink(nullptr);
     }
+    SetLink(slot, partner);
+}
+
+void TCustomShellListView::SetLink(ShellListPartner*& slot, ShellListPartner* partner) {
     if (slot)
         RemoveFreeNotification(&slot->PartnerComponent());
     if (partner)
@@ -661,11 +596,7 @@ void TCustomShellListView::BeforeVerb(const std::wstring& verb, bool& handled) {
         BeginRename();
         handled = true;
     } else if (SameTextAscii(verb, L"open")) {
-        // Read whole, whatever its length.
-        const DWORD length = GetCurrentDirectoryW(0, nullptr);
-        std::wstring current(length, L'\0');
-        current.resize(GetCurrentDirectoryW(length, current.data()));
-        savedDirectory_ = current;
+        savedDirectory_ = CurrentDirectory();
         if (TShellFolder* item = SelectedItem())
             SetCurrentDirectoryW(FolderPartOf(item->ParsingName()).c_str());
     }

@@ -54,6 +54,9 @@ public:
     void SetShellTreeView(ShellListPartner* partner) { SetPartner(treeView_, partner); }
     ShellListPartner* ShellComboBox() const { return comboBox_; }
     void SetShellComboBox(ShellListPartner* partner) { SetPartner(comboBox_, partner); }
+    // The links alone, as a tree or combo box sets them when it links itself.
+    void SetShellTreeViewLink(ShellListPartner* partner) { SetLink(treeView_, partner); }
+    void SetShellComboBoxLink(ShellListPartner* partner) { SetLink(comboBox_, partner); }
     TShellChangeNotifier* ChangeNotifier() const { return changeNotifier_.get(); }
     HIMAGELIST LargeSystemImages() const { return largeImages_; }
     HIMAGELIST SmallSystemImages() const { return smallImages_; }
@@ -105,6 +108,7 @@ protected:
 
 private:
     void SetPartner(ShellListPartner*& slot, ShellListPartner* partner);
+    void SetLink(ShellListPartner*& slot, ShellListPartner* partner);
     void SortItems();
     void FillRowData(NMLVDISPINFOW& info);
     int FindRow(const LVFINDINFOW& find, int start);
@@ -139,9 +143,5 @@ private:
 };
 
 class TShellListView : public TCustomShellListView {};
-
-// The folder part of a path: up to and including its last separator or
-// drive colon (empty when it has none).
-std::wstring FolderPartOf(const std::wstring& path);
 
 } // namespace kalvera

@@ -297,6 +297,18 @@ std::unique_ptr<TShellFolder> RootItemFromName(const std::wstring& oldName, std:
     return RootItemFromIdList(list.get());
 }
 
+std::wstring FolderPartOf(const std::wstring& path) {
+    const size_t at = path.find_last_of(L"\\/:");
+    return at == std::wstring::npos ? std::wstring() : path.substr(0, at + 1);
+}
+
+std::wstring CurrentDirectory() {
+    const DWORD length = GetCurrentDirectoryW(0, nullptr);
+    std::wstring current(length, L'\0');
+    current.resize(GetCurrentDirectoryW(length, current.data()));
+    return current;
+}
+
 bool SameTextAscii(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size())
         return false;

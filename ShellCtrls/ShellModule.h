@@ -64,6 +64,12 @@ std::unique_ptr<TShellFolder> RootItemFromName(const std::wstring& oldName, std:
 bool RootFolderFromName(std::wstring_view name, TRootFolder& root);
 std::wstring_view RootFolderName(TRootFolder root);
 
+// The folder part of a path: up to and including its last separator or
+// drive colon (empty when it has none).
+std::wstring FolderPartOf(const std::wstring& path);
+// The process's current directory, read whole whatever its length.
+std::wstring CurrentDirectory();
+
 // Equal when equal after folding only ASCII a-z to upper case.
 bool SameTextAscii(std::wstring_view a, std::wstring_view b);
 // The system's message for an error code, or "OLE エラー %.8x" without one.

@@ -405,3 +405,27 @@ TEST_F(ShellListViewTest, DesktopRowsFollowTheShellsComparison) {
         }
     }
 }
+
+TEST_F(ShellListViewTest, KeyboardContextPopupUsesTheRowCentreOrNoPosition) {
+    MakeMixedFolder();
+    list.SetRoot(dir.Path());
+    std::vector<POINT> popups;
+    list.OnContextPopup = [&](POINT at) { popups.push_back(at); };
+    SendMessageW(list.Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list.Handle()), -1);
+    ASSERT_EQ(popups.size(), 1u);
+    EXPECT_EQ(popups[0].x, -1);
+    EXPECT_EQ(popups[0].y, -1);
+
+    // With shell menus off, a selected row gives its centre to the popup.
+    list.SetAutoContextMenus(false);
+    const int row = RowOf(L"B.txt");
+    list.SetItemIndex(row);
+    RECT bounds{};
+    bounds.left = LVIR_SELECTBOUNDS;
+    SendMessageW(list.Handle(), LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&bounds));
+    SendMessageW(list.Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list.Handle()), -1);
+    ASSERT_EQ(popups.size(), 2u);
+    EXPECT_EQ(popups[1].x, (bounds.left + bounds.right) / 2);
+    EXPECT_EQ(popups[1].y, (bounds.top + bounds.bottom) / 2);
+    EXPECT_EQ(GetFocus(), list.Handle());
+}

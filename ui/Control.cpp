@@ -35,7 +35,7 @@ void Control::RecreateWnd() {
 void Control::SetBounds(int x, int y, int width, int height) {
     bounds_ = {x, y, x + width, y + height};
     if (handle_)
-        MoveWindow(handle_, x, y, width, height, TRUE);
+        MoveWindow(handle_, x, y, width, WindowHeightFor(height), TRUE);
 }
 
 Control* Control::FromHandle(HWND window) {
@@ -44,10 +44,11 @@ Control* Control::FromHandle(HWND window) {
 
 void Control::CreateWnd() {
     const CreateParams params = GetCreateParams();
-    HWND window = CreateWindowExW(
-        params.exStyle, params.className, L"", params.style | (parent_ ? WS_CHILD : 0),
-        bounds_.left, bounds_.top, bounds_.right - bounds_.left, bounds_.bottom - bounds_.top,
-        parent_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    HWND window =
+        CreateWindowExW(params.exStyle, params.className, L"",
+                        params.style | (parent_ ? WS_CHILD : 0), bounds_.left, bounds_.top,
+                        bounds_.right - bounds_.left, WindowHeightFor(bounds_.bottom - bounds_.top),
+                        parent_, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!window)
         return;
     SetPropW(window, kControlProperty, this);

@@ -38,6 +38,9 @@ public:
 
 protected:
     virtual CreateParams GetCreateParams() const = 0;
+    // The height the platform window gets for the control's height (a combo
+    // box's window also covers its drop-down list).
+    virtual int WindowHeightFor(int height) const { return height; }
     // Hooks around the window's life. Derived destructors that override
     // DestroyWnd call DestroyHandle() themselves, so their hook still runs.
     virtual void CreateWnd();

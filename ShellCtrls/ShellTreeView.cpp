@@ -1,0 +1,686 @@
+#include "ShellCtrls/ShellTreeView.h"
+#include "ShellCtrls/ShellComboBox.h"
+#include "ShellCtrls/ShellListView.h"
+#include "ShellCtrls/ShellModule.h"
+#include "ShellCtrls/ShellOrder.h"
+#include "ui/Scopes.h"
+#include "win/Error.h"
+
+#include <windowsx.h>
+
+#include <optional>
+
+namespace kalvera {
+namespace {
+
+const wchar_t kInvalidIndexText[] = L"不正なインデックス";
+
+// The closed and open icons of a child, asked of its parent folder: an
+// absolute list would be looked up by walking the whole folder.
+std::pair<int, int> SmallIcons(const TShellFolder& item) {
+    if (IShellFolder* parent = item.ParentFolderInterface()) {
+        int open = -1;
+        const int closed =
+            SHMapPIDLToSystemImageListIndex(parent, AsChild(item.RelativeIdList()), &open);
+        if (closed >= 0)
+            return {closed, open >= 0 ? open : closed};
+    }
+    return {SystemIconIndex(item.AbsoluteIdList(), false, false),
+            SystemIconIndex(item.AbsoluteIdList(), false, true)};
+}
+
+} // namespace
+
+TCustomShellTreeView::TCustomShellTreeView() {
+    SHFILEINFOW info{};
+    smallImages_ = reinterpret_cast<HIMAGELIST>(
+        SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+    changeNotifier_ = std::make_unique<TShellChangeNotifier>();
+}
+
+TCustomShellTreeView::~TCustomShellTreeView() {
+    changeNotifier_.reset();
+    if (HandleAllocated())
+        DestroyWnd();
+}
+
+CreateParams TCustomShellTreeView::GetCreateParams() const {
+    DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | TVS_HASBUTTONS |
+                  TVS_HASLINES | TVS_EDITLABELS;
+    if (showRoot_)
+        style |= TVS_LINESATROOT;
+    return {WC_TREEVIEWW, style, WS_EX_CLIENTEDGE};
+}
+
+void TCustomShellTreeView::CreateWnd() {
+    Control::CreateWnd();
+    if (!HandleAllocated())
+        return;
+    if (FirstNode())
+        ClearNodes();
+    if (!images_)
+        ApplyImageList();
+    if (!loadingRoot_)
+        BuildRoot();
+}
+
+void TCustomShellTreeView::DestroyWnd() {
+    ClearNodes();
+    DestroyHandle();
+}
+
+void TCustomShellTreeView::Loaded() {
+    Control::Loaded();
+    BuildRoot();
+}
+
+void TCustomShellTreeView::SetRoot(const std::wstring& value) {
+    if (SameTextAscii(value, root_))
+        return;
+    previousRootName_ = root_;
+    root_ = value;
+    RebuildForRoot();
+}
+
+void TCustomShellTreeView::SetObjectTypes(TShellObjectTypes value) {
+    objectTypes_ = value;
+    RebuildForRoot();
+}
+
+void TCustomShellTreeView::SetShowRoot(bool value) {
+    showRoot_ = value;
+    if (HandleAllocated()) {
+        const LONG_PTR style = GetWindowLongPtrW(Handle(), GWL_STYLE);
+        SetWindowLongPtrW(Handle(), GWL_STYLE,
+                          value ? style | TVS_LINESATROOT : style & ~TVS_LINESATROOT);
+    }
+}
+
+HIMAGELIST TCustomShellTreeView::ChosenImageList() const {
+    if (images_)
+        return images_;
+    return useShellImages_ ? smallImages_ : nullptr;
+}
+
+void TCustomShellTreeView::ApplyImageList() {
+    if (HandleAllocated())
+        SendMessageW(Handle(), TVM_SETIMAGELIST, TVSIL_NORMAL,
+                     reinterpret_cast<LPARAM>(ChosenImageList()));
+}
+
+void TCustomShellTreeView::SetUseShellImages(bool value) {
+    useShellImages_ = value;
+    ApplyImageList();
+}
+
+void TCustomShellTreeView::SetImages(HIMAGELIST images) {
+    images_ = images;
+    ApplyImageList();
+}
+
+void TCustomShellTreeView::SetShellComboBox(TCustomShellComboBox* comboBox) {
+    if (comboBox == comboBox_)
+        return;
+    if (comboBox) {
+        comboBox->SetRoot(root_);
+        comboBox->SetShellTreeViewLink(this);
+    } else if (comboBox_) {
+        comboBox_->SetShellTreeViewLink(nullptr);
+    }
+    comboBox_ = comboBox;
+    FreeNotification(comboBox);
+}
+
+void TCustomShellTreeView::SetShellListView(TCustomShellListView* listView) {
+    if (listView == listView_)
+        return;
+    if (listView) {
+        listView->SetRoot(root_);
+        listView->SetShellTreeViewLink(this);
+    } else if (listView_) {
+        listView_->SetShellTreeViewLink(nullptr);
+    }
+    listView_ = listView;
+    FreeNotification(listView);
+}
+
+void TCustomShellTreeView::SetShellComboBoxLink(TCustomShellComboBox* comboBox) {
+    comboBox_ = comboBox;
+    FreeNotification(comboBox);
+}
+
+void TCustomShellTreeView::SetShellListViewLink(TCustomShellListView* list) {
+    listView_ = list;
+    FreeNotification(list);
+}
+
+void TCustomShellTreeView::Notification(Component* component, bool removing) {
+    if (!removing)
+        return;
+    if (comboBox_ && component == comboBox_)
+        comboBox_ = nullptr;
+    else if (listView_ && component == listView_)
+        listView_ = nullptr;
+}
+
+// Nodes.
+
+HTREEITEM TCustomShellTreeView::FirstNode() {
+    return HandleAllocated() ? TreeView_GetRoot(Handle()) : nullptr;
+}
+
+HTREEITEM TCustomShellTreeView::NextNode(HTREEITEM node) {
+    HWND tree = Handle();
+    if (HTREEITEM child = TreeView_GetChild(tree, node))
+        return child;
+    for (HTREEITEM at = node; at; at = TreeView_GetParent(tree, at))
+        if (HTREEITEM sibling = TreeView_GetNextSibling(tree, at))
+            return sibling;
+    return nullptr;
+}
+
+int TCustomShellTreeView::LevelOf(HTREEITEM node) {
+    int level = 0;
+    for (HTREEITEM at = TreeView_GetParent(Handle(), node); at;
+         at = TreeView_GetParent(Handle(), at))
+        ++level;
+    return level;
+}
+
+TShellFolder* TCustomShellTreeView::ItemOf(HTREEITEM node) {
+    if (!node)
+        return nullptr;
+    TVITEMW item{};
+    item.mask = TVIF_PARAM | TVIF_HANDLE;
+    item.hItem = node;
+    TreeView_GetItem(Handle(), &item);
+    return reinterpret_cast<TShellFolder*>(item.lParam);
+}
+
+std::wstring TCustomShellTreeView::TextOf(HTREEITEM node) {
+    wchar_t text[MAX_PATH * 2] = L"";
+    TVITEMW item{};
+    item.mask = TVIF_TEXT | TVIF_HANDLE;
+    item.hItem = node;
+    item.pszText = text;
+    item.cchTextMax = MAX_PATH * 2;
+    TreeView_GetItem(Handle(), &item);
+    return text;
+}
+
+bool TCustomShellTreeView::IsExpanded(HTREEITEM node) {
+    return TreeView_GetItemState(Handle(), node, TVIS_EXPANDED) & TVIS_EXPANDED;
+}
+
+bool TCustomShellTreeView::HasChildrenFlag(HTREEITEM node) {
+    TVITEMW item{};
+    item.mask = TVIF_CHILDREN | TVIF_HANDLE;
+    item.hItem = node;
+    TreeView_GetItem(Handle(), &item);
+    return item.cChildren != 0;
+}
+
+void TCustomShellTreeView::SetHasChildren(HTREEITEM node, bool value) {
+    TVITEMW item{};
+    item.mask = TVIF_CHILDREN | TVIF_HANDLE;
+    item.hItem = node;
+    item.cChildren = value ? 1 : 0;
+    TreeView_SetItem(Handle(), &item);
+}
+
+HTREEITEM TCustomShellTreeView::InsertNode(HTREEITEM parent, HTREEITEM after,
+                                           std::unique_ptr<TShellFolder> item,
+                                           const std::wstring& text) {
+    TVINSERTSTRUCTW insert{};
+    insert.hParent = parent ? parent : TVI_ROOT;
+    insert.hInsertAfter = after;
+    insert.item.mask = TVIF_TEXT | TVIF_PARAM;
+    insert.item.pszText = const_cast<wchar_t*>(text.c_str());
+    insert.item.lParam = reinterpret_cast<LPARAM>(item.get());
+    HTREEITEM node = TreeView_InsertItem(Handle(), &insert);
+    // From here on the node owns the item; the deletion hook frees it.
+    if (node)
+        item.release();
+    return node;
+}
+
+void TCustomShellTreeView::SetNodeImages(HTREEITEM node, TShellFolder& item) {
+    auto [closed, open] = SmallIcons(item);
+    TVITEMW data{};
+    data.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE | TVIF_HANDLE;
+    data.hItem = node;
+    data.iImage = closed;
+    data.iSelectedImage = open == 0 ? closed : open;
+    TreeView_SetItem(Handle(), &data);
+}
+
+void TCustomShellTreeView::DeleteNode(HTREEITEM node) {
+    TreeView_DeleteItem(Handle(), node);
+}
+
+void TCustomShellTreeView::ClearNodes() {
+    if (!HandleAllocated())
+        return;
+    BatchUpdate batch(Handle());
+    TreeView_DeleteAllItems(Handle());
+}
+
+TShellFolder* TCustomShellTreeView::SelectedItem() {
+    return HandleAllocated() ? ItemOf(TreeView_GetSelection(Handle())) : nullptr;
+}
+
+TShellFolder* TCustomShellTreeView::ItemAt(int index) {
+    HTREEITEM node = FirstNode();
+    for (int i = 0; node && i < index; ++i)
+        node = NextNode(node);
+    if (index < 0 || !node)
+        throw ListIndexError(kInvalidIndexText);
+    return ItemOf(node);
+}
+
+// Building.
+
+void TCustomShellTreeView::BuildRoot() {
+    if (Loading())
+        return;
+    // Making the window builds the root.
+    if (!HandleAllocated()) {
+        Handle();
+        return;
+    }
+    std::optional<std::wstring> failure;
+    try {
+        rootItem_ = RootItemFromName(previousRootName_, root_);
+    } catch (const Error& e) {
+        failure = e.Message();
+    }
+    if (rootItem_) {
+        FlagScope loading(loadingRoot_);
+        if (FirstNode())
+            ClearNodes();
+        auto item = std::make_unique<TShellFolder>(
+            nullptr, rootItem_->AbsoluteIdList(),
+            ComPtr<IShellFolder>::Share(rootItem_->FolderInterface()));
+        TShellFolder& rootNodeItem = *item;
+        const std::wstring text =
+            QueryName(DesktopFolder(), rootNodeItem.AbsoluteIdList(), SHGDN_NORMAL);
+        HTREEITEM node = InsertNode(nullptr, TVI_LAST, std::move(item), text);
+        if (useShellImages_ && !images_)
+            SetNodeImages(node, rootNodeItem);
+        SetHasChildren(node, rootNodeItem.HasChildFolders());
+        Expand(node);
+        TreeView_SelectItem(Handle(), node);
+    }
+    if (failure)
+        throw InvalidPathError(*failure);
+}
+
+void TCustomShellTreeView::RebuildForRoot() {
+    if (updating_)
+        return;
+    FlagScope updating(updating_);
+    BuildRoot();
+    if (comboBox_)
+        comboBox_->SetRoot(root_);
+    if (listView_)
+        listView_->SetRoot(root_);
+}
+
+void TCustomShellTreeView::Expand(HTREEITEM node) {
+    if (!ExpandingHook(node))
+        return;
+    expandingByCode_ = node;
+    TreeView_Expand(Handle(), node, TVE_EXPAND);
+    expandingByCode_ = nullptr;
+}
+
+bool TCustomShellTreeView::ExpandingHook(HTREEITEM node) {
+    bool allow = true;
+    if (OnExpanding)
+        OnExpanding(node, allow);
+    if (allow) {
+        if (TShellFolder* item = ItemOf(node)) {
+            if (item->IsFolderItem()) {
+                if (HasChildrenFlag(node) && !TreeView_GetChild(Handle(), node))
+                    LoadChildren(node);
+            } else {
+                const std::wstring path = item->ParsingName();
+                ShellExecuteW(Handle(), nullptr, path.c_str(), nullptr, FolderPartOf(path).c_str(),
+                              SW_SHOWNORMAL);
+            }
+        }
+    }
+    SetHasChildren(node, TreeView_GetChild(Handle(), node) != nullptr);
+    return allow;
+}
+
+void TCustomShellTreeView::LoadChildren(HTREEITEM node) {
+    HourglassCursor hourglass;
+    BatchUpdate batch(Handle());
+    TShellFolder* item = ItemOf(node);
+    IShellFolder* folder = item ? item->FolderInterface() : nullptr;
+    if (!folder)
+        return;
+    try {
+        ComPtr<IEnumIDList> entries;
+        if (folder->EnumObjects(GetAncestor(Handle(), GA_ROOT),
+                                EnumFlagsFromObjectTypes(objectTypes_), entries.put()) != S_OK ||
+            !entries)
+            return;
+        std::vector<IdList> ids;
+        IdList id;
+        while (entries->Next(1, id.put_child(), nullptr) == S_OK)
+            ids.push_back(std::move(id));
+        // The children go in already in the folder's order, which is what
+        // sorting them afterwards would give.
+        std::vector<const ITEMIDLIST*> views;
+        for (const IdList& each : ids)
+            views.push_back(each.get());
+        for (size_t i : ShellOrder(folder, views))
+            SetUpNode(nullptr, ids[i].get(), node);
+    } catch (const Error&) {
+        while (HTREEITEM child = TreeView_GetChild(Handle(), node))
+            DeleteNode(child);
+    }
+}
+
+void TCustomShellTreeView::SetUpNode(HTREEITEM, const ITEMIDLIST* id, HTREEITEM parent) {
+    TShellFolder* parentItem = ItemOf(parent);
+    IShellFolder* parentFolder = parentItem->FolderInterface();
+    // Binding what is neither a folder nor browsable is sure to fail.
+    SFGAOF kind = SFGAO_FOLDER | SFGAO_BROWSABLE;
+    PCUITEMID_CHILD child = AsChild(id);
+    parentFolder->GetAttributesOf(1, &child, &kind);
+    ComPtr<IShellFolder> folder;
+    if (kind & (SFGAO_FOLDER | SFGAO_BROWSABLE))
+        folder = BindFolder(parentFolder, id, nullptr);
+    auto owned = std::make_unique<TShellFolder>(parentItem, id, folder);
+    TShellFolder& item = *owned;
+    HTREEITEM node = InsertNode(parent, TVI_LAST, std::move(owned), item.InFolderName());
+    if (!node)
+        return;
+    if (useShellImages_ && !images_)
+        SetNodeImages(node, item);
+    bool hasChildren = item.HasChildFolders();
+    if (item.AttributeSet().Has(AttrShared))
+        TreeView_SetItemState(Handle(), node, INDEXTOOVERLAYMASK(1), TVIS_OVERLAYMASK);
+    if (objectTypes_.Has(otNonFolders) && item.FolderInterface())
+        hasChildren =
+            FolderHasEntries(item.FolderInterface(), EnumFlagsFromObjectTypes(objectTypes_));
+    SetHasChildren(node, hasChildren);
+    bool canAdd = true;
+    if (OnAddFolder)
+        OnAddFolder(*this, item, canAdd);
+    if (!canAdd)
+        DeleteNode(node);
+}
+
+// Following the partners.
+
+HTREEITEM TCustomShellTreeView::FindNodeByIdList(const ITEMIDLIST* absolute, HTREEITEM start) {
+    if (!start)
+        return nullptr;
+    const int startLevel = LevelOf(start);
+    for (HTREEITEM node = start; node; node = NextNode(node)) {
+        if (node != start && LevelOf(node) <= startLevel)
+            break;
+        TShellFolder* item = ItemOf(node);
+        if (item && DesktopFolder()->CompareIDs(0, AsRelative(item->AbsoluteIdList()),
+                                                AsRelative(absolute)) == 0)
+            return node;
+    }
+    return nullptr;
+}
+
+void TCustomShellTreeView::FollowIdList(const ITEMIDLIST* absolute) {
+    if (updating_ || Loading())
+        return;
+    if (TShellFolder* selected = SelectedItem();
+        selected && SameIdList(selected->AbsoluteIdList(), absolute))
+        return;
+    FlagScope updating(updating_);
+    BatchUpdate batch(Handle());
+    HTREEITEM start = FirstNode();
+    if (!start)
+        throw ListIndexError(kInvalidIndexText);
+    for (const IdList& ancestor : IdListAncestors(absolute)) {
+        if (HTREEITEM found = FindNodeByIdList(ancestor.get(), start)) {
+            Expand(found);
+            start = found;
+        }
+    }
+    HTREEITEM target = FindNodeByIdList(absolute, start);
+    TreeView_SelectItem(Handle(), target);
+    if (target) {
+        const IdList path = IdListCopy(ItemOf(target)->AbsoluteIdList());
+        if (listView_)
+            listView_->FollowIdList(path.get());
+        if (comboBox_)
+            comboBox_->FollowIdList(path.get());
+    }
+}
+
+bool TCustomShellTreeView::SelectionHook(HTREEITEM node) {
+    bool allow = true;
+    if (OnChanging)
+        OnChanging(node, allow);
+    if (!allow || updating_ || !node)
+        return allow;
+    const bool refresh = autoRefresh_;
+    SetAutoRefresh(false);
+    TShellFolder* item = ItemOf(node);
+    if (item && !item->IsFolderItem())
+        item = item->ParentItem();
+    if (item) {
+        FlagScope updating(updating_);
+        const IdList path = IdListCopy(item->AbsoluteIdList());
+        if (comboBox_)
+            comboBox_->FollowIdList(path.get());
+        if (listView_)
+            listView_->FollowIdList(path.get());
+    }
+    nodeToMonitor_ = node;
+    SetAutoRefresh(refresh);
+    nodeToMonitor_ = nullptr;
+    return allow;
+}
+
+// Refreshing.
+
+void TCustomShellTreeView::RefreshNode(HTREEITEM node) {
+    TShellFolder* item = ItemOf(node);
+    if (!item || !item->FolderInterface())
+        return;
+    HWND tree = Handle();
+    IdList top, selected;
+    if (TShellFolder* topItem = ItemOf(TreeView_GetFirstVisible(tree)))
+        top = IdListCopy(topItem->AbsoluteIdList());
+    if (TShellFolder* selectedItem = SelectedItem())
+        selected = IdListCopy(selectedItem->AbsoluteIdList());
+
+    BatchUpdate batch(tree);
+    HourglassCursor hourglass;
+    HTREEITEM parent = TreeView_GetParent(tree, node);
+    HTREEITEM before = TreeView_GetPrevSibling(tree, node);
+    auto fresh =
+        std::make_unique<TShellFolder>(parent ? ItemOf(parent) : nullptr, item->RelativeIdList(),
+                                       ComPtr<IShellFolder>::Share(item->FolderInterface()));
+    TShellFolder& freshItem = *fresh;
+    HTREEITEM renewed = InsertNode(parent, before ? before : TVI_FIRST, std::move(fresh), L"");
+    LoadChildren(renewed);
+    SetNodeImages(renewed, freshItem);
+    SetHasChildren(renewed, freshItem.HasChildFolders());
+    TVITEMW text{};
+    text.mask = TVIF_TEXT | TVIF_HANDLE;
+    text.hItem = renewed;
+    const std::wstring name = freshItem.InFolderName();
+    text.pszText = const_cast<wchar_t*>(name.c_str());
+    TreeView_SetItem(tree, &text);
+
+    // Expansions come parents first, so nested ones are rebuilt level by level.
+    const int level = LevelOf(node);
+    for (HTREEITEM at = node; at; at = NextNode(at)) {
+        if (at != node && LevelOf(at) <= level)
+            break;
+        if (IsExpanded(at))
+            if (HTREEITEM match = FindNodeByIdList(ItemOf(at)->AbsoluteIdList(), renewed))
+                Expand(match);
+    }
+    DeleteNode(node);
+    if (selected)
+        TreeView_SelectItem(tree, FindNodeByIdList(selected.get(), FirstNode()));
+    if (top)
+        if (HTREEITEM match = FindNodeByIdList(top.get(), FirstNode()))
+            TreeView_SelectSetFirstVisible(tree, match);
+}
+
+void TCustomShellTreeView::SetAutoRefresh(bool value) {
+    autoRefresh_ = value;
+    if (Loading())
+        return;
+    changeNotifier_.reset();
+    if (!value)
+        return;
+    auto notifier = std::make_unique<TShellChangeNotifier>();
+    notifier->SetWatchSubTree(false);
+    TShellFolder* watched = nodeToMonitor_ ? ItemOf(nodeToMonitor_) : rootItem_.get();
+    notifier->SetRoot(watched ? watched->ParsingName() : std::wstring());
+    notifier->SetOnChange([this] { AutoRefreshHandler(); });
+    changeNotifier_ = std::move(notifier);
+}
+
+void TCustomShellTreeView::AutoRefreshHandler() {
+    if (HTREEITEM selected = HandleAllocated() ? TreeView_GetSelection(Handle()) : nullptr)
+        RefreshNode(selected);
+}
+
+// Renaming, menus and verbs.
+
+void TCustomShellTreeView::EndLabelEdit(NMTVDISPINFOW& info) {
+    if (!info.item.pszText)
+        return;
+    std::wstring text = info.item.pszText;
+    HTREEITEM node = info.item.hItem;
+    if (OnEdited)
+        OnEdited(node, text);
+    TShellFolder* item = ItemOf(node);
+    if (item && item->RenameTo(text)) {
+        TVITEMW data{};
+        data.mask = TVIF_TEXT | TVIF_HANDLE;
+        data.hItem = node;
+        data.pszText = const_cast<wchar_t*>(text.c_str());
+        TreeView_SetItem(Handle(), &data);
+    }
+}
+
+void TCustomShellTreeView::ShowContextMenuAt(POINT clientPoint) {
+    if (autoContextMenus_)
+        ShowItemContextMenu(Handle(), this, SelectedItem(), clientPoint.x, clientPoint.y);
+}
+
+void TCustomShellTreeView::BeforeVerb(const std::wstring& verb, bool& handled) {
+    HTREEITEM selected = TreeView_GetSelection(Handle());
+    if (SameTextAscii(verb, L"rename")) {
+        if (selected) {
+            TreeView_EditLabel(Handle(), selected);
+            handled = true;
+        }
+    } else if (SameTextAscii(verb, L"open")) {
+        savedDirectory_ = CurrentDirectory();
+        if (TShellFolder* item = ItemOf(selected))
+            SetCurrentDirectoryW(FolderPartOf(item->ParsingName()).c_str());
+    }
+}
+
+void TCustomShellTreeView::AfterVerb(const std::wstring& verb, bool succeeded) {
+    HTREEITEM selected = TreeView_GetSelection(Handle());
+    if (!succeeded || !selected)
+        return;
+    if (SameTextAscii(verb, L"delete")) {
+        TShellFolder* item = ItemOf(selected);
+        if (item && GetFileAttributesW(item->ParsingName().c_str()) == INVALID_FILE_ATTRIBUTES)
+            DeleteNode(selected);
+    } else if (SameTextAscii(verb, L"paste")) {
+        RefreshNode(selected);
+    } else if (SameTextAscii(verb, L"open")) {
+        SetCurrentDirectoryW(savedDirectory_.c_str());
+    }
+}
+
+bool TCustomShellTreeView::OnNotify(NMHDR& header, LRESULT& result) {
+    switch (header.code) {
+    case TVN_ITEMEXPANDINGW: {
+        auto& info = reinterpret_cast<NMTREEVIEWW&>(header);
+        if (!(info.action & TVE_EXPAND) || info.itemNew.hItem == expandingByCode_) {
+            result = FALSE;
+            return true;
+        }
+        result = ExpandingHook(info.itemNew.hItem) ? FALSE : TRUE;
+        return true;
+    }
+    case TVN_SELCHANGINGW: {
+        auto& info = reinterpret_cast<NMTREEVIEWW&>(header);
+        result = SelectionHook(info.itemNew.hItem) ? FALSE : TRUE;
+        return true;
+    }
+    case TVN_DELETEITEMW: {
+        auto& info = reinterpret_cast<NMTREEVIEWW&>(header);
+        std::unique_ptr<TShellFolder>(reinterpret_cast<TShellFolder*>(info.itemOld.lParam));
+        return true;
+    }
+    case TVN_ENDLABELEDITW:
+        result = FALSE;
+        EndLabelEdit(reinterpret_cast<NMTVDISPINFOW&>(header));
+        return true;
+    case NM_RCLICK: {
+        POINT at;
+        GetCursorPos(&at);
+        ScreenToClient(Handle(), &at);
+        if (rightClickSelect_) {
+            TVHITTESTINFO hit{};
+            hit.pt = at;
+            if (HTREEITEM node = TreeView_HitTest(Handle(), &hit))
+                TreeView_SelectItem(Handle(), node);
+        }
+        ShowContextMenuAt(at);
+        result = TRUE;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+LRESULT TCustomShellTreeView::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_INITMENUPOPUP:
+    case WM_MENUCHAR:
+        if (IContextMenu2* menu = ActiveContextMenu2())
+            menu->HandleMenuMsg(message, wParam, lParam);
+        return 0;
+    case TVM_SETIMAGELIST: {
+        if (imageListChanging_)
+            break;
+        FlagScope changing(imageListChanging_);
+        return SendMessageW(Handle(), TVM_SETIMAGELIST, TVSIL_NORMAL,
+                            reinterpret_cast<LPARAM>(ChosenImageList()));
+    }
+    case WM_CONTEXTMENU:
+        if (lParam == -1) {
+            POINT at{-1, -1};
+            if (HTREEITEM selected = TreeView_GetSelection(Handle())) {
+                RECT bounds{};
+                TreeView_GetItemRect(Handle(), selected, &bounds, TRUE);
+                at = {(bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2};
+            }
+            ShowContextMenuAt(at);
+            return 0;
+        }
+        break;
+    }
+    return Default(message, wParam, lParam);
+}
+
+} // namespace kalvera
