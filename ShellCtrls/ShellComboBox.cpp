@@ -299,7 +299,7 @@ void TCustomShellComboBox::AddChildEntries(int parentIndex, TShellFolder& parent
         return;
     ComPtr<IEnumIDList> entries;
     const HRESULT hr =
-        folder->EnumObjects(nullptr, EnumFlagsFromObjectTypes(objectTypes_), entries.put());
+        EnumerateFolder(folder, nullptr, EnumFlagsFromObjectTypes(objectTypes_), entries);
     if (FAILED(hr))
         throw PlatformError(SystemMessageText(hr), hr);
     if (hr != S_OK || !entries)

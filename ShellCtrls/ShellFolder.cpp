@@ -27,6 +27,22 @@ TShellFolder::TShellFolder(TShellFolder* parent, const ITEMIDLIST* list,
             ++depth_;
 }
 
+TShellFolder::TShellFolder(TShellFolder* parent, const ITEMIDLIST* list, BindLater)
+    : TShellFolder(parent, list, nullptr) {
+    bindPending_ = parent != nullptr;
+}
+
+IShellFolder* TShellFolder::FolderInterface() const {
+    if (bindPending_) {
+        bindPending_ = false;
+        // Items that are neither folders nor browsable have no folder
+        // object: binding them would fail after three costly attempts.
+        if (Attributes(SFGAO_FOLDER | SFGAO_BROWSABLE))
+            folder_ = BindFolder(parent_->FolderInterface(), relative_.get(), nullptr);
+    }
+    return folder_.get();
+}
+
 IShellFolder* TShellFolder::ParentFolderInterface() const {
     return parent_ ? parent_->FolderInterface() : DesktopFolder();
 }
@@ -99,7 +115,7 @@ TAttributeSet TShellFolder::AttributeSet() const {
 }
 
 IUnknown* TShellFolder::GetDetailSource() {
-    if (detailSourceLooked_ || !folder_)
+    if (detailSourceLooked_ || !FolderInterface())
         return detailSource_;
     detailSourceLooked_ = true;
     detailsProvider_ = BindDetailsProvider(folder_.get(), absolute_.get(), ownerWindow_);

@@ -21,13 +21,18 @@ class TShellFolder {
 public:
     // parent null: the list is absolute and the item hangs below the desktop.
     TShellFolder(TShellFolder* parent, const ITEMIDLIST* list, ComPtr<IShellFolder> folder);
+    // A child of parent whose folder object is bound from the parent's when
+    // first asked for. Binding costs far more than anything else in making
+    // an item, and most items of a large folder are never opened.
+    struct BindLater {};
+    TShellFolder(TShellFolder* parent, const ITEMIDLIST* list, BindLater);
     TShellFolder(const TShellFolder&) = delete;
     TShellFolder& operator=(const TShellFolder&) = delete;
 
     const ITEMIDLIST* RelativeIdList() const { return relative_.get(); }
     const ITEMIDLIST* AbsoluteIdList() const { return absolute_.get(); }
     TShellFolder* ParentItem() const { return parent_; }
-    IShellFolder* FolderInterface() const { return folder_.get(); }
+    IShellFolder* FolderInterface() const;
     int Depth() const { return depth_; }
 
     IShellFolder* ParentFolderInterface() const;
@@ -62,7 +67,8 @@ private:
     IdList relative_;
     IdList absolute_;
     TShellFolder* parent_ = nullptr;
-    ComPtr<IShellFolder> folder_;
+    mutable ComPtr<IShellFolder> folder_;
+    mutable bool bindPending_ = false;
     ComPtr<IShellFolder2> extendedFolder_;
     ComPtr<IShellDetails> detailsProvider_;
     IUnknown* detailSource_ = nullptr; // one of the two above

@@ -179,21 +179,14 @@ void TCustomShellListView::FillItems() {
     if (!folder)
         return;
     ComPtr<IEnumIDList> entries;
-    if (folder->EnumObjects(GetAncestor(list, GA_ROOT), EnumFlagsFromObjectTypes(objectTypes_),
-                            entries.put()) != S_OK ||
+    if (EnumerateFolder(folder, GetAncestor(list, GA_ROOT), EnumFlagsFromObjectTypes(objectTypes_),
+                        entries) != S_OK ||
         !entries)
         return;
     IdList child;
     while (entries->Next(1, child.put_child(), nullptr) == S_OK) {
-        // Binding an item that is neither a folder nor browsable is sure to
-        // fail, after three costly attempts.
-        SFGAOF kind = SFGAO_FOLDER | SFGAO_BROWSABLE;
-        PCUITEMID_CHILD childView = child.child();
-        folder->GetAttributesOf(1, &childView, &kind);
-        ComPtr<IShellFolder> childFolder;
-        if (kind & (SFGAO_FOLDER | SFGAO_BROWSABLE))
-            childFolder = BindFolder(folder, child.get(), nullptr);
-        auto item = std::make_unique<TShellFolder>(rootItem_.get(), child.get(), childFolder);
+        auto item =
+            std::make_unique<TShellFolder>(rootItem_.get(), child.get(), TShellFolder::BindLater{});
         bool canAdd = true;
         if (OnAddFolder)
             OnAddFolder(*this, *item, canAdd);

@@ -4,7 +4,10 @@
 #include "ShellCtrls/ShellFolder.h"
 #include "win/Error.h"
 
+#include <commctrl.h>
+
 #include <array>
+#include <atomic>
 
 namespace kalvera {
 namespace {
@@ -66,6 +69,10 @@ ShellModuleScope::ShellModuleScope() {
     ModuleState& m = Module();
     if (m.starts++ > 0)
         return;
+    // The classes of the list view, tree view and extended combo box.
+    INITCOMMONCONTROLSEX classes{sizeof classes,
+                                 ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_USEREX_CLASSES};
+    InitCommonControlsEx(&classes);
     m.oleStarted = SUCCEEDED(OleInitialize(nullptr));
     m.desktopFolder = DesktopFolderInterface();
     if (IdList desktop = DesktopIdList())
@@ -237,6 +244,20 @@ int SystemIconIndex(const ITEMIDLIST* list, bool large, bool open) {
     return info.iIcon;
 }
 
+namespace {
+std::atomic<long> enumerations{0};
+}
+
+HRESULT EnumerateFolder(IShellFolder* folder, HWND owner, SHCONTF flags,
+                        ComPtr<IEnumIDList>& entries) {
+    ++enumerations;
+    return folder->EnumObjects(owner, flags, entries.put());
+}
+
+long FolderEnumerations() {
+    return enumerations;
+}
+
 bool FolderHasEntries(IShellFolder* folder, SHCONTF flags) {
     if (!folder)
         return false;
@@ -246,7 +267,7 @@ bool FolderHasEntries(IShellFolder* folder, SHCONTF flags) {
         ~ErrorModeScope() { SetErrorMode(previous); }
     } quiet;
     ComPtr<IEnumIDList> entries;
-    if (folder->EnumObjects(nullptr, flags, entries.put()) != S_OK || !entries)
+    if (EnumerateFolder(folder, nullptr, flags, entries) != S_OK || !entries)
         return false;
     IdList first;
     return entries->Next(1, first.put_child(), nullptr) == S_OK;

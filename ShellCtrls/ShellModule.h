@@ -50,6 +50,11 @@ ComPtr<IShellFolder2> BindExtendedFolder(IShellFolder* folder, const ITEMIDLIST*
 std::wstring StrRetToText(const ITEMIDLIST* list, STRRET& result);
 std::wstring QueryName(IShellFolder* folder, const ITEMIDLIST* list, SHGDNF flags);
 int SystemIconIndex(const ITEMIDLIST* list, bool large, bool open);
+// Every enumeration of a folder's children goes through here, so that the
+// benchmarks can count them.
+HRESULT EnumerateFolder(IShellFolder* folder, HWND owner, SHCONTF flags,
+                        ComPtr<IEnumIDList>& entries);
+long FolderEnumerations();
 // Whether enumerating the folder with the flags gives at least one entry.
 bool FolderHasEntries(IShellFolder* folder, SHCONTF flags);
 SHCONTF EnumFlagsFromObjectTypes(TShellObjectTypes types);

@@ -229,14 +229,18 @@ void TCustomShellTreeView::SetHasChildren(HTREEITEM node, bool value) {
 }
 
 HTREEITEM TCustomShellTreeView::InsertNode(HTREEITEM parent, HTREEITEM after,
-                                           std::unique_ptr<TShellFolder> item,
-                                           const std::wstring& text) {
+                                           std::unique_ptr<TShellFolder> item, const wchar_t* text,
+                                           bool iconsOnDemand) {
     TVINSERTSTRUCTW insert{};
     insert.hParent = parent ? parent : TVI_ROOT;
     insert.hInsertAfter = after;
     insert.item.mask = TVIF_TEXT | TVIF_PARAM;
-    insert.item.pszText = const_cast<wchar_t*>(text.c_str());
+    insert.item.pszText = text ? const_cast<wchar_t*>(text) : LPSTR_TEXTCALLBACKW;
     insert.item.lParam = reinterpret_cast<LPARAM>(item.get());
+    if (iconsOnDemand) {
+        insert.item.mask |= TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+        insert.item.iImage = insert.item.iSelectedImage = I_IMAGECALLBACK;
+    }
     HTREEITEM node = TreeView_InsertItem(Handle(), &insert);
     // From here on the node owns the item; the deletion hook frees it.
     if (node)
@@ -304,7 +308,7 @@ void TCustomShellTreeView::BuildRoot() {
         TShellFolder& rootNodeItem = *item;
         const std::wstring text =
             QueryName(DesktopFolder(), rootNodeItem.AbsoluteIdList(), SHGDN_NORMAL);
-        HTREEITEM node = InsertNode(nullptr, TVI_LAST, std::move(item), text);
+        HTREEITEM node = InsertNode(nullptr, TVI_LAST, std::move(item), text.c_str(), false);
         if (useShellImages_ && !images_)
             SetNodeImages(node, rootNodeItem);
         SetHasChildren(node, rootNodeItem.HasChildFolders());
@@ -363,8 +367,8 @@ void TCustomShellTreeView::LoadChildren(HTREEITEM node) {
         return;
     try {
         ComPtr<IEnumIDList> entries;
-        if (folder->EnumObjects(GetAncestor(Handle(), GA_ROOT),
-                                EnumFlagsFromObjectTypes(objectTypes_), entries.put()) != S_OK ||
+        if (EnumerateFolder(folder, GetAncestor(Handle(), GA_ROOT),
+                            EnumFlagsFromObjectTypes(objectTypes_), entries) != S_OK ||
             !entries)
             return;
         std::vector<IdList> ids;
@@ -385,22 +389,14 @@ void TCustomShellTreeView::LoadChildren(HTREEITEM node) {
 }
 
 void TCustomShellTreeView::SetUpNode(HTREEITEM, const ITEMIDLIST* id, HTREEITEM parent) {
-    TShellFolder* parentItem = ItemOf(parent);
-    IShellFolder* parentFolder = parentItem->FolderInterface();
-    // Binding what is neither a folder nor browsable is sure to fail.
-    SFGAOF kind = SFGAO_FOLDER | SFGAO_BROWSABLE;
-    PCUITEMID_CHILD child = AsChild(id);
-    parentFolder->GetAttributesOf(1, &child, &kind);
-    ComPtr<IShellFolder> folder;
-    if (kind & (SFGAO_FOLDER | SFGAO_BROWSABLE))
-        folder = BindFolder(parentFolder, id, nullptr);
-    auto owned = std::make_unique<TShellFolder>(parentItem, id, folder);
+    auto owned = std::make_unique<TShellFolder>(ItemOf(parent), id, TShellFolder::BindLater{});
     TShellFolder& item = *owned;
-    HTREEITEM node = InsertNode(parent, TVI_LAST, std::move(owned), item.InFolderName());
+    // Text and icons are asked for when the node is first drawn: a folder's
+    // icon can take milliseconds to find, and most nodes are never seen.
+    HTREEITEM node =
+        InsertNode(parent, TVI_LAST, std::move(owned), nullptr, useShellImages_ && !images_);
     if (!node)
         return;
-    if (useShellImages_ && !images_)
-        SetNodeImages(node, item);
     bool hasChildren = item.HasChildFolders();
     if (item.AttributeSet().Has(AttrShared))
         TreeView_SetItemState(Handle(), node, INDEXTOOVERLAYMASK(1), TVIS_OVERLAYMASK);
@@ -413,6 +409,21 @@ void TCustomShellTreeView::SetUpNode(HTREEITEM, const ITEMIDLIST* id, HTREEITEM 
         OnAddFolder(*this, item, canAdd);
     if (!canAdd)
         DeleteNode(node);
+}
+
+void TCustomShellTreeView::FillNodeData(NMTVDISPINFOW& info) {
+    auto* item = reinterpret_cast<TShellFolder*>(info.item.lParam);
+    if (!item)
+        return;
+    if ((info.item.mask & TVIF_TEXT) && info.item.pszText && info.item.cchTextMax > 0)
+        lstrcpynW(info.item.pszText, item->InFolderName().c_str(), info.item.cchTextMax);
+    if (info.item.mask & (TVIF_IMAGE | TVIF_SELECTEDIMAGE)) {
+        auto [closed, open] = SmallIcons(*item);
+        info.item.iImage = closed;
+        info.item.iSelectedImage = open == 0 ? closed : open;
+    }
+    // The control keeps what it was told: each node is asked once.
+    info.item.mask |= TVIF_DI_SETITEM;
 }
 
 // Following the partners.
@@ -506,16 +517,12 @@ void TCustomShellTreeView::RefreshNode(HTREEITEM node) {
         std::make_unique<TShellFolder>(parent ? ItemOf(parent) : nullptr, item->RelativeIdList(),
                                        ComPtr<IShellFolder>::Share(item->FolderInterface()));
     TShellFolder& freshItem = *fresh;
-    HTREEITEM renewed = InsertNode(parent, before ? before : TVI_FIRST, std::move(fresh), L"");
+    const std::wstring name = freshItem.InFolderName();
+    HTREEITEM renewed =
+        InsertNode(parent, before ? before : TVI_FIRST, std::move(fresh), name.c_str(), false);
     LoadChildren(renewed);
     SetNodeImages(renewed, freshItem);
     SetHasChildren(renewed, freshItem.HasChildFolders());
-    TVITEMW text{};
-    text.mask = TVIF_TEXT | TVIF_HANDLE;
-    text.hItem = renewed;
-    const std::wstring name = freshItem.InFolderName();
-    text.pszText = const_cast<wchar_t*>(name.c_str());
-    TreeView_SetItem(tree, &text);
 
     // Expansions come parents first, so nested ones are rebuilt level by level.
     const int level = LevelOf(node);
@@ -623,6 +630,9 @@ bool TCustomShellTreeView::OnNotify(NMHDR& header, LRESULT& result) {
         result = SelectionHook(info.itemNew.hItem) ? FALSE : TRUE;
         return true;
     }
+    case TVN_GETDISPINFOW:
+        FillNodeData(reinterpret_cast<NMTVDISPINFOW&>(header));
+        return true;
     case TVN_DELETEITEMW: {
         auto& info = reinterpret_cast<NMTREEVIEWW&>(header);
         std::unique_ptr<TShellFolder>(reinterpret_cast<TShellFolder*>(info.itemOld.lParam));

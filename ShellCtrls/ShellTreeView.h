@@ -109,8 +109,10 @@ private:
     bool SelectionHook(HTREEITEM node);
     void LoadChildren(HTREEITEM node);
     void SetUpNode(HTREEITEM node, const ITEMIDLIST* id, HTREEITEM parent);
+    // text null: asked for when drawn, like the icons when iconsOnDemand.
     HTREEITEM InsertNode(HTREEITEM parent, HTREEITEM after, std::unique_ptr<TShellFolder> item,
-                         const std::wstring& text);
+                         const wchar_t* text, bool iconsOnDemand);
+    void FillNodeData(NMTVDISPINFOW& info);
     void SetHasChildren(HTREEITEM node, bool value);
     void SetNodeImages(HTREEITEM node, TShellFolder& item);
     void SortChildren(HTREEITEM node);

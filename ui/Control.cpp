@@ -3,10 +3,17 @@
 
 #include <commctrl.h>
 
+#include <unordered_map>
+
 namespace kalvera {
 namespace {
-constexpr wchar_t kControlProperty[] = L"KalveraControl";
-constexpr UINT_PTR kSubclassId = 1;
+// Which control a window belongs to. A map rather than a window property:
+// under Wine every property lookup is a round trip to the server (about
+// 50 us), and the lookup runs for every message and notification.
+std::unordered_map<HWND, Control*>& Controls() {
+    static std::unordered_map<HWND, Control*> controls;
+    return controls;
+}
 } // namespace
 
 Control::~Control() {
@@ -39,7 +46,9 @@ void Control::SetBounds(int x, int y, int width, int height) {
 }
 
 Control* Control::FromHandle(HWND window) {
-    return window ? static_cast<Control*>(GetPropW(window, kControlProperty)) : nullptr;
+    auto& controls = Controls();
+    const auto found = controls.find(window);
+    return found == controls.end() ? nullptr : found->second;
 }
 
 void Control::CreateWnd() {
@@ -51,8 +60,15 @@ void Control::CreateWnd() {
                         parent_, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (!window)
         return;
-    SetPropW(window, kControlProperty, this);
-    SetWindowSubclass(window, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    Controls()[window] = this;
+    // Replacing the window procedure directly rather than through
+    // SetWindowSubclass: under Wine every message through a comctl32
+    // subclass costs about 0.2 ms (against under 1 us this way), which turns
+    // filling a tree of thousands of nodes into minutes. Nothing else
+    // subclasses these windows, and the original procedure is put back
+    // before the window goes.
+    original_ = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlProc)));
     handle_ = window;
 }
 
@@ -71,18 +87,19 @@ LRESULT Control::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT Control::Default(UINT message, WPARAM wParam, LPARAM lParam) {
-    return DefSubclassProc(handle_, message, wParam, lParam);
+    return CallWindowProcW(original_, handle_, message, wParam, lParam);
 }
 
-LRESULT CALLBACK Control::SubclassProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
-                                       UINT_PTR, DWORD_PTR data) {
-    auto* self = reinterpret_cast<Control*>(data);
+LRESULT CALLBACK Control::ControlProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = FromHandle(window);
+    if (!self || self->handle_ != window)
+        return DefWindowProcW(window, message, wParam, lParam);
     if (message == WM_NCDESTROY) {
-        RemoveWindowSubclass(window, SubclassProc, kSubclassId);
-        RemovePropW(window, kControlProperty);
-        if (self->handle_ == window)
-            self->handle_ = nullptr;
-        return DefSubclassProc(window, message, wParam, lParam);
+        const WNDPROC original = self->original_;
+        SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(original));
+        Controls().erase(window);
+        self->handle_ = nullptr;
+        return CallWindowProcW(original, window, message, wParam, lParam);
     }
     try {
         return self->WndProc(message, wParam, lParam);

@@ -1,8 +1,9 @@
 #pragma once
 // A control over a window of a system class (list view, tree view, combo
 // box). Its window is made when first needed and can be destroyed and made
-// again; the control outlives its window. Notifications that the parent
-// receives for it are reflected back to it by the parent (see Window).
+// again; the control outlives its window. Its messages reach WndProc first;
+// notifications that the parent receives for it are reflected back to it by
+// the parent (see Window).
 
 #include "ui/Component.h"
 
@@ -51,9 +52,10 @@ protected:
     LRESULT Default(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
-    static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    static LRESULT CALLBACK ControlProc(HWND, UINT, WPARAM, LPARAM);
 
     HWND handle_ = nullptr;
+    WNDPROC original_ = nullptr;
     HWND parent_ = nullptr;
     RECT bounds_{0, 0, 100, 100};
 };
