@@ -55,18 +55,6 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(handle_, message, wParam, lParam);
 }
 
-bool ReflectToControl(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
-    if (message == WM_NOTIFY) {
-        auto* header = reinterpret_cast<NMHDR*>(lParam);
-        if (Control* control = Control::FromHandle(header->hwndFrom))
-            return control->OnNotify(*header, result);
-    } else if (message == WM_COMMAND && lParam) {
-        if (Control* control = Control::FromHandle(reinterpret_cast<HWND>(lParam)))
-            return control->OnCommand(HIWORD(wParam), result);
-    }
-    return false;
-}
-
 LRESULT CALLBACK Window::StaticProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_NCCREATE) {
         auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);

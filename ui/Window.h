@@ -30,7 +30,4 @@ private:
     HWND handle_ = nullptr;
 };
 
-// Sends a parent's WM_NOTIFY / WM_COMMAND on to the control it came from.
-bool ReflectToControl(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
-
 } // namespace kalvera
