@@ -69,7 +69,7 @@ start_xvfb() {
 }
 
 wine_env() {
-  export WINEPREFIX=$BUILD/wineprefix WINEARCH=win32 WINEDEBUG=-all
+  export WINEPREFIX=${KALVERA_PREFIX:-$BUILD/wineprefix} WINEARCH=win32 WINEDEBUG=-all
   export WINEDLLOVERRIDES='mscoree,mshtml='
   export XDG_DATA_HOME=$BUILD/xdg
   export LANG=${KALVERA_LANG:-ja_JP.UTF-8}

@@ -1,0 +1,167 @@
+#include "app/Application.h"
+#include "win/Error.h"
+
+#include <utility>
+#include <vector>
+
+namespace kalvera {
+namespace {
+
+LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    // Activating the task-bar entry brings the program's window forward.
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE)
+            if (HWND owned = GetWindow(window, GW_ENABLEDPOPUP); owned && owned != window)
+                SetActiveWindow(owned);
+        return 0;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_RESTORE) {
+            const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
+            if (HWND owned = GetWindow(window, GW_ENABLEDPOPUP); owned && owned != window)
+                SetForegroundWindow(owned);
+            return result;
+        }
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+PlatformMessageBox& InstalledBox() {
+    static PlatformMessageBox box = [](HWND owner, const std::wstring& text,
+                                       const std::wstring& caption, UINT flags) {
+        return MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
+    };
+    return box;
+}
+
+} // namespace
+
+BOOL CALLBACK DisabledThreadWindows::Collect(HWND window, LPARAM data) {
+    if (IsWindowVisible(window) && IsWindowEnabled(window)) {
+        reinterpret_cast<DisabledThreadWindows*>(data)->windows_.push_back(window);
+        EnableWindow(window, FALSE);
+    }
+    return TRUE;
+}
+
+DisabledThreadWindows::DisabledThreadWindows(HWND except) {
+    EnumThreadWindows(GetCurrentThreadId(), Collect, reinterpret_cast<LPARAM>(this));
+    if (except)
+        for (HWND& window : windows_)
+            if (window == except) {
+                EnableWindow(window, TRUE);
+                window = nullptr;
+            }
+}
+
+DisabledThreadWindows::~DisabledThreadWindows() {
+    for (HWND window : windows_)
+        if (window && IsWindow(window))
+            EnableWindow(window, TRUE);
+}
+
+Application& Application::Instance() {
+    static Application application;
+    return application;
+}
+
+HWND Application::Window() {
+    if (!window_) {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = ApplicationWindowProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(1));
+        wc.lpszClassName = L"KalveraApplication";
+        RegisterClassExW(&wc);
+        const int left = GetSystemMetrics(SM_CXSCREEN) / 2, top = GetSystemMetrics(SM_CYSCREEN) / 2;
+        window_ =
+            CreateWindowExW(0, wc.lpszClassName, title_.c_str(),
+                            WS_POPUP | WS_CAPTION | WS_CLIPSIBLINGS | WS_SYSMENU | WS_MINIMIZEBOX,
+                            left, top, 0, 0, nullptr, nullptr, wc.hInstance, nullptr);
+    }
+    return window_;
+}
+
+std::wstring Application::Title() {
+    if (!window_)
+        return title_;
+    wchar_t text[256] = L"";
+    GetWindowTextW(window_, text, 256);
+    return text;
+}
+
+void Application::SetTitle(const std::wstring& title) {
+    title_ = title;
+    if (window_)
+        SetWindowTextW(window_, title.c_str());
+}
+
+void Application::ShowTaskBarEntry() {
+    ShowWindow(Window(), SW_SHOWNORMAL);
+}
+
+void Application::Minimize() {
+    CloseWindow(Window());
+}
+
+PlatformMessageBox SetPlatformMessageBox(PlatformMessageBox box) {
+    return std::exchange(InstalledBox(), std::move(box));
+}
+
+int ApplicationMessageBox(std::wstring_view text, std::wstring_view caption, UINT flags) {
+    HWND owner = Application::Instance().Window();
+    HWND active = GetActiveWindow();
+    // Open the box on the monitor the user works on.
+    RECT ownerRect{};
+    bool moved = false;
+    HMONITOR activeMonitor = MonitorFromWindow(active, MONITOR_DEFAULTTONEAREST);
+    if (active && activeMonitor != MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST)) {
+        MONITORINFO info{sizeof info};
+        GetMonitorInfoW(activeMonitor, &info);
+        GetWindowRect(owner, &ownerRect);
+        const RECT& m = info.rcMonitor;
+        SetWindowPos(owner, nullptr, m.left + (m.right - m.left) / 2,
+                     m.top + (m.bottom - m.top) / 2, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE);
+        moved = true;
+    }
+    int result = 0;
+    {
+        DisabledThreadWindows disabled;
+        result = InstalledBox()(owner, std::wstring(text), std::wstring(caption), flags);
+        if (moved)
+            SetWindowPos(owner, nullptr, ownerRect.left + (ownerRect.right - ownerRect.left) / 2,
+                         ownerRect.top + (ownerRect.bottom - ownerRect.top) / 2, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOREDRAW | SWP_NOACTIVATE);
+    }
+    if (active && IsWindow(active))
+        SetActiveWindow(active);
+    return result;
+}
+
+std::wstring ExceptionBoxText(std::wstring message) {
+    if (!message.empty() && message.back() > L'.')
+        message += L'.';
+    return message;
+}
+
+void ShowExceptionBox(std::exception_ptr failure) {
+    std::wstring message;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const Error& e) {
+        message = e.Message();
+    } catch (const std::exception& e) {
+        const std::string narrow = e.what();
+        const int size = MultiByteToWideChar(CP_UTF8, 0, narrow.c_str(), -1, nullptr, 0);
+        message.resize(size > 0 ? size - 1 : 0);
+        MultiByteToWideChar(CP_UTF8, 0, narrow.c_str(), -1, message.data(), size);
+    } catch (...) {
+    }
+    ApplicationMessageBox(ExceptionBoxText(message), Application::Instance().Title(),
+                          MB_OK | MB_ICONSTOP);
+}
+
+} // namespace kalvera

@@ -1,0 +1,140 @@
+#pragma once
+// The main window: an address row, a toolbar, the folder pane, the file list,
+// the options pane with everything the Run command needs, and a status bar.
+// It gathers the Run command's inputs and hands them to the core.
+
+#include "ShellCtrls/ShellComboBox.h"
+#include "ShellCtrls/ShellListView.h"
+#include "ShellCtrls/ShellTreeView.h"
+#include "ui/Splitter.h"
+#include "ui/SpeedButton.h"
+#include "ui/Widgets.h"
+#include "ui/Window.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kalvera {
+
+class TAboutForm1;
+
+class TChangeForm1 : public Window {
+public:
+    // dpi 0: the screen's.
+    explicit TChangeForm1(int dpi = 0);
+    ~TChangeForm1() override;
+
+    // Controls.
+    Panel Panel1, Panel3, Panel4, Panel5, Panel6, Panel2;
+    Bevel Bevel3{Bevel::Shape::TopLine}, Bevel1{Bevel::Shape::TopLine},
+        Bevel4{Bevel::Shape::RightLine}, Bevel6{Bevel::Shape::RightLine},
+        Bevel2{Bevel::Shape::TopLine}, Bevel5{Bevel::Shape::Frame};
+    TShellComboBox ShellComboBox1;
+    SpeedButton SpeedButton3, SpeedButton4, SpeedButton5, SpeedButton6, SpeedButton7;
+    SpeedButton SpeedButton2, SpeedButton1;
+    StatusBar StatusBar1;
+    TShellTreeView ShellTreeView1;
+    Splitter Splitter1;
+    TShellListView ShellListView1;
+    Label Label8, Label9, Label1, Label2, Label3, Label4, Label5, Label6, Label7;
+    ComboBox ComboBox1, ComboBox2, ComboBox3, ComboBox4, ComboBox5, ComboBox6, ComboBox7;
+    CheckBox CheckBox1, CheckBox2, CheckBox3;
+
+    // Menu items, by command identifier.
+    enum MenuItem : UINT {
+        Property1 = 100,
+        Exit1,
+        KFoldBar1,
+        KLargeIcon1,
+        KSmallIcon1,
+        KList1,
+        KReport1,
+        Renew1,
+        KFile1,
+        KFold1,
+        Create1,
+        Update1,
+        Access1,
+        Run1,
+        About1
+    };
+    HMENU MainMenu() const { return menu_; }
+    bool MenuItemChecked(UINT item) const;
+    bool MenuItemEnabled(UINT item) const;
+    // Runs a menu item as choosing it does.
+    void ChooseMenuItem(UINT item);
+    // Runs the drop-down handler of a top-level menu (0 File, 1 Show,
+    // 2 Option), as opening it does.
+    void DropDownMenu(int index);
+
+    // Handlers.
+    void FormCreate();
+    void CheckBoxClick();
+    void Option1Click();
+    void Create1Click();
+    void Update1Click();
+    void Access1Click();
+    void KFile1Click();
+    void KFold1Click();
+    void File1Click();
+    void PropertyClick();
+    void Exit1Click();
+    void About1Click();
+    void KShow1Click();
+    void SpeedButton1Click();
+    void SpeedButton3Click();
+    void SpeedButton4Click();
+    void SpeedButton5Click();
+    void SpeedButton6Click();
+    void SpeedButton7Click();
+    void RenewClick();
+    void FormResize();
+    void ShellListView1Enter();
+    void FormKeyDown(WORD key);
+    // Returns true when the command was handled here (no default treatment).
+    bool SystemMenuCommand(WPARAM command);
+
+    void GlideToScreenCentre();
+    // Positions after each move of the glide, for whoever watches it.
+    std::function<void(POINT)> OnGlideStep;
+    // Shows the shell's property sheet for a path; replaceable in tests.
+    std::function<void(const std::wstring& path)> ShowFileProperties;
+    // The About dialog shown by About1 and the window menu.
+    void SetAboutForm(TAboutForm1* about) { about_ = about; }
+
+    // Scales a length given for 96 dpi and a 12-pixel font.
+    int Scale(int value) const { return MulDiv(value, textHeight_, 12); }
+    int Dpi() const { return dpi_; }
+    HFONT FormFont() const { return font_; }
+
+protected:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    HICON ClassIcon() const override;
+
+private:
+    void BuildLayout();
+    void BuildMenu();
+    void BuildOptions();
+    void ApplyRunEnabledRuleToButton();
+    void ApplyRunEnabledRuleToMenu();
+    bool AnyKindChosen() const;
+    void Place(Control& control, Control* parent, int left, int top, int width, int height);
+    void LoadPicture(SpeedButton& button, int id, int size);
+    void Realign();
+    int ClampPaneWidth(int proposed);
+
+    int dpi_;
+    int textHeight_;
+    HFONT font_ = nullptr, boldFont_ = nullptr, crossFont_ = nullptr;
+    HMENU menu_ = nullptr;
+    HMENU fileMenu_ = nullptr, showMenu_ = nullptr, optionMenu_ = nullptr;
+    std::vector<HBITMAP> pictures_;
+    TAboutForm1* about_ = nullptr;
+};
+
+// The main window and the About dialog, reachable from anywhere.
+extern TChangeForm1* ChangeForm1;
+
+} // namespace kalvera

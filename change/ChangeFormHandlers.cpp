@@ -1,0 +1,239 @@
+// What the main window's menus, buttons and events do, and the rules that
+// keep menus, toolbar and options in step.
+
+#include "About/AboutForm.h"
+#include "app/Application.h"
+#include "change/ChangeForm.h"
+#include "change/TimestampCore.h"
+
+namespace kalvera {
+namespace {
+
+// The Run command's services over the window's controls.
+class ListRows : public FileListService {
+public:
+    explicit ListRows(TCustomShellListView& list) : list_(list) {}
+    int SelectedIndex() override { return list_.ItemIndex(); }
+    int Count() override { return list_.Count(); }
+    std::wstring PathOf(int index) override { return list_.ItemAt(index)->ParsingName(); }
+
+private:
+    TCustomShellListView& list_;
+};
+
+class ApplicationBoxes : public MessageBoxService {
+public:
+    void Show(std::wstring_view text, std::wstring_view caption, unsigned flags) override {
+        ApplicationMessageBox(text, caption, flags);
+    }
+};
+
+class LabelHint : public HintService {
+public:
+    explicit LabelHint(Label& label) : label_(label) {}
+    void ShowHint() override { label_.SetVisible(true); }
+
+private:
+    Label& label_;
+};
+
+} // namespace
+
+void TChangeForm1::FormCreate() {
+    HMENU system = GetSystemMenu(Handle(), FALSE);
+    InsertMenuW(system, 0xF060, MF_BYPOSITION | MF_STRING, 2, nullptr);
+    InsertMenuW(system, 0xF060, MF_BYPOSITION | MF_STRING, 1, L"バージョン情報");
+    ComboBox1.SetItemIndex(0);
+    ComboBox2.SelectText(L"2003");
+    ComboBox3.SelectText(L"1");
+    ComboBox4.SelectText(L"1");
+    ComboBox5.SelectText(L"0");
+    ComboBox6.SelectText(L"00");
+    ComboBox7.SelectText(L"00");
+    ApplyRunEnabledRuleToButton();
+}
+
+bool TChangeForm1::AnyKindChosen() const {
+    return CheckBox1.Checked() || CheckBox2.Checked() || CheckBox3.Checked();
+}
+
+void TChangeForm1::ApplyRunEnabledRuleToButton() {
+    SpeedButton1.SetEnabled(AnyKindChosen());
+}
+
+void TChangeForm1::ApplyRunEnabledRuleToMenu() {
+    EnableMenuItem(menu_, Run1, MF_BYCOMMAND | (AnyKindChosen() ? MF_ENABLED : MF_GRAYED));
+}
+
+void TChangeForm1::CheckBoxClick() {
+    ApplyRunEnabledRuleToButton();
+}
+
+void TChangeForm1::Option1Click() {
+    ApplyRunEnabledRuleToMenu();
+    auto check = [this](UINT item, bool on) {
+        CheckMenuItem(menu_, item, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+    };
+    check(Create1, CheckBox1.Checked());
+    check(Update1, CheckBox2.Checked());
+    check(Access1, CheckBox3.Checked());
+    check(KFile1, ComboBox1.ItemIndex() == 0);
+    check(KFold1, ComboBox1.ItemIndex() == 1);
+}
+
+void TChangeForm1::Create1Click() {
+    CheckBox1.SetChecked(!CheckBox1.Checked());
+    ApplyRunEnabledRuleToMenu();
+}
+
+void TChangeForm1::Update1Click() {
+    CheckBox2.SetChecked(!CheckBox2.Checked());
+    ApplyRunEnabledRuleToMenu();
+}
+
+void TChangeForm1::Access1Click() {
+    CheckBox3.SetChecked(!CheckBox3.Checked());
+    ApplyRunEnabledRuleToMenu();
+}
+
+void TChangeForm1::KFile1Click() {
+    ComboBox1.SetItemIndex(0);
+}
+
+void TChangeForm1::KFold1Click() {
+    ComboBox1.SetItemIndex(1);
+}
+
+void TChangeForm1::File1Click() {
+    EnableMenuItem(menu_, Property1,
+                   MF_BYCOMMAND | (ShellListView1.ItemIndex() != -1 ? MF_ENABLED : MF_GRAYED));
+}
+
+void TChangeForm1::PropertyClick() {
+    const int index = ShellListView1.ItemIndex();
+    if (index >= 0 && ShowFileProperties)
+        ShowFileProperties(ShellListView1.ItemAt(index)->ParsingName());
+}
+
+void TChangeForm1::Exit1Click() {
+    PostMessageW(Handle(), WM_CLOSE, 0, 0);
+}
+
+void TChangeForm1::About1Click() {
+    if (about_)
+        about_->ShowModal();
+}
+
+void TChangeForm1::KShow1Click() {
+    auto check = [this](UINT item, bool on) {
+        CheckMenuItem(menu_, item, MF_BYCOMMAND | (on ? MF_CHECKED : MF_UNCHECKED));
+    };
+    check(KFoldBar1, Panel5.Visible());
+    const UINT byStyle[] = {KLargeIcon1, KSmallIcon1, KList1, KReport1};
+    for (UINT item : byStyle)
+        check(item, false);
+    check(byStyle[ShellListView1.ViewStyle()], true);
+}
+
+void TChangeForm1::SpeedButton4Click() {
+    ShellListView1.SetViewStyle(vsIcon);
+}
+void TChangeForm1::SpeedButton5Click() {
+    ShellListView1.SetViewStyle(vsSmallIcon);
+}
+void TChangeForm1::SpeedButton6Click() {
+    ShellListView1.SetViewStyle(vsList);
+}
+void TChangeForm1::SpeedButton7Click() {
+    ShellListView1.SetViewStyle(vsReport);
+}
+
+void TChangeForm1::SpeedButton3Click() {
+    const bool shown = Panel5.Visible();
+    Splitter1.SetVisible(!shown);
+    Panel5.SetVisible(!shown);
+    if (Panel5.Visible() && Panel5.Width() < Scale(64)) {
+        Panel5.SetWidth(Scale(64));
+        Realign();
+    }
+    SpeedButton3.SetDown(Panel5.Visible());
+}
+
+void TChangeForm1::RenewClick() {
+    const int index = ShellListView1.ItemIndex();
+    UpdateWindow(ShellListView1.Handle());
+    ShellListView1.SetItemIndex(index);
+}
+
+void TChangeForm1::FormResize() {
+    RECT outer;
+    GetWindowRect(Handle(), &outer);
+    Bevel5.SetVisible(outer.bottom - outer.top >= 384);
+    StatusBar1.SetPanelWidths({(outer.right - outer.left) * 80 / 100});
+}
+
+void TChangeForm1::ShellListView1Enter() {
+    Label9.SetVisible(false);
+}
+
+void TChangeForm1::FormKeyDown(WORD key) {
+    HWND focus = GetFocus();
+    const bool inAddressBox =
+        focus && (focus == ShellComboBox1.Handle() || IsChild(ShellComboBox1.Handle(), focus));
+    if (key == VK_HOME && !inAddressBox)
+        GlideToScreenCentre();
+}
+
+void TChangeForm1::GlideToScreenCentre() {
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    RECT r;
+    GetWindowRect(Handle(), &r);
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    const int x = (screenWidth - width) / 2, y = (screenHeight - height) / 2;
+    const int dx = (x - r.left) / 10, dy = (y - r.top) / 10;
+    auto moveTo = [this](int left, int top) {
+        SetWindowPos(Handle(), nullptr, left, top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    auto reportStep = [this] {
+        UpdateWindow(Handle());
+        if (OnGlideStep) {
+            RECT now;
+            GetWindowRect(Handle(), &now);
+            OnGlideStep({now.left, now.top});
+        }
+    };
+    int left = r.left, top = r.top;
+    for (int step = 0; step < 9; ++step) {
+        moveTo(left += dx, top);
+        moveTo(left, top += dy);
+        reportStep();
+    }
+    moveTo(x, top);
+    moveTo(x, y);
+    reportStep();
+}
+
+bool TChangeForm1::SystemMenuCommand(WPARAM command) {
+    if (command == 1)
+        About1Click();
+    if (command == SC_MINIMIZE) {
+        Application::Instance().Minimize();
+        return true;
+    }
+    return false;
+}
+
+void TChangeForm1::SpeedButton1Click() {
+    const SelectorTexts texts{ComboBox2.SelectedText(), ComboBox3.SelectedText(),
+                              ComboBox4.SelectedText(), ComboBox5.SelectedText(),
+                              ComboBox6.SelectedText(), ComboBox7.SelectedText()};
+    const TimestampKinds kinds{CheckBox1.Checked(), CheckBox2.Checked(), CheckBox3.Checked()};
+    ListRows rows(ShellListView1);
+    ApplicationBoxes boxes;
+    LabelHint hint(Label9);
+    RunTimestampChange(texts, ComboBox1.ItemIndex(), kinds, rows, boxes, hint);
+}
+
+} // namespace kalvera

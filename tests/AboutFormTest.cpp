@@ -1,0 +1,153 @@
+#include "About/AboutForm.h"
+#include "app/Application.h"
+#include "change/ChangeForm.h"
+#include "tests/support/Pump.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace kalvera;
+using kalvera::test::PumpFor;
+
+namespace {
+
+// Runs an action from a thread timer once a modal loop is running.
+std::function<void()> pending;
+HWND pendingBox = nullptr;
+void CALLBACK RunPending(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (auto action = std::exchange(pending, nullptr))
+        action();
+}
+void WhileModal(std::function<void()> action, UINT delay = 100) {
+    pending = std::move(action);
+    SetTimer(nullptr, 0, delay, RunPending);
+}
+
+BOOL CALLBACK FindDialogBox(HWND candidate, LPARAM data) {
+    wchar_t cls[32] = L"";
+    GetClassNameW(candidate, cls, 32);
+    if (std::wstring(cls) == L"#32770") {
+        *reinterpret_cast<HWND*>(data) = candidate;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+POINT OkCentre(TAboutForm1& about) {
+    POINT centre{45, 12};
+    ClientToScreen(about.BitBtn1.Handle(), &centre);
+    return centre;
+}
+
+} // namespace
+
+TEST(AboutDialog, FixedGeometryAndTexts) {
+    TAboutForm1 about;
+    RECT client;
+    GetClientRect(about.Handle(), &client);
+    EXPECT_EQ(client.right, 427);
+    EXPECT_EQ(client.bottom, 229);
+    EXPECT_TRUE(GetWindowLongPtrW(about.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_FALSE(GetWindowLongPtrW(about.Handle(), GWL_STYLE) & WS_THICKFRAME);
+    EXPECT_EQ(about.Panel1.Text(), L"『Kalvera』");
+    EXPECT_EQ(about.Panel2.Text(), L"Version 1.20");
+    EXPECT_EQ(about.BitBtn1.Width(), 90);
+    EXPECT_EQ(about.BitBtn1.Height(), 25);
+    EXPECT_TRUE(GetWindowLongPtrW(about.Edit1.Handle(), GWL_STYLE) & ES_READONLY);
+}
+
+TEST(AboutDialog, PointerOnOkAtEveryShowingAndPositionKept) {
+    TAboutForm1 about;
+    POINT seen{}, expected{};
+    WhileModal([&] {
+        GetCursorPos(&seen);
+        expected = OkCentre(about);
+        PostMessageW(about.Handle(), WM_COMMAND, IDOK, 0);
+    });
+    EXPECT_EQ(about.ShowModal(), 1);
+    EXPECT_EQ(seen.x, expected.x);
+    EXPECT_EQ(seen.y, expected.y);
+    EXPECT_FALSE(IsWindowVisible(about.Handle()));
+
+    // Moved by the user, it opens there again; the pointer follows.
+    SetWindowPos(about.Handle(), nullptr, 10, 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    SetCursorPos(0, 0);
+    RECT where{};
+    WhileModal([&] {
+        GetWindowRect(about.Handle(), &where);
+        GetCursorPos(&seen);
+        expected = OkCentre(about);
+        PostMessageW(about.Handle(), WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(about.ShowModal(), 2);
+    EXPECT_EQ(where.left, 10);
+    EXPECT_EQ(where.top, 20);
+    EXPECT_EQ(seen.x, expected.x);
+    EXPECT_EQ(seen.y, expected.y);
+}
+
+TEST(AboutDialog, EnterInAReadOnlyBoxClosesLikeOk) {
+    TAboutForm1 about;
+    WhileModal([&] {
+        SetFocus(about.Edit1.Handle());
+        PostMessageW(about.Edit1.Handle(), WM_KEYDOWN, VK_RETURN, 0);
+    });
+    EXPECT_EQ(about.ShowModal(), 1);
+}
+
+TEST(MainWindowMenu, WindowMenuEntriesAndCommandOneOpensAbout) {
+    TChangeForm1 form(96);
+    TAboutForm1 about;
+    form.SetAboutForm(&about);
+    HMENU system = GetSystemMenu(form.Handle(), FALSE);
+    const int count = GetMenuItemCount(system);
+    ASSERT_GE(count, 2);
+    EXPECT_EQ(GetMenuItemID(system, count - 2), 2u);
+    EXPECT_EQ(GetMenuItemID(system, count - 1), 1u);
+    wchar_t text[64] = L"";
+    GetMenuStringW(system, count - 1, text, 64, MF_BYPOSITION);
+    EXPECT_STREQ(text, L"バージョン情報");
+
+    bool shown = false;
+    WhileModal([&] {
+        shown = IsWindowVisible(about.Handle());
+        PostMessageW(about.Handle(), WM_COMMAND, IDOK, 0);
+    });
+    SendMessageW(form.Handle(), WM_SYSCOMMAND, 1, 0);
+    EXPECT_TRUE(shown);
+
+    // Minimising the main window minimises the application's window.
+    ShowWindow(Application::Instance().Window(), SW_SHOWNORMAL);
+    SendMessageW(form.Handle(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    EXPECT_TRUE(IsIconic(Application::Instance().Window()));
+    ShowWindow(Application::Instance().Window(), SW_RESTORE);
+}
+
+TEST(ApplicationMessageBox, RealBoxDisablesAndRestoresTheWindows) {
+    HWND window = CreateWindowExW(0, L"STATIC", L"active", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                  200, 100, nullptr, nullptr, nullptr, nullptr);
+    SetActiveWindow(window);
+    PumpFor(20);
+    bool enabledDuring = true;
+    std::wstring boxText;
+    WhileModal([&] {
+        enabledDuring = IsWindowEnabled(window);
+        // The box is the thread's dialog window; press its OK button.
+        EnumThreadWindows(GetCurrentThreadId(), FindDialogBox,
+                          reinterpret_cast<LPARAM>(&pendingBox));
+        if (pendingBox) {
+            wchar_t text[128] = L"";
+            GetDlgItemTextW(pendingBox, 0xFFFF, text, 128);
+            boxText = text;
+            PostMessageW(pendingBox, WM_COMMAND, IDOK, 0);
+        }
+    });
+    ApplicationMessageBox(L"本文", L"見出し", MB_OK);
+    EXPECT_FALSE(enabledDuring);
+    EXPECT_EQ(boxText, L"本文");
+    EXPECT_TRUE(IsWindowEnabled(window));
+    EXPECT_EQ(GetActiveWindow(), window);
+    DestroyWindow(window);
+}
