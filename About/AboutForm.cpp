@@ -119,9 +119,11 @@ int TAboutForm1::ShowModal() {
             }
         }
     }
-    ShowWindow(Handle(), SW_HIDE);
+    // The previous window is activated before the dialog is hidden: hiding
+    // the active window first would hand the activation to its owner.
     if (previous && IsWindow(previous))
         SetActiveWindow(previous);
+    ShowWindow(Handle(), SW_HIDE);
     if (quit)
         PostQuitMessage(static_cast<int>(msg.wParam));
     return modalResult_;

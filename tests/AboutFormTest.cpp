@@ -110,13 +110,20 @@ TEST(MainWindowMenu, WindowMenuEntriesAndCommandOneOpensAbout) {
     GetMenuStringW(system, count - 1, text, 64, MF_BYPOSITION);
     EXPECT_STREQ(text, L"バージョン情報");
 
+    ShowWindow(form.Handle(), SW_SHOW);
+    SetActiveWindow(form.Handle());
     bool shown = false;
+    bool mainDisabled = false;
     WhileModal([&] {
+        mainDisabled = !IsWindowEnabled(form.Handle());
         shown = IsWindowVisible(about.Handle());
         PostMessageW(about.Handle(), WM_COMMAND, IDOK, 0);
     });
     SendMessageW(form.Handle(), WM_SYSCOMMAND, 1, 0);
     EXPECT_TRUE(shown);
+    EXPECT_TRUE(mainDisabled);
+    EXPECT_TRUE(IsWindowEnabled(form.Handle()));
+    EXPECT_EQ(GetActiveWindow(), form.Handle());
 
     // Minimising the main window minimises the application's window.
     ShowWindow(Application::Instance().Window(), SW_SHOWNORMAL);
