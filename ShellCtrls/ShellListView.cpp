@@ -569,6 +569,13 @@ LRESULT TCustomShellListView::WndProc(UINT message, WPARAM wParam, LPARAM lParam
     case WM_CONTEXTMENU:
         ShowContextPopup(lParam);
         return 0;
+    case WM_GETDLGCODE:
+        // Enter opens the selected row, also in a window that runs dialog
+        // keyboard handling (which would otherwise take it as "OK").
+        if (auto* msg = reinterpret_cast<MSG*>(lParam);
+            msg && msg->message == WM_KEYDOWN && msg->wParam == VK_RETURN)
+            return Default(message, wParam, lParam) | DLGC_WANTMESSAGE;
+        break;
     case WM_INITMENUPOPUP:
     case WM_DRAWITEM:
     case WM_MEASUREITEM:

@@ -368,9 +368,10 @@ LRESULT TChangeForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_KEYDOWN:
         FormKeyDown(static_cast<WORD>(wParam));
         break;
-    case WM_DESTROY:
+    case WM_CLOSE:
+        // Closing the main window, whichever way, ends the program.
         PostQuitMessage(0);
-        return 0;
+        break;
     }
     return Window::HandleMessage(message, wParam, lParam);
 }

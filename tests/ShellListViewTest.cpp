@@ -429,3 +429,18 @@ TEST_F(ShellListViewTest, KeyboardContextPopupUsesTheRowCentreOrNoPosition) {
     EXPECT_EQ(popups[1].y, (bounds.top + bounds.bottom) / 2);
     EXPECT_EQ(GetFocus(), list.Handle());
 }
+
+// In a window that runs dialog keyboard handling, Enter still reaches the
+// list and opens the folder row.
+TEST_F(ShellListViewTest, EnterIsWantedUnderDialogKeyHandling) {
+    MakeMixedFolder();
+    list.SetRoot(dir.Path());
+    list.SetItemIndex(RowOf(L"b_dir"));
+    MSG msg{list.Handle(), WM_KEYDOWN, VK_RETURN, 0};
+    EXPECT_TRUE(
+        SendMessageW(list.Handle(), WM_GETDLGCODE, VK_RETURN, reinterpret_cast<LPARAM>(&msg)) &
+        DLGC_WANTMESSAGE);
+    SetFocus(list.Handle());
+    IsDialogMessageW(host.Handle(), &msg);
+    EXPECT_EQ(RootPath(), dir.Child(L"b_dir"));
+}

@@ -17,7 +17,9 @@ FailureHandler SetFailureHandler(FailureHandler handler) {
 }
 
 void ReportFailure(std::exception_ptr failure) {
-    ReleaseCapture();
+    // A drag or a tracking menu ends before the box opens.
+    if (HWND capture = GetCapture())
+        SendMessageW(capture, WM_CANCELMODE, 0, 0);
     if (FailureHandler handler = Installed())
         handler(failure);
 }
