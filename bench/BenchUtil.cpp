@@ -1,4 +1,5 @@
 #include "bench/BenchUtil.h"
+#include "ShellCtrls/ShellModule.h"
 #include "win/Handle.h"
 
 namespace kalvera::bench {
@@ -24,6 +25,27 @@ void RemoveTree(const std::wstring& path) {
     RemoveDirectoryW(path.c_str());
 }
 } // namespace
+
+IdList ParsePath(const std::wstring& path) {
+    IdList list;
+    std::wstring text = path;
+    DesktopFolder()->ParseDisplayName(nullptr, nullptr, text.data(), nullptr, list.put_rel(),
+                                      nullptr);
+    return list;
+}
+
+size_t BareEnumeration(const std::wstring& path, SHCONTF flags) {
+    const IdList list = ParsePath(path);
+    ComPtr<IShellFolder> folder;
+    DesktopFolder()->BindToObject(list.rel(), nullptr, IID_IShellFolder, folder.put_void());
+    ComPtr<IEnumIDList> entries;
+    folder->EnumObjects(nullptr, flags, entries.put());
+    size_t count = 0;
+    IdList child;
+    while (entries->Next(1, child.put_child(), nullptr) == S_OK)
+        ++count;
+    return count;
+}
 
 BenchFolder::BenchFolder(const std::wstring& name) {
     wchar_t base[MAX_PATH + 1];

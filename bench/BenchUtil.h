@@ -1,6 +1,9 @@
 #pragma once
 // Timing and scratch folders for the benchmarks.
 
+#include "ShellCtrls/IdList.h"
+#include "ui/Window.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -22,6 +25,17 @@ inline double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
+
+// An invisible top-level window to hold the controls being measured.
+class Host : public Window {
+public:
+    Host() { CreateHandle(L"bench", WS_OVERLAPPEDWINDOW, 0, 0, 0, 800, 600, nullptr); }
+};
+
+// The absolute identifier list of a path, as the shell parses it.
+IdList ParsePath(const std::wstring& path);
+// Enumerates a folder's children with nothing else, counting them.
+size_t BareEnumeration(const std::wstring& path, SHCONTF flags);
 
 // A scratch folder under the temporary folder, removed afterwards.
 class BenchFolder {

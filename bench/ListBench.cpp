@@ -17,27 +17,6 @@ using namespace kalvera;
 
 namespace {
 
-class Host : public Window {
-public:
-    Host() { CreateHandle(L"bench", WS_OVERLAPPEDWINDOW, 0, 0, 0, 800, 600, nullptr); }
-};
-
-size_t BareEnumeration(const std::wstring& path) {
-    IdList list;
-    std::wstring text = path;
-    DesktopFolder()->ParseDisplayName(nullptr, nullptr, text.data(), nullptr, list.put_rel(),
-                                      nullptr);
-    ComPtr<IShellFolder> folder;
-    DesktopFolder()->BindToObject(list.rel(), nullptr, IID_IShellFolder, folder.put_void());
-    ComPtr<IEnumIDList> entries;
-    folder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, entries.put());
-    size_t count = 0;
-    IdList child;
-    while (entries->Next(1, child.put_child(), nullptr) == S_OK)
-        ++count;
-    return count;
-}
-
 PROCESS_MEMORY_COUNTERS_EX Memory() {
     PROCESS_MEMORY_COUNTERS_EX counters{};
     GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
@@ -54,7 +33,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     const std::wstring folder = argv[1];
     ShellModuleScope module;
-    Host host;
+    bench::Host host;
     TShellListView list;
     list.SetParentWindow(host.Handle());
     list.SetViewStyle(vsSmallIcon);
@@ -64,7 +43,9 @@ int wmain(int argc, wchar_t** argv) {
     std::vector<double> ratios;
     for (int round = 0; round < 3; ++round) {
         size_t enumerated = 0;
-        const double bare = bench::Seconds([&] { enumerated = BareEnumeration(folder); });
+        const double bare = bench::Seconds([&] {
+            enumerated = bench::BareEnumeration(folder, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS);
+        });
         list.SetRoot(L"rfDesktop");
         const double fill = bench::Seconds([&] { list.SetRoot(folder); });
         std::printf("round %d: fill %.2f s, bare enumeration %.2f s, %d rows of %zu\n", round + 1,

@@ -15,35 +15,7 @@
 
 using namespace kalvera;
 
-namespace {
-
-class Host : public Window {
-public:
-    Host() { CreateHandle(L"bench", WS_OVERLAPPEDWINDOW, 0, 0, 0, 800, 600, nullptr); }
-};
-
-IdList Parse(const std::wstring& path) {
-    IdList list;
-    std::wstring text = path;
-    DesktopFolder()->ParseDisplayName(nullptr, nullptr, text.data(), nullptr, list.put_rel(),
-                                      nullptr);
-    return list;
-}
-
-size_t BareEnumeration(const std::wstring& path) {
-    IdList list = Parse(path);
-    ComPtr<IShellFolder> folder;
-    DesktopFolder()->BindToObject(list.rel(), nullptr, IID_IShellFolder, folder.put_void());
-    ComPtr<IEnumIDList> entries;
-    folder->EnumObjects(nullptr, SHCONTF_FOLDERS, entries.put());
-    size_t count = 0;
-    IdList child;
-    while (entries->Next(1, child.put_child(), nullptr) == S_OK)
-        ++count;
-    return count;
-}
-
-} // namespace
+namespace {} // namespace
 
 int wmain(int argc, wchar_t** argv) {
     if (argc < 3) {
@@ -51,7 +23,7 @@ int wmain(int argc, wchar_t** argv) {
         return 2;
     }
     ShellModuleScope module;
-    Host host;
+    bench::Host host;
     {
         TShellTreeView tree;
         tree.SetParentWindow(host.Handle());
@@ -61,11 +33,12 @@ int wmain(int argc, wchar_t** argv) {
         std::vector<double> ratios;
         for (int round = 0; round < 3; ++round) {
             size_t enumerated = 0;
-            const double bare = bench::Seconds([&] { enumerated = BareEnumeration(argv[1]); });
+            const double bare = bench::Seconds(
+                [&] { enumerated = bench::BareEnumeration(argv[1], SHCONTF_FOLDERS); });
             // The wide folder's node, below its parent as the root, not yet expanded.
             tree.SetRoot(L"rfDesktop");
             tree.SetRoot(parentOfWide);
-            const IdList wideList = Parse(argv[1]);
+            const IdList wideList = bench::ParsePath(argv[1]);
             HTREEITEM node = tree.FindNodeByIdList(wideList.get(), tree.FirstNode());
             const double expand = bench::Seconds([&] { tree.Expand(node); });
             int children = 0;
@@ -94,7 +67,7 @@ int wmain(int argc, wchar_t** argv) {
     combo.Loaded();
     tree.Loaded();
     list.Loaded();
-    const IdList deep = Parse(argv[2]);
+    const IdList deep = bench::ParsePath(argv[2]);
     const int depth = IdListCount(deep.get());
     const long before = FolderEnumerations();
     const double follow = bench::Seconds([&] { list.NavigateToIdList(deep.get()); });

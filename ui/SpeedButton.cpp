@@ -5,23 +5,12 @@
 
 namespace kalvera {
 
-SpeedButton::~SpeedButton() {
-    if (images_)
-        ImageList_Destroy(images_);
-}
-
 CreateParams SpeedButton::GetCreateParams() const {
     return {CustomClass(), WS_CHILD | WS_CLIPSIBLINGS, 0};
 }
 
 void SpeedButton::SetPicture(HBITMAP strip, int imageWidth, int imageHeight, COLORREF transparent) {
-    if (images_)
-        ImageList_Destroy(images_);
-    imageWidth_ = imageWidth;
-    imageHeight_ = imageHeight;
-    images_ = ImageList_Create(imageWidth, imageHeight, ILC_COLOR24 | ILC_MASK, 4, 0);
-    ImageList_AddMasked(images_, strip, transparent);
-    imageCount_ = ImageList_GetImageCount(images_);
+    picture_.Load(strip, imageWidth, imageHeight, transparent);
 }
 
 void SpeedButton::SetDown(bool value) {
@@ -71,21 +60,21 @@ void SpeedButton::Paint(HDC dc, const RECT& client) {
         image = 2;
     else if (down_)
         image = 3;
-    if (image >= imageCount_)
-        image = enabled ? 0 : (imageCount_ > 1 ? 1 : 0);
+    if (image >= picture_.Count())
+        image = enabled ? 0 : (picture_.Count() > 1 ? 1 : 0);
 
     const int shift = (pushed || down_) ? 1 : 0;
     SIZE text{};
     HGDIOBJ previous = SelectObject(dc, Font() ? Font() : GetStockObject(DEFAULT_GUI_FONT));
     GetTextExtentPoint32W(dc, Text().c_str(), static_cast<int>(Text().size()), &text);
     SelectObject(dc, previous);
-    const int gap = images_ && !Text().empty() ? 4 : 0;
-    const int total = (images_ ? imageWidth_ : 0) + gap + (Text().empty() ? 0 : text.cx);
+    const int gap = picture_ && !Text().empty() ? 4 : 0;
+    const int total = (picture_ ? picture_.Width() : 0) + gap + (Text().empty() ? 0 : text.cx);
     int x = (client.right - total) / 2 + shift;
     const int midY = client.bottom / 2 + shift;
-    if (images_) {
-        ImageList_Draw(images_, image, dc, x, midY - imageHeight_ / 2, ILD_TRANSPARENT);
-        x += imageWidth_ + gap;
+    if (picture_) {
+        picture_.Draw(dc, image, x, midY - picture_.Height() / 2);
+        x += picture_.Width() + gap;
     }
     if (!Text().empty()) {
         const COLORREF color = !enabled                    ? GetSysColor(COLOR_GRAYTEXT)

@@ -6,6 +6,7 @@
 // is down.
 
 #include "ui/Control.h"
+#include "ui/Widgets.h"
 
 #include <commctrl.h>
 
@@ -15,8 +16,6 @@ namespace kalvera {
 
 class SpeedButton : public Control {
 public:
-    ~SpeedButton() override;
-
     // A strip of images: normal, disabled, pressed, down (as many as given).
     void SetPicture(HBITMAP strip, int imageWidth, int imageHeight, COLORREF transparent);
     void SetFlat(bool value) { flat_ = value; }
@@ -39,9 +38,7 @@ private:
     void Paint(HDC dc, const RECT& client);
     void Redraw();
 
-    HIMAGELIST images_ = nullptr;
-    int imageCount_ = 0;
-    int imageWidth_ = 0, imageHeight_ = 0;
+    PictureStrip picture_;
     bool flat_ = true;
     int groupIndex_ = 0;
     bool allowAllUp_ = false;

@@ -29,6 +29,30 @@ template <typename F> LRESULT PaintWith(HWND window, F&& paint) {
 
 } // namespace
 
+// Picture strip.
+
+PictureStrip::~PictureStrip() {
+    if (list_)
+        ImageList_Destroy(list_);
+}
+
+void PictureStrip::Load(HBITMAP strip, int width, int height, COLORREF transparent) {
+    if (list_)
+        ImageList_Destroy(list_);
+    width_ = width;
+    height_ = height;
+    list_ = ImageList_Create(width, height, ILC_COLOR24 | ILC_MASK, 4, 0);
+    ImageList_AddMasked(list_, strip, transparent);
+}
+
+int PictureStrip::Count() const {
+    return list_ ? ImageList_GetImageCount(list_) : 0;
+}
+
+void PictureStrip::Draw(HDC dc, int index, int x, int y) const {
+    ImageList_Draw(list_, index, dc, x, y, ILD_TRANSPARENT);
+}
+
 // Panel.
 
 CreateParams Panel::GetCreateParams() const {
@@ -260,22 +284,12 @@ HBRUSH ReadOnlyEdit::OnCtlColor(HDC dc) {
 
 // Push button.
 
-PushButton::~PushButton() {
-    if (images_)
-        ImageList_Destroy(images_);
-}
-
 CreateParams PushButton::GetCreateParams() const {
     return {WC_BUTTONW, WS_CHILD | WS_TABSTOP | BS_OWNERDRAW, 0};
 }
 
 void PushButton::SetPicture(HBITMAP strip, int imageWidth, int imageHeight, COLORREF transparent) {
-    if (images_)
-        ImageList_Destroy(images_);
-    imageWidth_ = imageWidth;
-    imageHeight_ = imageHeight;
-    images_ = ImageList_Create(imageWidth, imageHeight, ILC_COLOR24 | ILC_MASK, 4, 0);
-    ImageList_AddMasked(images_, strip, transparent);
+    picture_.Load(strip, imageWidth, imageHeight, transparent);
 }
 
 bool PushButton::OnCommand(WORD code, LRESULT& result) {
@@ -304,14 +318,13 @@ bool PushButton::OnDrawItem(DRAWITEMSTRUCT& item) {
     HGDIOBJ previous = SelectObject(dc, Font() ? Font() : GetStockObject(DEFAULT_GUI_FONT));
     GetTextExtentPoint32W(dc, Text().c_str(), static_cast<int>(Text().size()), &text);
     SelectObject(dc, previous);
-    const int gap = images_ ? 4 : 0;
-    const int total = (images_ ? imageWidth_ : 0) + gap + text.cx;
+    const int gap = picture_ ? 4 : 0;
+    const int total = (picture_ ? picture_.Width() : 0) + gap + text.cx;
     int x = (item.rcItem.left + item.rcItem.right - total) / 2 + shift;
     const int midY = (item.rcItem.top + item.rcItem.bottom) / 2 + shift;
-    if (images_) {
-        ImageList_Draw(images_, IsWindowEnabled(item.hwndItem) ? 0 : 1, dc, x,
-                       midY - imageHeight_ / 2, ILD_TRANSPARENT);
-        x += imageWidth_ + gap;
+    if (picture_) {
+        picture_.Draw(dc, IsWindowEnabled(item.hwndItem) ? 0 : 1, x, midY - picture_.Height() / 2);
+        x += picture_.Width() + gap;
     }
     RECT textRect{x, item.rcItem.top + shift, x + text.cx + 2, item.rcItem.bottom + shift};
     DrawCaption(dc, Font(), Text(), textRect, DT_LEFT | DT_VCENTER,

@@ -14,6 +14,26 @@
 
 namespace kalvera {
 
+// A strip of equally sized pictures drawn with one colour transparent; owns
+// the image list it makes.
+class PictureStrip {
+public:
+    PictureStrip() = default;
+    ~PictureStrip();
+    PictureStrip(const PictureStrip&) = delete;
+    PictureStrip& operator=(const PictureStrip&) = delete;
+    void Load(HBITMAP strip, int width, int height, COLORREF transparent);
+    explicit operator bool() const { return list_ != nullptr; }
+    int Count() const;
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    void Draw(HDC dc, int index, int x, int y) const;
+
+private:
+    HIMAGELIST list_ = nullptr;
+    int width_ = 0, height_ = 0;
+};
+
 // Draws itself: background, an optional sunken one-pixel border, a caption.
 class Panel : public Control {
 public:
@@ -142,12 +162,8 @@ protected:
     CreateParams GetCreateParams() const override;
 
 private:
-    HIMAGELIST images_ = nullptr;
-    int imageWidth_ = 0, imageHeight_ = 0;
+    PictureStrip picture_;
     bool default_ = false;
-
-public:
-    ~PushButton() override;
 };
 
 // Draws the text centred (or left-aligned) in a rectangle, in one line.
