@@ -229,17 +229,24 @@ void TCustomShellTreeView::SetHasChildren(HTREEITEM node, bool value) {
 }
 
 HTREEITEM TCustomShellTreeView::InsertNode(HTREEITEM parent, HTREEITEM after,
-                                           std::unique_ptr<TShellFolder> item, const wchar_t* text,
-                                           bool iconsOnDemand) {
+                                           std::unique_ptr<TShellFolder> item,
+                                           const NodeSetup& setup) {
     TVINSERTSTRUCTW insert{};
     insert.hParent = parent ? parent : TVI_ROOT;
     insert.hInsertAfter = after;
-    insert.item.mask = TVIF_TEXT | TVIF_PARAM;
-    insert.item.pszText = text ? const_cast<wchar_t*>(text) : LPSTR_TEXTCALLBACKW;
+    insert.item.mask = TVIF_TEXT | TVIF_PARAM | TVIF_CHILDREN;
+    insert.item.pszText = setup.text ? const_cast<wchar_t*>(setup.text) : LPSTR_TEXTCALLBACKW;
     insert.item.lParam = reinterpret_cast<LPARAM>(item.get());
-    if (iconsOnDemand) {
+    insert.item.cChildren = setup.hasChildren ? 1 : 0;
+    if (setup.iconsOnDemand) {
         insert.item.mask |= TVIF_IMAGE | TVIF_SELECTEDIMAGE;
         insert.item.iImage = insert.item.iSelectedImage = I_IMAGECALLBACK;
+    }
+    if (setup.shared) {
+        // Overlay 0, the first overlay image of the list.
+        insert.item.mask |= TVIF_STATE;
+        insert.item.state = INDEXTOOVERLAYMASK(1);
+        insert.item.stateMask = TVIS_OVERLAYMASK;
     }
     HTREEITEM node = TreeView_InsertItem(Handle(), &insert);
     // From here on the node owns the item; the deletion hook frees it.
@@ -308,10 +315,12 @@ void TCustomShellTreeView::BuildRoot() {
         TShellFolder& rootNodeItem = *item;
         const std::wstring text =
             QueryName(DesktopFolder(), rootNodeItem.AbsoluteIdList(), SHGDN_NORMAL);
-        HTREEITEM node = InsertNode(nullptr, TVI_LAST, std::move(item), text.c_str(), false);
+        NodeSetup setup;
+        setup.text = text.c_str();
+        setup.hasChildren = rootNodeItem.HasChildFolders();
+        HTREEITEM node = InsertNode(nullptr, TVI_LAST, std::move(item), setup);
         if (useShellImages_ && !images_)
             SetNodeImages(node, rootNodeItem);
-        SetHasChildren(node, rootNodeItem.HasChildFolders());
         Expand(node);
         TreeView_SelectItem(Handle(), node);
     }
@@ -381,29 +390,33 @@ void TCustomShellTreeView::LoadChildren(HTREEITEM node) {
         for (const IdList& each : ids)
             views.push_back(each.get());
         for (size_t i : ShellOrder(folder, views))
-            SetUpNode(nullptr, ids[i].get(), node);
+            SetUpNode(ids[i].get(), node, *item);
     } catch (const Error&) {
         while (HTREEITEM child = TreeView_GetChild(Handle(), node))
             DeleteNode(child);
     }
 }
 
-void TCustomShellTreeView::SetUpNode(HTREEITEM, const ITEMIDLIST* id, HTREEITEM parent) {
-    auto owned = std::make_unique<TShellFolder>(ItemOf(parent), id, TShellFolder::BindLater{});
+void TCustomShellTreeView::SetUpNode(const ITEMIDLIST* id, HTREEITEM parent,
+                                     TShellFolder& parentItem) {
+    auto owned = std::make_unique<TShellFolder>(&parentItem, id, TShellFolder::BindLater{});
     TShellFolder& item = *owned;
-    // Text and icons are asked for when the node is first drawn: a folder's
-    // icon can take milliseconds to find, and most nodes are never seen.
-    HTREEITEM node =
-        InsertNode(parent, TVI_LAST, std::move(owned), nullptr, useShellImages_ && !images_);
-    if (!node)
-        return;
-    bool hasChildren = item.HasChildFolders();
-    if (item.AttributeSet().Has(AttrShared))
-        TreeView_SetItemState(Handle(), node, INDEXTOOVERLAYMASK(1), TVIS_OVERLAYMASK);
+    // One attribute request answers whether the node gets a button and
+    // whether it shows the shared overlay.
+    const SFGAOF attributes = item.Attributes(SFGAO_HASSUBFOLDER | SFGAO_SHARE);
+    bool hasChildren = attributes & SFGAO_HASSUBFOLDER;
     if (objectTypes_.Has(otNonFolders) && item.FolderInterface())
         hasChildren =
             FolderHasEntries(item.FolderInterface(), EnumFlagsFromObjectTypes(objectTypes_));
-    SetHasChildren(node, hasChildren);
+    // Text and icons are asked for when the node is first drawn: a folder's
+    // icon can take milliseconds to find, and most nodes are never seen.
+    NodeSetup setup;
+    setup.iconsOnDemand = useShellImages_ && !images_;
+    setup.hasChildren = hasChildren;
+    setup.shared = attributes & SFGAO_SHARE;
+    HTREEITEM node = InsertNode(parent, TVI_LAST, std::move(owned), setup);
+    if (!node)
+        return;
     bool canAdd = true;
     if (OnAddFolder)
         OnAddFolder(*this, item, canAdd);
@@ -518,8 +531,10 @@ void TCustomShellTreeView::RefreshNode(HTREEITEM node) {
                                        ComPtr<IShellFolder>::Share(item->FolderInterface()));
     TShellFolder& freshItem = *fresh;
     const std::wstring name = freshItem.InFolderName();
-    HTREEITEM renewed =
-        InsertNode(parent, before ? before : TVI_FIRST, std::move(fresh), name.c_str(), false);
+    NodeSetup setup;
+    setup.text = name.c_str();
+    setup.hasChildren = true; // until its children are loaded below
+    HTREEITEM renewed = InsertNode(parent, before ? before : TVI_FIRST, std::move(fresh), setup);
     LoadChildren(renewed);
     SetNodeImages(renewed, freshItem);
     SetHasChildren(renewed, freshItem.HasChildFolders());

@@ -108,10 +108,15 @@ private:
     bool ExpandingHook(HTREEITEM node);
     bool SelectionHook(HTREEITEM node);
     void LoadChildren(HTREEITEM node);
-    void SetUpNode(HTREEITEM node, const ITEMIDLIST* id, HTREEITEM parent);
-    // text null: asked for when drawn, like the icons when iconsOnDemand.
+    void SetUpNode(const ITEMIDLIST* id, HTREEITEM parent, TShellFolder& parentItem);
+    struct NodeSetup {
+        const wchar_t* text = nullptr; // null: asked for when the node is drawn
+        bool iconsOnDemand = false;
+        bool hasChildren = false;
+        bool shared = false;
+    };
     HTREEITEM InsertNode(HTREEITEM parent, HTREEITEM after, std::unique_ptr<TShellFolder> item,
-                         const wchar_t* text, bool iconsOnDemand);
+                         const NodeSetup& setup);
     void FillNodeData(NMTVDISPINFOW& info);
     void SetHasChildren(HTREEITEM node, bool value);
     void SetNodeImages(HTREEITEM node, TShellFolder& item);

@@ -31,7 +31,7 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring parentOfWide = wide.substr(0, wide.find_last_of(L'\\'));
         tree.Handle();
         std::vector<double> ratios;
-        for (int round = 0; round < 3; ++round) {
+        for (int round = 0; round < 5; ++round) {
             size_t enumerated = 0;
             const double bare = bench::Seconds(
                 [&] { enumerated = bench::BareEnumeration(argv[1], SHCONTF_FOLDERS); });
