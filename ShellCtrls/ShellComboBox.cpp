@@ -105,29 +105,12 @@ void TCustomShellComboBox::SetDropDownCount(int value) {
 }
 
 void TCustomShellComboBox::SetShellTreeView(TCustomShellTreeView* tree) {
-    if (tree == treeView_)
-        return;
-    if (tree) {
-        tree->SetRoot(root_);
-        tree->SetShellComboBoxLink(this);
-    } else if (treeView_) {
-        treeView_->SetShellComboBoxLink(nullptr);
-    }
-    treeView_ = tree;
-    FreeNotification(tree);
+    LinkPartner(*this, treeView_, tree, root_, &TCustomShellTreeView::SetShellComboBoxLink, this);
 }
 
 void TCustomShellComboBox::SetShellListView(TCustomShellListView* list) {
-    if (list == listView_)
-        return;
-    if (list) {
-        list->SetRoot(root_);
-        list->SetShellComboBoxLink(this);
-    } else if (listView_) {
-        listView_->SetShellComboBoxLink(nullptr);
-    }
-    listView_ = list;
-    FreeNotification(list);
+    LinkPartner(*this, listView_, list, root_, &TCustomShellListView::SetShellComboBoxLink,
+                static_cast<ShellListPartner*>(this));
 }
 
 void TCustomShellComboBox::SetShellTreeViewLink(TCustomShellTreeView* tree) {

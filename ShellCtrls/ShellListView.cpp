@@ -386,13 +386,10 @@ void TCustomShellListView::BeginRename() {
 void TCustomShellListView::SetPartner(ShellListPartner*& slot, ShellListPartner* partner) {
     if (partner == slot)
         return;
-    if (partner) {
-        partner->SetRoot(root_);
-        partner->SetShellListViewLink(this);
-    } else if (slot) {
-        slot->SetShellListViewLink(nullptr);
-    }
-    SetLink(slot, partner);
+    if (slot)
+        RemoveFreeNotification(&slot->PartnerComponent());
+    LinkPartner(*this, slot, partner, root_, &ShellListPartner::SetShellListViewLink,
+                static_cast<TCustomShellListView*>(this));
 }
 
 void TCustomShellListView::SetLink(ShellListPartner*& slot, ShellListPartner* partner) {

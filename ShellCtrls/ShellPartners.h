@@ -9,6 +9,7 @@
 #include <shlobj.h>
 
 #include <string>
+#include <type_traits>
 
 namespace kalvera {
 
@@ -26,5 +27,26 @@ public:
 protected:
     ~ShellListPartner() = default;
 };
+
+// A control's setter of its link to a partner: the new partner takes the
+// control's root and links back to it; a partner unlinked without a
+// successor is told so. A replaced partner keeps its link back.
+template <typename Partner, typename Self>
+void LinkPartner(Component& owner, Partner*& slot, Partner* partner, const std::wstring& root,
+                 void (Partner::*linkBack)(Self*), Self* self) {
+    if (partner == slot)
+        return;
+    if (partner) {
+        partner->SetRoot(root);
+        (partner->*linkBack)(self);
+    } else if (slot) {
+        (slot->*linkBack)(nullptr);
+    }
+    slot = partner;
+    if constexpr (std::is_base_of_v<Component, Partner>)
+        owner.FreeNotification(partner);
+    else if (partner)
+        owner.FreeNotification(&partner->PartnerComponent());
+}
 
 } // namespace kalvera

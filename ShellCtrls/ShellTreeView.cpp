@@ -119,29 +119,13 @@ void TCustomShellTreeView::SetImages(HIMAGELIST images) {
 }
 
 void TCustomShellTreeView::SetShellComboBox(TCustomShellComboBox* comboBox) {
-    if (comboBox == comboBox_)
-        return;
-    if (comboBox) {
-        comboBox->SetRoot(root_);
-        comboBox->SetShellTreeViewLink(this);
-    } else if (comboBox_) {
-        comboBox_->SetShellTreeViewLink(nullptr);
-    }
-    comboBox_ = comboBox;
-    FreeNotification(comboBox);
+    LinkPartner(*this, comboBox_, comboBox, root_, &TCustomShellComboBox::SetShellTreeViewLink,
+                this);
 }
 
 void TCustomShellTreeView::SetShellListView(TCustomShellListView* listView) {
-    if (listView == listView_)
-        return;
-    if (listView) {
-        listView->SetRoot(root_);
-        listView->SetShellTreeViewLink(this);
-    } else if (listView_) {
-        listView_->SetShellTreeViewLink(nullptr);
-    }
-    listView_ = listView;
-    FreeNotification(listView);
+    LinkPartner(*this, listView_, listView, root_, &TCustomShellListView::SetShellTreeViewLink,
+                static_cast<ShellListPartner*>(this));
 }
 
 void TCustomShellTreeView::SetShellComboBoxLink(TCustomShellComboBox* comboBox) {
