@@ -1,6 +1,7 @@
 #include "ShellCtrls/ShellFolder.h"
 #include "ShellCtrls/ShellModule.h"
 #include "change/Calendar.h"
+#include "change/SystemTime.h"
 #include "win/Error.h"
 #include "win/Handle.h"
 #include "win/Path.h"
@@ -236,24 +237,12 @@ WIN32_FIND_DATAW FindDataOf(const TShellFolder& item) {
 }
 
 std::wstring DateTimeDisplayText(double dateTime) {
-    const long long seconds = std::llround(dateTime * 86400.0);
-    long long days = seconds / 86400, secondOfDay = seconds % 86400;
-    if (secondOfDay < 0) {
-        secondOfDay += 86400;
-        --days;
-    }
-    const CivilDate date = DateFromDays(static_cast<long>(days));
-    SYSTEMTIME st{};
-    st.wYear = static_cast<WORD>(date.year);
-    st.wMonth = static_cast<WORD>(date.month);
-    st.wDay = static_cast<WORD>(date.day);
-    st.wHour = static_cast<WORD>(secondOfDay / 3600);
-    st.wMinute = static_cast<WORD>(secondOfDay / 60 % 60);
-    st.wSecond = static_cast<WORD>(secondOfDay % 60);
+    const SYSTEMTIME st = SystemTimeFromDateTime(dateTime);
     wchar_t text[128] = L"";
     GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, text, 64);
     std::wstring result = text;
-    if (secondOfDay != 0) {
+    // A time of day of zero shows the date alone.
+    if (st.wHour || st.wMinute || st.wSecond) {
         GetTimeFormatW(LOCALE_USER_DEFAULT, 0, &st, nullptr, text, 64);
         result += L" ";
         result += text;

@@ -1,5 +1,6 @@
 #include "change/TimestampCore.h"
 #include "change/Calendar.h"
+#include "change/SystemTime.h"
 
 #include <windows.h>
 
@@ -61,8 +62,8 @@ FileTime LocalTicksToUtc(FileTime local, int year) {
 
 } // namespace
 
-FileTime LocalDateTimeToFileTime(DateTime local) {
-    const long long ms = std::llround(local * kMsPerDay);
+SYSTEMTIME SystemTimeFromDateTime(DateTime value) {
+    const long long ms = std::llround(value * kMsPerDay);
     long long days = ms / kMsPerDay;
     long long msOfDay = ms % kMsPerDay;
     if (msOfDay < 0) {
@@ -80,9 +81,14 @@ FileTime LocalDateTimeToFileTime(DateTime local) {
     st.wMinute = static_cast<WORD>(msOfDay / 60'000 % 60);
     st.wSecond = static_cast<WORD>(msOfDay / 1000 % 60);
     st.wMilliseconds = static_cast<WORD>(msOfDay % 1000);
+    return st;
+}
+
+FileTime LocalDateTimeToFileTime(DateTime local) {
+    const SYSTEMTIME st = SystemTimeFromDateTime(local);
     FILETIME localTime{};
     SystemTimeToFileTime(&st, &localTime);
-    return LocalTicksToUtc(FromFileTime(localTime), date.year);
+    return LocalTicksToUtc(FromFileTime(localTime), st.wYear);
 }
 
 } // namespace kalvera
