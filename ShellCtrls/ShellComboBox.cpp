@@ -171,15 +171,6 @@ int TCustomShellComboBox::ImageIndexOf(int index) {
     return GetEntry(Handle(), index, entry, CBEIF_IMAGE) ? entry.iImage : -1;
 }
 
-std::wstring TCustomShellComboBox::CaptionOf(int index) {
-    wchar_t text[MAX_PATH * 2] = L"";
-    COMBOBOXEXITEMW entry{};
-    entry.pszText = text;
-    entry.cchTextMax = MAX_PATH * 2;
-    GetEntry(Handle(), index, entry, CBEIF_TEXT);
-    return text;
-}
-
 int TCustomShellComboBox::IndexOfIdList(const ITEMIDLIST* absolute) {
     for (int i = Count() - 1; i >= 0; --i) {
         TShellFolder* item = ItemAt(i);

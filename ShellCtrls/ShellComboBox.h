@@ -66,7 +66,6 @@ public:
     TShellFolder* ItemAt(int index);
     int IndentOf(int index);
     int ImageIndexOf(int index);
-    std::wstring CaptionOf(int index);
     int IndexOfIdList(const ITEMIDLIST* absolute);
 
     void BuildRoot();

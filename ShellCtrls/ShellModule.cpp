@@ -293,10 +293,6 @@ bool RootFolderFromName(std::wstring_view name, TRootFolder& root) {
     return false;
 }
 
-std::wstring_view RootFolderName(TRootFolder root) {
-    return kRootFolders[root].first;
-}
-
 std::unique_ptr<TShellFolder> RootItemFromName(const std::wstring& oldName, std::wstring& newName) {
     IdList list;
     HRESULT hr = E_FAIL;

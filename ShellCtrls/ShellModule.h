@@ -67,7 +67,6 @@ std::unique_ptr<TShellFolder> RootItemFromIdList(const ITEMIDLIST* absolute);
 std::unique_ptr<TShellFolder> RootItemFromName(const std::wstring& oldName, std::wstring& newName);
 // The special root a name stands for, if it is one.
 bool RootFolderFromName(std::wstring_view name, TRootFolder& root);
-std::wstring_view RootFolderName(TRootFolder root);
 
 // The folder part of a path: up to and including its last separator or
 // drive colon (empty when it has none).

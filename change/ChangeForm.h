@@ -106,7 +106,6 @@ public:
 
     // Scales a length given for 96 dpi and a 12-pixel font.
     int Scale(int value) const { return MulDiv(value, textHeight_, 12); }
-    int Dpi() const { return dpi_; }
     HFONT FormFont() const { return font_; }
 
 protected:

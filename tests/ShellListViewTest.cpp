@@ -444,3 +444,17 @@ TEST_F(ShellListViewTest, EnterIsWantedUnderDialogKeyHandling) {
     IsDialogMessageW(host.Handle(), &msg);
     EXPECT_EQ(RootPath(), dir.Child(L"b_dir"));
 }
+
+// A new window goes back to the folder that Root names, whatever the list
+// navigated to since.
+TEST_F(ShellListViewTest, RecreatedWindowReturnsToTheRootFolder) {
+    MakeMixedFolder();
+    list.SetRoot(dir.Path());
+    list.SetItemIndex(RowOf(L"A_dir"));
+    Key(VK_RETURN);
+    ASSERT_EQ(RootPath(), dir.Child(L"A_dir"));
+    list.RecreateWnd();
+    EXPECT_EQ(RootPath(), dir.Path());
+    EXPECT_EQ(list.Count(), 5);
+    EXPECT_EQ(ListView_GetItemCount(list.Handle()), 5);
+}

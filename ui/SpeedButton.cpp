@@ -77,9 +77,7 @@ void SpeedButton::Paint(HDC dc, const RECT& client) {
         x += picture_.Width() + gap;
     }
     if (!Text().empty()) {
-        const COLORREF color = !enabled                    ? GetSysColor(COLOR_GRAYTEXT)
-                               : textColor_ != CLR_INVALID ? textColor_
-                                                           : GetSysColor(COLOR_BTNTEXT);
+        const COLORREF color = GetSysColor(enabled ? COLOR_BTNTEXT : COLOR_GRAYTEXT);
         RECT r{x, shift, x + text.cx + 2, client.bottom + shift};
         DrawCaption(dc, Font(), Text(), r, DT_LEFT | DT_VCENTER, color);
     }

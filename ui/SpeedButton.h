@@ -25,7 +25,6 @@ public:
     bool Down() const { return down_; }
     // Setting a button down releases the others of its group.
     void SetDown(bool value);
-    void SetTextColor(COLORREF color) { textColor_ = color; }
     std::function<void()> OnClick;
     // What a click does: the group rules, then OnClick.
     void Click();
@@ -46,7 +45,6 @@ private:
     bool hot_ = false;
     bool pressing_ = false;
     bool pointerInside_ = false;
-    COLORREF textColor_ = CLR_INVALID;
 };
 
 } // namespace kalvera

@@ -59,15 +59,8 @@ CreateParams Panel::GetCreateParams() const {
     return {CustomClass(), WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT};
 }
 
-void Panel::SetColor(COLORREF color) {
-    ownColor_ = true;
-    color_ = color;
-}
-
 void Panel::Paint(HDC dc, const RECT& client) {
-    HBRUSH brush = CreateSolidBrush(ownColor_ ? color_ : GetSysColor(COLOR_BTNFACE));
-    FillRect(dc, &client, brush);
-    DeleteObject(brush);
+    FillRect(dc, &client, GetSysColorBrush(COLOR_BTNFACE));
     RECT inner = client;
     if (sunken_) {
         DrawEdge(dc, &inner, BDR_SUNKENOUTER, BF_RECT);

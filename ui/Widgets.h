@@ -40,8 +40,6 @@ public:
     enum class CaptionAlign { Left, Center };
     void SetSunkenBorder(bool value) { sunken_ = value; }
     void SetCaptionAlign(CaptionAlign align) { captionAlign_ = align; }
-    // A background other than the button face (the default).
-    void SetColor(COLORREF color);
 
 protected:
     CreateParams GetCreateParams() const override;
@@ -51,8 +49,6 @@ protected:
 private:
     bool sunken_ = false;
     CaptionAlign captionAlign_ = CaptionAlign::Center;
-    bool ownColor_ = false;
-    COLORREF color_ = 0;
 };
 
 // An etched line or frame.
