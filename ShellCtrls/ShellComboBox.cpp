@@ -355,25 +355,29 @@ void TCustomShellComboBox::FollowIdList(const ITEMIDLIST* absolute) {
 bool TCustomShellComboBox::OnCommand(WORD code, LRESULT& result) {
     result = 0;
     switch (code) {
-    case CBN_SELCHANGE:
+    case CBN_SELCHANGE: {
+        // Whether the list was open when the change came: rebuilding the
+        // entries for the choice can close it.
+        const bool dropped = SendMessageW(Handle(), CB_GETDROPPEDSTATE, 0, 0);
         EntryChosen();
-        SelectionChanged();
+        SelectionChanged(dropped);
         return true;
+    }
     case CBN_EDITCHANGE:
-        SelectionChanged();
+        SelectionChanged(SendMessageW(Handle(), CB_GETDROPPEDSTATE, 0, 0));
         return true;
     default:
         return false;
     }
 }
 
-void TCustomShellComboBox::SelectionChanged() {
+void TCustomShellComboBox::SelectionChanged(bool dropped) {
     if (InBatch())
         return;
     if (OnChange)
         OnChange();
     const int selected = ItemIndex();
-    if (selected < 0 || updating_ || SendMessageW(Handle(), CB_GETDROPPEDSTATE, 0, 0))
+    if (selected < 0 || updating_ || dropped)
         return;
     FlagScope updating(updating_);
     TShellFolder* item = ItemAt(selected);

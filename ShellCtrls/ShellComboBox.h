@@ -90,7 +90,7 @@ private:
     int EntryIconIndex(const TShellFolder& item) const;
     void InsertEntry(int position, const std::wstring& caption, std::unique_ptr<TShellFolder> item);
     void SetEntryImage(int index, int imageIndex);
-    void SelectionChanged();
+    void SelectionChanged(bool dropped);
     void EntryChosen();
     void ApplyImageList();
     bool InBatch() const { return batchDepth_ > 0; }

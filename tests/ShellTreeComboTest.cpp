@@ -349,3 +349,26 @@ TEST_F(LinkedControls, RenamingAFolderNodeAndDeletingIt) {
     tree.AfterVerb(L"DELETE", true);
     EXPECT_EQ(TreeView_GetChild(tree.Handle(), tree.FirstNode()), nullptr);
 }
+
+TEST_F(LinkedControls, OpenDropDownMovesNoPartner) {
+    SendMessageW(combo.Handle(), CB_SHOWDROPDOWN, TRUE, 0);
+    ASSERT_TRUE(SendMessageW(combo.Handle(), CB_GETDROPPEDSTATE, 0, 0));
+    ChooseComboEntry(ComboIndexOf(L"C:\\"));
+    EXPECT_EQ(IdListCount(list.RootItem()->AbsoluteIdList()), 0);
+    EXPECT_EQ(SelectedNode(), tree.FirstNode());
+    SendMessageW(combo.Handle(), CB_SHOWDROPDOWN, FALSE, 0);
+    // Closed, the same choice moves both.
+    ChooseComboEntry(ComboIndexOf(L"C:\\"));
+    EXPECT_EQ(PathOf(list.RootItem()), L"C:\\");
+}
+
+TEST_F(LinkedControls, TreeKeepsItsImageList) {
+    HIMAGELIST other = ImageList_Create(16, 16, ILC_COLOR24, 1, 0);
+    SendMessageW(tree.Handle(), TVM_SETIMAGELIST, TVSIL_NORMAL, reinterpret_cast<LPARAM>(other));
+    EXPECT_EQ(TreeView_GetImageList(tree.Handle(), TVSIL_NORMAL), tree.SmallSystemImages());
+    tree.SetUseShellImages(false);
+    EXPECT_EQ(TreeView_GetImageList(tree.Handle(), TVSIL_NORMAL), nullptr);
+    tree.SetUseShellImages(true);
+    EXPECT_EQ(TreeView_GetImageList(tree.Handle(), TVSIL_NORMAL), tree.SmallSystemImages());
+    ImageList_Destroy(other);
+}
