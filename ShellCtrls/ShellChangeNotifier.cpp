@@ -99,6 +99,15 @@ int TShellChangeThread::Running() {
     return runningWatchers;
 }
 
+std::unique_ptr<TShellChangeNotifier> WatchFolder(const std::wstring& folder,
+                                                  TThreadMethod handler) {
+    auto notifier = std::make_unique<TShellChangeNotifier>();
+    notifier->SetWatchSubTree(false);
+    notifier->SetRoot(folder);
+    notifier->SetOnChange(std::move(handler));
+    return notifier;
+}
+
 TCustomShellChangeNotifier::TCustomShellChangeNotifier() {
     StartWatching();
 }

@@ -71,4 +71,9 @@ private:
 
 class TShellChangeNotifier : public TCustomShellChangeNotifier {};
 
+// A notifier as the shell controls use one: watching one folder (not its
+// subtree) for the default kinds of change, running handler after each.
+std::unique_ptr<TShellChangeNotifier> WatchFolder(const std::wstring& folder,
+                                                  TThreadMethod handler);
+
 } // namespace kalvera

@@ -259,11 +259,8 @@ void TCustomShellListView::SetAutoRefresh(bool value) {
     changeNotifier_.reset();
     if (!value)
         return;
-    auto notifier = std::make_unique<TShellChangeNotifier>();
-    notifier->SetWatchSubTree(false);
-    notifier->SetRoot(rootItem_ ? rootItem_->ParsingName() : std::wstring());
-    notifier->SetOnChange([this] { Reload(); });
-    changeNotifier_ = std::move(notifier);
+    changeNotifier_ =
+        WatchFolder(rootItem_ ? rootItem_->ParsingName() : std::wstring(), [this] { Reload(); });
 }
 
 void TCustomShellListView::SetSorted(bool value) {

@@ -147,33 +147,33 @@ IdList DesktopIdList() {
     return list;
 }
 
-ComPtr<IShellFolder> BindFolder(IShellFolder* parent, const ITEMIDLIST* list, HWND window) {
-    ComPtr<IShellFolder> folder;
-    if (parent && parent->BindToObject(AsRelative(list), nullptr, IID_IShellFolder,
-                                       folder.put_void()) != S_OK) {
+namespace {
+
+// The parent's binding, else its UI object or view object (the last answer
+// counts), else the desktop's binding of the list.
+template <typename Interface>
+ComPtr<Interface> BindWithFallbacks(IShellFolder* parent, const ITEMIDLIST* list, HWND window,
+                                    REFIID iid) {
+    ComPtr<Interface> bound;
+    if (parent && parent->BindToObject(AsRelative(list), nullptr, iid, bound.put_void()) != S_OK) {
         PCUITEMID_CHILD child = AsChild(list);
-        parent->GetUIObjectOf(window, 1, &child, IID_IShellFolder, nullptr, folder.put_void());
-        parent->CreateViewObject(window, IID_IShellFolder, folder.put_void());
+        parent->GetUIObjectOf(window, 1, &child, iid, nullptr, bound.put_void());
+        parent->CreateViewObject(window, iid, bound.put_void());
     }
-    if (!folder)
-        DesktopFolder()->BindToObject(AsRelative(list), nullptr, IID_IShellFolder,
-                                      folder.put_void());
-    return folder;
+    if (!bound)
+        DesktopFolder()->BindToObject(AsRelative(list), nullptr, iid, bound.put_void());
+    return bound;
+}
+
+} // namespace
+
+ComPtr<IShellFolder> BindFolder(IShellFolder* parent, const ITEMIDLIST* list, HWND window) {
+    return BindWithFallbacks<IShellFolder>(parent, list, window, IID_IShellFolder);
 }
 
 ComPtr<IShellDetails> BindDetailsProvider(IShellFolder* parent, const ITEMIDLIST* list,
                                           HWND window) {
-    ComPtr<IShellDetails> details;
-    if (parent && parent->BindToObject(AsRelative(list), nullptr, IID_IShellDetails,
-                                       details.put_void()) != S_OK) {
-        PCUITEMID_CHILD child = AsChild(list);
-        parent->GetUIObjectOf(window, 1, &child, IID_IShellDetails, nullptr, details.put_void());
-        parent->CreateViewObject(window, IID_IShellDetails, details.put_void());
-    }
-    if (!details)
-        DesktopFolder()->BindToObject(AsRelative(list), nullptr, IID_IShellDetails,
-                                      details.put_void());
-    return details;
+    return BindWithFallbacks<IShellDetails>(parent, list, window, IID_IShellDetails);
 }
 
 ComPtr<IShellFolder2> BindExtendedFolder(IShellFolder* folder, const ITEMIDLIST* list,

@@ -547,12 +547,9 @@ void TCustomShellTreeView::SetAutoRefresh(bool value) {
     changeNotifier_.reset();
     if (!value)
         return;
-    auto notifier = std::make_unique<TShellChangeNotifier>();
-    notifier->SetWatchSubTree(false);
     TShellFolder* watched = nodeToMonitor_ ? ItemOf(nodeToMonitor_) : rootItem_.get();
-    notifier->SetRoot(watched ? watched->ParsingName() : std::wstring());
-    notifier->SetOnChange([this] { AutoRefreshHandler(); });
-    changeNotifier_ = std::move(notifier);
+    changeNotifier_ = WatchFolder(watched ? watched->ParsingName() : std::wstring(),
+                                  [this] { AutoRefreshHandler(); });
 }
 
 void TCustomShellTreeView::AutoRefreshHandler() {
