@@ -105,9 +105,12 @@ int TAboutForm1::ShowModal() {
     {
         DisabledThreadWindows disabled(Handle());
         modalResult_ = 0;
+        focusMemory_.Remember(BitBtn1.Handle());
         ShowWindow(Handle(), SW_SHOW);
         SetActiveWindow(Handle());
-        SetFocus(BitBtn1.Handle());
+        // Once per showing: coming back to the program while the dialog is
+        // open does not move the pointer again.
+        FormActivate();
         while (modalResult_ == 0) {
             if (!GetMessageW(&msg, nullptr, 0, 0)) {
                 quit = true;
@@ -119,11 +122,16 @@ int TAboutForm1::ShowModal() {
             }
         }
     }
-    // The previous window is activated before the dialog is hidden: hiding
-    // the active window first would hand the activation to its owner.
-    if (previous && IsWindow(previous))
+    // The previous window takes the activation back before the dialog is
+    // hidden, and again after: hiding the window in the foreground hands the
+    // activation to its owner, the application window, which has no control
+    // for the keyboard.
+    const bool giveBack = previous && IsWindow(previous) && previous != Handle();
+    if (giveBack)
         SetActiveWindow(previous);
     ShowWindow(Handle(), SW_HIDE);
+    if (giveBack && GetActiveWindow() != previous)
+        SetActiveWindow(previous);
     if (quit)
         PostQuitMessage(static_cast<int>(msg.wParam));
     return modalResult_;
@@ -138,13 +146,12 @@ void TAboutForm1::FormActivate() {
 LRESULT TAboutForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_ACTIVATE:
-        if (LOWORD(wParam) != WA_INACTIVE && IsWindowVisible(Handle()))
-            FormActivate();
+        if (focusMemory_.OnActivate(Handle(), wParam, BitBtn1.Handle()))
+            return 0;
         break;
-    case WM_SHOWWINDOW:
-        if (wParam && GetActiveWindow() == Handle())
-            FormActivate();
-        break;
+    // The dialog keeps its pixel geometry on a monitor of any dpi.
+    case WM_DPICHANGED:
+        return 0;
     case WM_COMMAND:
         // Enter anywhere in the dialog presses the default button; Esc,
         // with no cancel button, does nothing.

@@ -22,6 +22,7 @@ public:
     // Shows the dialog with the program's other windows disabled until it
     // closes: 1 for OK (the button or Enter), 2 for the close button.
     int ShowModal();
+    // Puts the mouse pointer on the OK button; done as the dialog is shown.
     void FormActivate();
 
 protected:
@@ -34,6 +35,7 @@ private:
     HICON icon_ = nullptr;
     HBITMAP okPicture_ = nullptr;
     int modalResult_ = 0;
+    FocusMemory focusMemory_;
     bool shownBefore_ = false;
 };
 

@@ -1,32 +1,14 @@
 #include "app/Application.h"
 #include "win/Error.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 namespace kalvera {
 namespace {
 
-LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    switch (message) {
-    // Activating the task-bar entry brings the program's window forward.
-    case WM_ACTIVATE:
-        if (LOWORD(wParam) != WA_INACTIVE)
-            if (HWND owned = GetWindow(window, GW_ENABLEDPOPUP); owned && owned != window)
-                SetActiveWindow(owned);
-        return 0;
-    case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == SC_RESTORE) {
-            const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
-            if (HWND owned = GetWindow(window, GW_ENABLEDPOPUP); owned && owned != window)
-                SetForegroundWindow(owned);
-            return result;
-        }
-        break;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
+constexpr UINT kRestoreMainWindow = WM_APP + 30;
 PlatformMessageBox& InstalledBox() {
     static PlatformMessageBox box = [](HWND owner, const std::wstring& text,
                                        const std::wstring& caption, UINT flags) {
@@ -59,6 +41,62 @@ DisabledThreadWindows::~DisabledThreadWindows() {
     for (HWND window : windows_)
         if (window && IsWindow(window))
             EnableWindow(window, TRUE);
+}
+
+LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Application& application = Application::Instance();
+    switch (message) {
+    // This window has no controls: whenever it is activated (the task-bar
+    // entry was clicked, or a window it owns was hidden) the activation goes
+    // on to the program's window the user was working in, so the keyboard
+    // reaches a control.
+    case WM_ACTIVATE:
+        if (LOWORD(wParam) != WA_INACTIVE)
+            if (HWND target = application.ActivationTarget())
+                SetActiveWindow(target);
+        return 0;
+    case WM_SIZE:
+        // Restored, however that was asked for: the main window comes back
+        // once the restore (which activates this window) has finished.
+        if (wParam != SIZE_MINIMIZED && application.mainHiddenByMinimize_)
+            PostMessageW(window, kRestoreMainWindow, 0, 0);
+        return 0;
+    case kRestoreMainWindow:
+        application.Restored();
+        return 0;
+    case WM_SYSCOMMAND:
+        // The task bar's close asks this window, disabled or not (a modal
+        // dialog may be open): the program ends either way.
+        if ((wParam & 0xFFF0) == SC_CLOSE) {
+            application.Terminate();
+            return 0;
+        }
+        if ((wParam & 0xFFF0) == SC_RESTORE) {
+            const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
+            application.Restored();
+            return result;
+        }
+        break;
+    // The task bar's "close window", End task, or a close sent to it.
+    case WM_CLOSE:
+        application.Terminate();
+        return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam)
+            application.Terminate();
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void CentreOnScreen(HWND window) {
+    RECT r;
+    GetWindowRect(window, &r);
+    const int left = std::max(0L, (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2);
+    const int top = std::max(0L, (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2);
+    SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 Application& Application::Instance() {
@@ -102,8 +140,46 @@ void Application::ShowTaskBarEntry() {
     ShowWindow(Window(), SW_SHOWNORMAL);
 }
 
+void Application::ShowMainWindow() {
+    if (!mainWindow_)
+        return;
+    mainHiddenByMinimize_ = false;
+    if (!mainShownBefore_) {
+        CentreOnScreen(mainWindow_);
+        mainShownBefore_ = true;
+    }
+    ShowWindow(mainWindow_, SW_SHOW);
+    SetForegroundWindow(mainWindow_);
+    SetActiveWindow(mainWindow_);
+}
+
 void Application::Minimize() {
+    // On Windows the owned main window vanishes with its owner; Wine leaves
+    // it on screen. Hidden here, the outcome is the same on both.
+    if (mainWindow_ && (IsWindowVisible(mainWindow_) || !mainShownBefore_)) {
+        mainHiddenByMinimize_ = true;
+        ShowWindow(mainWindow_, SW_HIDE);
+    }
     CloseWindow(Window());
+}
+
+HWND Application::ActivationTarget() const {
+    auto usable = [](HWND w) { return w && IsWindowVisible(w) && IsWindowEnabled(w); };
+    if (HWND popup = GetLastActivePopup(window_); popup != window_ && usable(popup))
+        return popup;
+    return usable(mainWindow_) ? mainWindow_ : nullptr;
+}
+
+void Application::Restored() {
+    if (mainHiddenByMinimize_ && !IsIconic(Window()))
+        ShowMainWindow();
+}
+
+void Application::Terminate() {
+    if (terminated_)
+        return;
+    terminated_ = true;
+    PostQuitMessage(0);
 }
 
 PlatformMessageBox SetPlatformMessageBox(PlatformMessageBox box) {

@@ -23,14 +23,43 @@ public:
     void SetTitle(const std::wstring& title);
     // Shows the task-bar entry (the window itself has no size).
     void ShowTaskBarEntry();
-    // Minimises the whole program, as the main window's minimise button does.
+
+    // The window whose closing ends the program.
+    void SetMainWindow(HWND window) { mainWindow_ = window; }
+    HWND MainWindow() const { return mainWindow_; }
+    // Shows and activates the main window; centred on the screen the first
+    // time, where it was left afterwards.
+    void ShowMainWindow();
+    // Minimises the whole program, as the main window's minimise button does:
+    // the task-bar entry shows it minimised and the main window is hidden
+    // until the entry is restored.
     void Minimize();
+    bool MainWindowAwaitsRestore() const { return mainHiddenByMinimize_; }
+
+    // Every way out of the program comes here: the quit request ends any
+    // modal loop that runs (the About dialog, a message box) and then the
+    // main loop, which destroys the windows once and ends with code 0.
+    void Terminate();
+    bool Terminated() const { return terminated_; }
 
 private:
     Application() = default;
+    friend LRESULT CALLBACK ApplicationWindowProc(HWND, UINT, WPARAM, LPARAM);
+    void Restored();
+    // The window that takes the activation when this one gets it.
+    HWND ActivationTarget() const;
+
     HWND window_ = nullptr;
     std::wstring title_;
+    HWND mainWindow_ = nullptr;
+    bool mainShownBefore_ = false;
+    bool mainHiddenByMinimize_ = false;
+    bool terminated_ = false;
 };
+
+// Places a top-level window in the middle of the screen, not above or left
+// of its top-left corner.
+void CentreOnScreen(HWND window);
 
 // Disables the thread's visible, enabled top-level windows (all but one, if
 // given) for its lifetime, then enables those of them that still exist.

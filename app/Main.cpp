@@ -1,16 +1,18 @@
 // Start-up and end: the shell module and COM for the user-interface thread,
 // the application window with the title, the main window and the hidden
-// About dialog, then the message loop until the main window is closed.
+// About dialog, then the message loop until the program is told to end.
 
 #include "About/AboutForm.h"
 #include "ShellCtrls/ShellModule.h"
 #include "app/Application.h"
 #include "change/ChangeForm.h"
 #include "ui/Failure.h"
+#include "ui/MessageLoop.h"
 
 #include <objbase.h>
 
 #include <memory>
+#include <optional>
 
 using namespace kalvera;
 
@@ -24,26 +26,34 @@ int StartShowCommand(int fallback) {
     return (info.dwFlags & STARTF_USESHOWWINDOW) ? info.wShowWindow : fallback;
 }
 
-void CentreOnScreen(HWND window) {
-    RECT r;
-    GetWindowRect(window, &r);
-    const int left = std::max(0L, (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2);
-    const int top = std::max(0L, (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2);
-    SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+bool IsMinimisedShow(int command) {
+    return command == SW_SHOWMINIMIZED || command == SW_MINIMIZE || command == SW_SHOWMINNOACTIVE ||
+           command == SW_FORCEMINIMIZE;
 }
+
+struct ComScope {
+    const bool started = SUCCEEDED(CoInitialize(nullptr));
+    ~ComScope() {
+        if (started)
+            CoUninitialize();
+    }
+};
 
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
-    ShellModuleScope shellModule;
-    const bool comStarted = SUCCEEDED(CoInitialize(nullptr));
     Application& application = Application::Instance();
     application.SetTitle(L"Kalvera/カルヴェラ");
     SetFailureHandler([](std::exception_ptr failure) { ShowExceptionBox(failure); });
 
+    // A failure while starting is reported, and the program ends.
+    std::optional<ShellModuleScope> shellModule;
+    std::optional<ComScope> com;
     std::unique_ptr<TChangeForm1> mainWindow;
     std::unique_ptr<TAboutForm1> about;
     try {
+        shellModule.emplace();
+        com.emplace();
         mainWindow = std::make_unique<TChangeForm1>();
         about = std::make_unique<TAboutForm1>();
         mainWindow->SetAboutForm(about.get());
@@ -52,36 +62,22 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
         return 1;
     }
 
-    application.ShowTaskBarEntry();
     HWND main = mainWindow->Handle();
-    switch (StartShowCommand(showCommand)) {
-    case SW_SHOWMAXIMIZED:
+    application.SetMainWindow(main);
+    application.ShowTaskBarEntry();
+    const int show = StartShowCommand(showCommand);
+    if (show == SW_SHOWMAXIMIZED) {
         ShowWindow(main, SW_SHOWMAXIMIZED);
-        break;
-    case SW_SHOWMINNOACTIVE:
+    } else if (IsMinimisedShow(show)) {
         application.Minimize();
-        break;
-    default:
-        CentreOnScreen(main);
-        ShowWindow(main, SW_SHOW);
-        break;
+    } else {
+        application.ShowMainWindow();
     }
-    SetFocus(mainWindow->ShellComboBox1.Handle());
 
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        try {
-            if (!IsWindow(main) || !IsDialogMessageW(main, &msg)) {
-                TranslateMessage(&msg);
-                DispatchMessageW(&msg);
-            }
-        } catch (...) {
-            ReportFailure(std::current_exception());
-        }
-    }
+    SetDialogWindow(main);
+    const int code = RunMessageLoop();
+    SetDialogWindow(nullptr);
     about.reset();
     mainWindow.reset();
-    if (comStarted)
-        CoUninitialize();
-    return 0;
+    return code;
 }

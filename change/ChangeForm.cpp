@@ -38,9 +38,7 @@ std::vector<std::wstring> Numbers(int from, int to, bool twoDigits) {
 TChangeForm1::TChangeForm1(int dpi) : dpi_(dpi > 0 ? dpi : ScreenDpi()) {
     ChangeForm1 = this;
     textHeight_ = MulDiv(12, dpi_, 96);
-    font_ = MakeFont(textHeight_, false, L"MS UI Gothic");
-    boldFont_ = MakeFont(textHeight_, true, L"MS UI Gothic");
-    crossFont_ = MakeFont(textHeight_, true, L"ＭＳ Ｐゴシック");
+    MakeFonts();
     ShowFileProperties = [](const std::wstring& path) {
         SHELLEXECUTEINFOW info{};
         info.cbSize = sizeof info;
@@ -58,7 +56,16 @@ TChangeForm1::TChangeForm1(int dpi) : dpi_(dpi > 0 ? dpi : ScreenDpi()) {
     SetMenu(Handle(), menu_);
     BuildLayout();
     FormCreate();
+    laidOut_ = true;
     Realign();
+    // The control that has the focus when the window is first activated.
+    focusMemory_.Remember(ShellComboBox1.Handle());
+}
+
+void TChangeForm1::MakeFonts() {
+    font_ = MakeFont(textHeight_, false, L"MS UI Gothic");
+    boldFont_ = MakeFont(textHeight_, true, L"MS UI Gothic");
+    crossFont_ = MakeFont(textHeight_, true, L"ＭＳ Ｐゴシック");
 }
 
 TChangeForm1::~TChangeForm1() {
@@ -84,6 +91,53 @@ void TChangeForm1::Place(Control& control, Control* parent, int left, int top, i
     if (!control.Font())
         control.SetFont(font_);
     control.SetBounds(Scale(left), Scale(top), Scale(width), Scale(height));
+    placements_.push_back({&control, left, top, width, height});
+}
+
+void TChangeForm1::Rescale(int dpi, const RECT* suggested) {
+    if (dpi > 0 && dpi != dpi_) {
+        const int oldTextHeight = textHeight_;
+        const int paneWidth = Panel5.Width();
+        const bool paneAsDesigned = paneWidth == Scale(185);
+        const HFONT oldFonts[] = {font_, boldFont_, crossFont_};
+        dpi_ = dpi;
+        textHeight_ = MulDiv(12, dpi_, 96);
+        MakeFonts();
+        const HFONT newFonts[] = {font_, boldFont_, crossFont_};
+        laidOut_ = false;
+        // Parents come before their children, as when the window was built,
+        // so each anchor is taken against its parent's size at the new dpi.
+        for (const Placement& p : placements_) {
+            for (int i = 0; i < 3; ++i)
+                if (p.control->Font() == oldFonts[i])
+                    p.control->SetFont(newFonts[i]);
+            p.control->SetBounds(Scale(p.left), Scale(p.top), Scale(p.width), Scale(p.height));
+            const Anchors anchors = p.control->GetAnchors();
+            if (anchors.right || anchors.bottom)
+                p.control->SetAnchors(anchors);
+            if (auto* label = dynamic_cast<Label*>(p.control))
+                label->FitText();
+            if (auto* list = dynamic_cast<ComboBox*>(p.control))
+                list->SetItemHeight(Scale(12));
+        }
+        // A folder pane the user resized keeps its share of the window.
+        if (!paneAsDesigned)
+            Panel5.SetWidth(MulDiv(paneWidth, textHeight_, oldTextHeight));
+        SendMessageW(ShellTreeView1.Handle(), TVM_SETINDENT, Scale(19), 0);
+        for (HFONT font : oldFonts)
+            DeleteObject(font);
+        laidOut_ = true;
+    }
+    if (suggested)
+        SetWindowPos(Handle(), nullptr, suggested->left, suggested->top,
+                     suggested->right - suggested->left, suggested->bottom - suggested->top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+    Realign();
+    FormResize();
+}
+
+HWND TChangeForm1::FirstTabControl() {
+    return GetNextDlgTabItem(Handle(), nullptr, FALSE);
 }
 
 void TChangeForm1::LoadPicture(SpeedButton& button, int id, int size) {
@@ -331,12 +385,18 @@ int TChangeForm1::ClampPaneWidth(int proposed) {
 
 LRESULT TChangeForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+    // Until every control is placed the window keeps its design size for
+    // them: anchors are taken against the parents' design sizes, whatever
+    // size the screen lets the window have.
     case WM_SIZE:
-        Realign();
-        FormResize();
+        if (laidOut_) {
+            Realign();
+            FormResize();
+        }
         return 0;
     case kRealignMessage:
-        Realign();
+        if (laidOut_)
+            Realign();
         return 0;
     case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
@@ -368,10 +428,30 @@ LRESULT TChangeForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case WM_KEYDOWN:
         FormKeyDown(static_cast<WORD>(wParam));
         break;
-    case WM_CLOSE:
-        // Closing the main window, whichever way, ends the program.
-        PostQuitMessage(0);
+    // Alt+Home comes as a system key; the key goes on to the default
+    // handling (the menu's Alt keys) either way.
+    case WM_SYSKEYDOWN:
+        if (wParam == VK_HOME)
+            FormKeyDown(static_cast<WORD>(wParam));
         break;
+    case WM_ACTIVATE:
+        if (focusMemory_.OnActivate(Handle(), wParam, FirstTabControl()))
+            return 0;
+        break;
+    // Closing the main window, whichever way, ends the program; the windows
+    // are destroyed once, when the loop has ended.
+    case WM_CLOSE:
+        Application::Instance().Terminate();
+        return 0;
+    case WM_QUERYENDSESSION:
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam)
+            Application::Instance().Terminate();
+        return 0;
+    case WM_DPICHANGED:
+        Rescale(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
     }
     return Window::HandleMessage(message, wParam, lParam);
 }

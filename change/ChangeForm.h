@@ -107,12 +107,24 @@ public:
     // Scales a length given for 96 dpi and a 12-pixel font.
     int Scale(int value) const { return MulDiv(value, textHeight_, 12); }
     HFONT FormFont() const { return font_; }
+    int Dpi() const { return dpi_; }
+    // Lays the window out again for another dpi (the window moved to a
+    // monitor of another dpi): fonts, every control, and the window's outer
+    // rectangle when one is suggested.
+    void Rescale(int dpi, const RECT* suggested);
 
 protected:
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
     HICON ClassIcon() const override;
 
 private:
+    // Where a control was placed, in lengths for 96 dpi.
+    struct Placement {
+        Control* control;
+        int left, top, width, height;
+    };
+    void MakeFonts();
+    HWND FirstTabControl();
     void BuildLayout();
     void BuildMenu();
     void BuildOptions();
@@ -130,7 +142,10 @@ private:
     HMENU menu_ = nullptr;
     HMENU fileMenu_ = nullptr, showMenu_ = nullptr, optionMenu_ = nullptr;
     std::vector<HBITMAP> pictures_;
+    std::vector<Placement> placements_;
     TAboutForm1* about_ = nullptr;
+    FocusMemory focusMemory_;
+    bool laidOut_ = false;
 };
 
 // The main window and the About dialog, reachable from anywhere.

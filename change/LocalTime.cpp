@@ -1,11 +1,13 @@
 #include "change/TimestampCore.h"
 #include "change/Calendar.h"
 #include "change/SystemTime.h"
+#include "change/TimeZoneSource.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace kalvera {
 namespace {
@@ -21,16 +23,33 @@ FILETIME ToFileTime(FileTime ticks) {
     return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
+TimeZoneSource& InstalledSource() {
+    static TimeZoneSource source;
+    return source;
+}
+
+DWORD ReadDynamicZone(DYNAMIC_TIME_ZONE_INFORMATION& dynamic) {
+    if (const TimeZoneSource& source = InstalledSource())
+        return source(dynamic);
+    return GetDynamicTimeZoneInformation(&dynamic);
+}
+
 // The zone's rules for the given year where the platform keeps them by year
 // (rules change: the US moved its daylight saving dates in 2007); the
-// current rules otherwise.
+// current rules otherwise. With the automatic daylight-saving adjustment
+// switched off by the user, the standard offset holds all year, as it does
+// for the system clock.
 TIME_ZONE_INFORMATION ZoneRulesForYear(int year) {
     TIME_ZONE_INFORMATION zone{};
     DYNAMIC_TIME_ZONE_INFORMATION dynamic{};
-    if (GetDynamicTimeZoneInformation(&dynamic) != TIME_ZONE_ID_INVALID &&
-        GetTimeZoneInformationForYear(static_cast<USHORT>(year), &dynamic, &zone))
-        return zone;
-    GetTimeZoneInformation(&zone);
+    const DWORD found = ReadDynamicZone(dynamic);
+    if (found == TIME_ZONE_ID_INVALID ||
+        !GetTimeZoneInformationForYear(static_cast<USHORT>(year), &dynamic, &zone))
+        GetTimeZoneInformation(&zone);
+    if (found != TIME_ZONE_ID_INVALID && dynamic.DynamicDaylightTimeDisabled) {
+        zone.DaylightDate = {};
+        zone.DaylightBias = 0;
+    }
     return zone;
 }
 
@@ -61,6 +80,10 @@ FileTime LocalTicksToUtc(FileTime local, int year) {
 }
 
 } // namespace
+
+TimeZoneSource SetTimeZoneSource(TimeZoneSource source) {
+    return std::exchange(InstalledSource(), std::move(source));
+}
 
 SYSTEMTIME SystemTimeFromDateTime(DateTime value) {
     const long long ms = std::llround(value * kMsPerDay);

@@ -8,32 +8,9 @@
 #include <functional>
 
 using namespace kalvera;
-using kalvera::test::PumpFor;
+using namespace kalvera::test;
 
 namespace {
-
-// Runs an action from a thread timer once a modal loop is running.
-std::function<void()> pending;
-HWND pendingBox = nullptr;
-void CALLBACK RunPending(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    if (auto action = std::exchange(pending, nullptr))
-        action();
-}
-void WhileModal(std::function<void()> action, UINT delay = 100) {
-    pending = std::move(action);
-    SetTimer(nullptr, 0, delay, RunPending);
-}
-
-BOOL CALLBACK FindDialogBox(HWND candidate, LPARAM data) {
-    wchar_t cls[32] = L"";
-    GetClassNameW(candidate, cls, 32);
-    if (std::wstring(cls) == L"#32770") {
-        *reinterpret_cast<HWND*>(data) = candidate;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 POINT OkCentre(TAboutForm1& about) {
     POINT centre{45, 12};
@@ -86,6 +63,29 @@ TEST(AboutDialog, PointerOnOkAtEveryShowingAndPositionKept) {
     EXPECT_EQ(where.top, 20);
     EXPECT_EQ(seen.x, expected.x);
     EXPECT_EQ(seen.y, expected.y);
+}
+
+TEST(AboutDialog, ComingBackToTheOpenDialogLeavesThePointerAlone) {
+    TAboutForm1 about;
+    HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 600, 500,
+                                 200, 100, nullptr, nullptr, nullptr, nullptr);
+    POINT afterReturn{}, expected{};
+    HWND focusAfterReturn = nullptr;
+    WhileModal([&] {
+        expected = OkCentre(about);
+        SetCursorPos(3, 4);
+        SetActiveWindow(other);
+        SetActiveWindow(about.Handle());
+        GetCursorPos(&afterReturn);
+        focusAfterReturn = GetFocus();
+        PostMessageW(about.Handle(), WM_COMMAND, IDOK, 0);
+    });
+    about.ShowModal();
+    DestroyWindow(other);
+    EXPECT_NE(expected.x, 3);
+    EXPECT_EQ(afterReturn.x, 3);
+    EXPECT_EQ(afterReturn.y, 4);
+    EXPECT_EQ(focusAfterReturn, about.BitBtn1.Handle());
 }
 
 TEST(AboutDialog, EnterInAReadOnlyBoxClosesLikeOk) {
@@ -142,13 +142,11 @@ TEST(ApplicationMessageBox, RealBoxDisablesAndRestoresTheWindows) {
     WhileModal([&] {
         enabledDuring = IsWindowEnabled(window);
         // The box is the thread's dialog window; press its OK button.
-        EnumThreadWindows(GetCurrentThreadId(), FindDialogBox,
-                          reinterpret_cast<LPARAM>(&pendingBox));
-        if (pendingBox) {
+        if (HWND box = FindDialogBox()) {
             wchar_t text[128] = L"";
-            GetDlgItemTextW(pendingBox, 0xFFFF, text, 128);
+            GetDlgItemTextW(box, 0xFFFF, text, 128);
             boxText = text;
-            PostMessageW(pendingBox, WM_COMMAND, IDOK, 0);
+            PostMessageW(box, WM_COMMAND, IDOK, 0);
         }
     });
     ApplicationMessageBox(L"本文", L"見出し", MB_OK);

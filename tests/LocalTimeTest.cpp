@@ -1,5 +1,6 @@
 // Each zone's tests run in a process started with that zone (TZ under Wine)
 // and skip elsewhere, so they can't pass by accident in the wrong zone.
+#include "change/TimeZoneSource.h"
 #include "change/TimestampCore.h"
 
 #include <windows.h>
@@ -74,6 +75,28 @@ TEST(AnyZone, FileTimesHoldWholeSeconds) {
             const std::wstring text = L"2012/2/29 " + std::to_wstring(hour) + rest;
             EXPECT_EQ(Convert(text.c_str()) % 10'000'000, 0u);
         }
+}
+
+// With the automatic adjustment switched off, the standard offset holds all
+// year, summer included, as it does for the system clock.
+TEST(NewYorkZone, DaylightSavingSwitchedOffByTheUserKeepsTheStandardOffset) {
+    if (!ZoneIs(300, true))
+        GTEST_SKIP() << "needs the US Eastern zone";
+    const FileTime summer = Utc(2010, 7, 15, 16), winter = Utc(2010, 1, 15, 17);
+    auto previous = SetTimeZoneSource([](DYNAMIC_TIME_ZONE_INFORMATION& zone) {
+        const DWORD found = GetDynamicTimeZoneInformation(&zone);
+        zone.DynamicDaylightTimeDisabled = TRUE;
+        return found;
+    });
+    const FileTime july = Convert(L"2010/7/15 12:00:00");
+    const FileTime january = Convert(L"2010/1/15 12:00:00");
+    const FileTime skipped = Convert(L"2010/3/14 2:30:00");
+    SetTimeZoneSource(previous);
+    EXPECT_EQ(july, summer + kTicksPerHour);
+    EXPECT_EQ(january, winter);
+    EXPECT_EQ(skipped, Utc(2010, 3, 14, 7, 30));
+    // And back on, the summer offset again.
+    EXPECT_EQ(Convert(L"2010/7/15 12:00:00"), summer);
 }
 
 TEST(NewYorkZone, HistoricalRulesWhereThePlatformKeepsThem) {

@@ -1,5 +1,6 @@
 #include "ui/Control.h"
 #include "ui/Failure.h"
+#include "ui/Scopes.h"
 
 #include <commctrl.h>
 
@@ -77,12 +78,15 @@ void Control::ParentChanged() {
 
 HWND Control::ParentWindow() const {
     if (parentControl_)
-        return parentControl_->handle_ ? parentControl_->handle_
-                                       : const_cast<Control*>(parentControl_)->Handle();
+        return parentControl_->handle_;
     return parentWindow_;
 }
 
 HWND Control::Handle() {
+    // A parent made now makes its children, this one among them: making it
+    // here as well would leave a second window in the parent.
+    if (!handle_ && parentControl_ && !parentControl_->handle_)
+        parentControl_->Handle();
     if (!handle_)
         CreateWnd();
     return handle_;
@@ -123,8 +127,15 @@ void Control::SetAnchors(Anchors anchors) {
 
 void Control::SetVisible(bool visible) {
     visible_ = visible;
-    if (handle_)
+    if (handle_) {
+        // A hidden window must not keep the keyboard focus: keys would go
+        // nowhere, and dialog key handling walks the visible controls for
+        // ever looking for it. The top-level window takes it instead.
+        if (!visible)
+            if (HWND focus = GetFocus(); focus && (focus == handle_ || IsChild(handle_, focus)))
+                SetFocus(GetAncestor(handle_, GA_ROOT));
         ShowWindow(handle_, visible ? SW_SHOWNA : SW_HIDE);
+    }
     RealignParent();
 }
 
@@ -314,6 +325,31 @@ bool ReflectToControl(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& resul
     default:
         return false;
     }
+}
+
+} // namespace kalvera
+
+namespace kalvera {
+namespace {
+// Open batch updates per window; only the user-interface thread makes them.
+std::unordered_map<HWND, int>& BatchDepths() {
+    static std::unordered_map<HWND, int> depths;
+    return depths;
+}
+} // namespace
+
+BatchUpdate::BatchUpdate(HWND w) : window(w) {
+    if (BatchDepths()[window]++ == 0)
+        SendMessageW(window, WM_SETREDRAW, FALSE, 0);
+}
+
+BatchUpdate::~BatchUpdate() {
+    auto& depths = BatchDepths();
+    if (--depths[window] > 0)
+        return;
+    depths.erase(window);
+    SendMessageW(window, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(window, nullptr, TRUE);
 }
 
 } // namespace kalvera

@@ -58,6 +58,7 @@ public:
     void SetAlign(Align align);
     // Taken relative to the parent's size at the moment they are set.
     void SetAnchors(Anchors anchors);
+    Anchors GetAnchors() const { return anchors_; }
     bool Visible() const { return visible_; }
     void SetVisible(bool visible);
     bool Enabled() const { return enabled_; }

@@ -5,24 +5,23 @@
 
 namespace kalvera {
 
-// Sets a flag for the scope's length.
+// Sets a flag for the scope's length; a scope inside another leaves it set.
 struct FlagScope {
     bool& flag;
-    explicit FlagScope(bool& f) : flag(f) { flag = true; }
-    ~FlagScope() { flag = false; }
+    bool previous;
+    explicit FlagScope(bool& f) : flag(f), previous(f) { flag = true; }
+    ~FlagScope() { flag = previous; }
     FlagScope(const FlagScope&) = delete;
     FlagScope& operator=(const FlagScope&) = delete;
 };
 
 // A control's content changes without redrawing until the scope ends; then
-// it is redrawn once.
+// it is redrawn once. Scopes nest: only the outermost one of a window turns
+// redrawing off and on again.
 struct BatchUpdate {
     HWND window;
-    explicit BatchUpdate(HWND w) : window(w) { SendMessageW(window, WM_SETREDRAW, FALSE, 0); }
-    ~BatchUpdate() {
-        SendMessageW(window, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(window, nullptr, TRUE);
-    }
+    explicit BatchUpdate(HWND w);
+    ~BatchUpdate();
     BatchUpdate(const BatchUpdate&) = delete;
     BatchUpdate& operator=(const BatchUpdate&) = delete;
 };

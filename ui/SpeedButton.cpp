@@ -96,9 +96,6 @@ LRESULT SpeedButton::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     case WM_ERASEBKGND:
         return TRUE;
-    // Clicking never moves the keyboard focus.
-    case WM_MOUSEACTIVATE:
-        return MA_NOACTIVATE;
     case WM_MOUSEMOVE: {
         POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
         RECT client;

@@ -1,5 +1,7 @@
 #pragma once
-// A tool button that never takes the keyboard focus. Buttons of one group
+// A tool button that never takes the keyboard focus: a click activates its
+// window (which gives the focus back to the control that had it) and runs
+// the command. Buttons of one group
 // number act together: in a group exactly one is down unless the group
 // allows all up, when a click on the button that is down releases it. A
 // flat button draws its border only while the mouse is over it or while it

@@ -2,7 +2,23 @@
 
 #include <windowsx.h>
 
+#include <utility>
+
 namespace kalvera {
+namespace {
+
+// Esc during a drag reaches the splitter as this message in its place.
+constexpr UINT kCancelDrag = WM_APP + 21;
+Splitter* draggingSplitter = nullptr;
+
+} // namespace
+
+Splitter::~Splitter() {
+    if (escapeWatch_)
+        UnhookWindowsHookEx(escapeWatch_);
+    if (draggingSplitter == this)
+        draggingSplitter = nullptr;
+}
 
 CreateParams Splitter::GetCreateParams() const {
     return {CustomClass(), WS_CHILD | WS_CLIPSIBLINGS, 0};
@@ -42,15 +58,30 @@ void Splitter::DrawDragLine(int x) {
     ReleaseDC(parent, dc);
 }
 
+// The keys go to the control that has the focus, which the bar never takes:
+// while it is dragged, the thread's messages are watched for Esc instead,
+// whichever loop takes them.
+LRESULT CALLBACK Splitter::WatchForEscape(int code, WPARAM wParam, LPARAM lParam) {
+    auto* msg = reinterpret_cast<MSG*>(lParam);
+    if (code == HC_ACTION && wParam == PM_REMOVE && draggingSplitter &&
+        msg->message == WM_KEYDOWN && msg->wParam == VK_ESCAPE) {
+        msg->hwnd = draggingSplitter->Handle();
+        msg->message = kCancelDrag;
+        msg->wParam = msg->lParam = 0;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 void Splitter::EndDrag(bool apply) {
     if (!dragging_)
         return;
     dragging_ = false;
+    draggingSplitter = nullptr;
+    if (escapeWatch_)
+        UnhookWindowsHookEx(std::exchange(escapeWatch_, nullptr));
     DrawDragLine(lineX_);
     if (GetCapture() == Handle())
         ReleaseCapture();
-    if (focusBefore_ && IsWindow(focusBefore_))
-        SetFocus(focusBefore_);
     if (apply)
         DragTo(lineX_);
 }
@@ -61,11 +92,14 @@ LRESULT Splitter::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
         SetCursor(LoadCursorW(nullptr, IDC_SIZEWE));
         return TRUE;
     case WM_LBUTTONDOWN:
+        if (dragging_)
+            return 0;
         dragging_ = true;
         grabOffset_ = GET_X_LPARAM(lParam);
         lineX_ = Left();
-        // Esc must reach the bar while it is dragged.
-        focusBefore_ = SetFocus(Handle());
+        draggingSplitter = this;
+        escapeWatch_ =
+            SetWindowsHookExW(WH_GETMESSAGE, WatchForEscape, nullptr, GetCurrentThreadId());
         SetCapture(Handle());
         DrawDragLine(lineX_);
         return 0;
@@ -79,12 +113,13 @@ LRESULT Splitter::WndProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONUP:
         EndDrag(true);
         return 0;
-    case WM_KEYDOWN:
-        if (wParam == VK_ESCAPE && dragging_) {
+    case kCancelDrag:
+        EndDrag(false);
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (reinterpret_cast<HWND>(lParam) != Handle())
             EndDrag(false);
-            return 0;
-        }
-        break;
+        return 0;
     case WM_CANCELMODE:
         EndDrag(false);
         break;

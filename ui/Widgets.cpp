@@ -194,11 +194,17 @@ int ComboBox::WindowHeightFor(int height) const {
 void ComboBox::CreateWnd() {
     Control::CreateWnd();
     SetItems(items_);
-    if (itemHeight_ > 0) {
+    SetItemHeight(itemHeight_);
+    SetItemIndex(pendingIndex_);
+}
+
+void ComboBox::SetItemHeight(int height) {
+    itemHeight_ = height;
+    if (HandleAllocated() && itemHeight_ > 0) {
+        // The selection field and the list's items.
         SendMessageW(Handle(), CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), itemHeight_);
         SendMessageW(Handle(), CB_SETITEMHEIGHT, 0, itemHeight_);
     }
-    SetItemIndex(pendingIndex_);
 }
 
 void ComboBox::SetItems(std::vector<std::wstring> items) {

@@ -105,7 +105,7 @@ public:
     std::wstring SelectedText();
     // Selects the item with exactly this text; false when there is none.
     bool SelectText(const std::wstring& text);
-    void SetItemHeight(int height) { itemHeight_ = height; }
+    void SetItemHeight(int height);
 
 protected:
     CreateParams GetCreateParams() const override;

@@ -79,4 +79,37 @@ LRESULT CALLBACK Window::StaticProc(HWND window, UINT message, WPARAM wParam, LP
     }
 }
 
+bool CanTakeFocus(HWND window) {
+    if (!window || !IsWindow(window))
+        return false;
+    // The control and the parents between it and its top-level window; the
+    // top-level window itself may still be on its way to being shown.
+    for (HWND at = window; GetWindowLongPtrW(at, GWL_STYLE) & WS_CHILD; at = GetParent(at)) {
+        const LONG_PTR style = GetWindowLongPtrW(at, GWL_STYLE);
+        if (!(style & WS_VISIBLE) || (style & WS_DISABLED))
+            return false;
+    }
+    return true;
+}
+
+bool FocusMemory::OnActivate(HWND window, WPARAM wParam, HWND fallback) {
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        // The window itself holding the focus means no control does. A focus
+        // already gone (disabling a window drops it) keeps what was known.
+        if (focus == window)
+            saved_ = nullptr;
+        else if (focus && IsChild(window, focus))
+            saved_ = focus;
+        return false;
+    }
+    if (HIWORD(wParam)) // minimised: nothing shows the focus
+        return false;
+    HWND target = saved_ && IsChild(window, saved_) && CanTakeFocus(saved_) ? saved_ : fallback;
+    if (!target || !CanTakeFocus(target))
+        return false;
+    SetFocus(target);
+    return true;
+}
+
 } // namespace kalvera

@@ -30,4 +30,25 @@ private:
     HWND handle_ = nullptr;
 };
 
+// Gives the keyboard focus back, when a window is activated again, to the
+// control that had it when the window was deactivated, as a dialog does.
+// Without one (the window itself held the focus, or the control can no
+// longer take it), the fallback gets it.
+class FocusMemory {
+public:
+    // WM_ACTIVATE of the window: remembers or gives back. Returns true when
+    // the focus was placed, so the default handling must not run.
+    bool OnActivate(HWND window, WPARAM wParam, HWND fallback);
+    // The control that gets the focus at the next activation.
+    void Remember(HWND control) { saved_ = control; }
+    HWND Saved() const { return saved_; }
+
+private:
+    HWND saved_ = nullptr;
+};
+
+// Whether a control can take the keyboard focus: it exists, and it and its
+// parents below the top-level window are visible and enabled.
+bool CanTakeFocus(HWND window);
+
 } // namespace kalvera

@@ -1,31 +1,66 @@
 #include "tests/support/Pump.h"
+#include "ui/MessageLoop.h"
+
+#include <algorithm>
+#include <string>
+#include <utility>
 
 namespace kalvera::test {
-
-static void DispatchQueued() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
 
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     for (;;) {
-        DispatchQueued();
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            // A quit request is the program's business, never a test's.
+            if (msg.message != WM_QUIT)
+                ProcessMessage(msg);
+            if (done())
+                return true;
+        }
+        RunIdleHandlers();
         if (done())
             return true;
         const ULONGLONG now = GetTickCount64();
         if (now >= end)
             return false;
-        MsgWaitForMultipleObjects(
-            0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(end - now, 10)), QS_ALLINPUT);
+        MsgWaitForMultipleObjectsEx(0, nullptr,
+                                    static_cast<DWORD>(std::min<ULONGLONG>(end - now, 10)),
+                                    QS_ALLINPUT, MWMO_INPUTAVAILABLE);
     }
 }
 
 void PumpFor(DWORD ms) {
     PumpUntil([] { return false; }, ms);
+}
+
+namespace {
+std::function<void()> pending;
+void CALLBACK RunPending(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    if (auto action = std::exchange(pending, nullptr))
+        action();
+}
+BOOL CALLBACK FindBox(HWND candidate, LPARAM data) {
+    wchar_t name[32] = L"";
+    GetClassNameW(candidate, name, 32);
+    if (std::wstring(name) == L"#32770" && IsWindowVisible(candidate)) {
+        *reinterpret_cast<HWND*>(data) = candidate;
+        return FALSE;
+    }
+    return TRUE;
+}
+} // namespace
+
+void WhileModal(std::function<void()> action, UINT delayMs) {
+    pending = std::move(action);
+    SetTimer(nullptr, 0, delayMs, RunPending);
+}
+
+HWND FindDialogBox() {
+    HWND box = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindBox, reinterpret_cast<LPARAM>(&box));
+    return box;
 }
 
 } // namespace kalvera::test

@@ -1,5 +1,8 @@
 #pragma once
-// Message pumping for tests that drive real windows and the watcher.
+// Message pumping for tests that drive real windows and the watcher. The
+// pumps take each message as the program's loop does (dialog keys of the
+// window set with SetDialogWindow, the failure guard) and run the idle work
+// whenever the queue is empty. Every wait is bounded.
 
 #include <windows.h>
 
@@ -7,9 +10,15 @@
 
 namespace kalvera::test {
 
-// Dispatches messages until done() holds or the time runs out; returns done().
+// Processes messages until done() holds or the time runs out; returns done().
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
-// Dispatches whatever is queued, for about the given time.
+// Processes whatever comes, for about the given time.
 void PumpFor(DWORD ms);
+
+// Runs the action from a timer of the thread after the delay: from inside
+// whatever modal loop runs by then (a message box, a dialog, a menu).
+void WhileModal(std::function<void()> action, UINT delayMs = 100);
+// The thread's visible dialog box (a message box), or null.
+HWND FindDialogBox();
 
 } // namespace kalvera::test

@@ -1,0 +1,19 @@
+#pragma once
+// Real input for tests: mouse clicks and keys through the system's input
+// queue, as the user makes them.
+
+#include <windows.h>
+
+#include <initializer_list>
+
+namespace kalvera::test {
+
+void MoveMouseTo(POINT screen);
+// A left click at a point in the window's client area.
+void ClickAt(HWND window, POINT client);
+void ClickCentre(HWND window);
+// Presses the keys in order and releases them in reverse (a chord such as
+// Alt+Home).
+void PressKeys(std::initializer_list<WORD> keys);
+
+} // namespace kalvera::test

@@ -1,0 +1,132 @@
+#include "tests/support/Program.h"
+
+namespace kalvera::test {
+namespace {
+
+// The program beside the test executables: <build>\app\Kalvera.exe.
+std::wstring ProgramPath() {
+    wchar_t self[MAX_PATH * 2] = L"";
+    GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
+    std::wstring path = self;
+    path.resize(path.find_last_of(L'\\'));
+    path.resize(path.find_last_of(L'\\'));
+    return path + L"\\app\\Kalvera.exe";
+}
+
+struct Search {
+    DWORD processId;
+    const wchar_t* className;
+    const wchar_t* title;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK Match(HWND window, LPARAM data) {
+    auto& search = *reinterpret_cast<Search*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t name[64] = L"", text[64] = L"";
+    GetClassNameW(window, name, 64);
+    GetWindowTextW(window, text, 64);
+    if (owner == search.processId && std::wstring(name) == search.className &&
+        (!search.title || std::wstring(text) == search.title)) {
+        search.found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+Program::Program(int show) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    if (show >= 0) {
+        startup.dwFlags = STARTF_USESHOWWINDOW;
+        startup.wShowWindow = static_cast<WORD>(show);
+    }
+    std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+    PROCESS_INFORMATION info{};
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                       &startup, &info)) {
+        process_ = info.hProcess;
+        processId_ = info.dwProcessId;
+        CloseHandle(info.hThread);
+    }
+}
+
+Program::~Program() {
+    if (!process_)
+        return;
+    if (WaitForSingleObject(process_, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_, 99);
+        WaitForSingleObject(process_, 5000);
+    }
+    CloseHandle(process_);
+}
+
+HWND Program::FindWindowOfClass(const wchar_t* className, const wchar_t* title) const {
+    Search search{processId_, className, title};
+    EnumWindows(Match, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND Program::MainWindow() const {
+    return FindWindowOfClass(L"KalveraWindow", L"Kalvera/カルヴェラ");
+}
+
+HWND Program::ApplicationWindow() const {
+    return FindWindowOfClass(L"KalveraApplication", nullptr);
+}
+
+HWND Program::AboutDialog() const {
+    return FindWindowOfClass(L"KalveraWindow", L"バージョン情報");
+}
+
+DWORD Program::UiThread() const {
+    HWND main = MainWindow();
+    return main ? GetWindowThreadProcessId(main, nullptr) : 0;
+}
+
+HWND Program::Focus() const {
+    GUITHREADINFO info{sizeof info};
+    return GetGUIThreadInfo(UiThread(), &info) ? info.hwndFocus : nullptr;
+}
+
+HWND Program::Active() const {
+    GUITHREADINFO info{sizeof info};
+    return GetGUIThreadInfo(UiThread(), &info) ? info.hwndActive : nullptr;
+}
+
+bool Program::WaitUntilShown(DWORD timeoutMs) const {
+    return WaitUntil(
+        [this] {
+            HWND main = MainWindow();
+            return main && IsWindowVisible(main);
+        },
+        timeoutMs);
+}
+
+DWORD Program::WaitForExit(DWORD timeoutMs) const {
+    if (!process_ || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0)
+        return STILL_ACTIVE;
+    DWORD code = STILL_ACTIVE;
+    GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+bool Program::Answers(DWORD timeoutMs) const {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(MainWindow(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result);
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const ULONGLONG end = GetTickCount64() + timeoutMs;
+    while (!done()) {
+        if (GetTickCount64() >= end)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+} // namespace kalvera::test

@@ -1,0 +1,51 @@
+#pragma once
+// The program's own executable run as a child process, and its windows found
+// from outside, as the task bar and the session manager see them.
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+namespace kalvera::test {
+
+class Program {
+public:
+    // show: the show command passed in the start-up information, or -1 for
+    // none.
+    explicit Program(int show = -1);
+    // Ends the process if it still runs.
+    ~Program();
+    Program(const Program&) = delete;
+    Program& operator=(const Program&) = delete;
+
+    bool Started() const { return process_ != nullptr; }
+    DWORD ProcessId() const { return processId_; }
+    // The windows, found afresh each time (null while there is none).
+    HWND MainWindow() const;
+    HWND ApplicationWindow() const;
+    HWND AboutDialog() const;
+    DWORD UiThread() const;
+    // The window holding the keyboard focus and the active window in the
+    // program's thread.
+    HWND Focus() const;
+    HWND Active() const;
+
+    // Waits, at most the given time, until the main window is visible.
+    bool WaitUntilShown(DWORD timeoutMs = 10000) const;
+    // Waits, at most the given time, for the process to end; its exit code,
+    // or STILL_ACTIVE when it did not end.
+    DWORD WaitForExit(DWORD timeoutMs = 5000) const;
+    // Whether the main window answers a message within the time.
+    bool Answers(DWORD timeoutMs = 1000) const;
+
+private:
+    HWND FindWindowOfClass(const wchar_t* className, const wchar_t* title) const;
+    HANDLE process_ = nullptr;
+    DWORD processId_ = 0;
+};
+
+// Polls, without pumping, until done() holds or the time runs out.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
+
+} // namespace kalvera::test
