@@ -122,16 +122,12 @@ int TAboutForm1::ShowModal() {
             }
         }
     }
-    // The previous window takes the activation back before the dialog is
-    // hidden, and again after: hiding the window in the foreground hands the
-    // activation to its owner, the application window, which has no control
-    // for the keyboard.
-    const bool giveBack = previous && IsWindow(previous) && previous != Handle();
-    if (giveBack)
+    // The previous window is activated before the dialog is hidden. Hiding
+    // the window in the foreground still hands the activation to its owner,
+    // the application window, which passes it on to the main window.
+    if (previous && IsWindow(previous))
         SetActiveWindow(previous);
     ShowWindow(Handle(), SW_HIDE);
-    if (giveBack && GetActiveWindow() != previous)
-        SetActiveWindow(previous);
     if (quit)
         PostQuitMessage(static_cast<int>(msg.wParam));
     return modalResult_;
