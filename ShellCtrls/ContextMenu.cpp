@@ -25,16 +25,6 @@ struct MenuOwner {
     ~MenuOwner() { DestroyMenu(menu); }
 };
 
-std::wstring VerbOf(IContextMenu* menu, UINT offset) {
-    // The wide form: verbs of third-party handlers need not be ASCII.
-    wchar_t verb[256] = L"";
-    if (FAILED(
-            menu->GetCommandString(offset, GCS_VERBW, nullptr, reinterpret_cast<LPSTR>(verb), 256)))
-        return {};
-    verb[255] = L'\0';
-    return verb;
-}
-
 std::string Ascii(std::wstring_view text) {
     std::string out;
     for (wchar_t c : text)
@@ -43,6 +33,24 @@ std::string Ascii(std::wstring_view text) {
 }
 
 } // namespace
+
+std::wstring ContextMenuVerb(IContextMenu* menu, UINT offset) {
+    // The wide form first (verbs of third-party handlers need not be ASCII),
+    // then the ANSI one, which some handlers alone answer.
+    wchar_t wide[256] = L"";
+    if (SUCCEEDED(menu->GetCommandString(offset, GCS_VERBW, nullptr, reinterpret_cast<LPSTR>(wide),
+                                         256))) {
+        wide[255] = L'\0';
+        if (wide[0])
+            return wide;
+    }
+    char narrow[256] = "";
+    if (FAILED(menu->GetCommandString(offset, GCS_VERBA, nullptr, narrow, 256)))
+        return {};
+    narrow[255] = '\0';
+    const int length = MultiByteToWideChar(CP_ACP, 0, narrow, -1, wide, 256);
+    return length > 0 ? std::wstring(wide, static_cast<size_t>(length - 1)) : std::wstring();
+}
 
 IContextMenu2* ActiveContextMenu2() {
     return activeMenu.get();
@@ -67,7 +75,7 @@ void ShowItemContextMenu(HWND owner, IShellVerbHook* hook, const TShellFolder* i
     activeMenu.reset();
     if (chosen == 0)
         return;
-    const std::wstring verb = VerbOf(menu.get(), chosen - 1);
+    const std::wstring verb = ContextMenuVerb(menu.get(), chosen - 1);
     bool handled = false;
     bool succeeded = true;
     if (hook)

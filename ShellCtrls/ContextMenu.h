@@ -23,6 +23,10 @@ protected:
     ~IShellVerbHook() = default;
 };
 
+// The verb of a context-menu command (offset from the first command id), as
+// the menu's handler names it; empty when it has none.
+std::wstring ContextMenuVerb(IContextMenu* menu, UINT offset);
+
 // The menu being tracked, for forwarding owner-drawn menu messages; null
 // when no menu is open.
 IContextMenu2* ActiveContextMenu2();

@@ -1,8 +1,10 @@
 #include "ShellCtrls/HandOff.h"
+#include "ui/MessageLoop.h"
 #include "win/Handle.h"
 
 #include <windows.h>
 
+#include <atomic>
 #include <deque>
 
 namespace kalvera {
@@ -11,19 +13,26 @@ struct HandOff {
     TThreadMethod work;
     std::shared_ptr<HandOffGroup> group;
     UniqueHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    // The outcome, written once by whichever side finishes first (the run
+    // or a cancel) and read by the worker after done is set.
+    std::mutex lock;
+    bool finished = false;
+    bool cancelled = false;
     std::exception_ptr error;
-    bool cancelled = false; // written before done is set
 };
 
 namespace {
 
-constexpr UINT kRunHandOffs = WM_APP + 1;
+// Posted only to wake the user-interface thread's loop; the hand-offs run
+// in its idle processing, not where the message happens to be dispatched.
+constexpr UINT kWake = WM_APP + 1;
 
 struct Channel {
     std::mutex lock;
     std::deque<std::shared_ptr<HandOff>> queue;
     HWND window = nullptr;
     DWORD uiThread = 0;
+    int idleHandler = 0;
 };
 
 Channel& TheChannel() {
@@ -31,12 +40,30 @@ Channel& TheChannel() {
     return channel;
 }
 
-void Finish(HandOff& handOff, bool cancelled) {
-    handOff.cancelled = cancelled;
+std::atomic<long> completions{0};
+
+void Finish(HandOff& handOff, bool cancelled, std::exception_ptr error = nullptr) {
+    {
+        std::lock_guard guard(handOff.lock);
+        if (handOff.finished)
+            return;
+        handOff.finished = true;
+        handOff.cancelled = cancelled;
+        handOff.error = std::move(error);
+    }
+    ++completions;
     SetEvent(handOff.done.get());
 }
 
-void RunQueued() {
+LRESULT CALLBACK HandOffWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kWake)
+        return 0;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+} // namespace
+
+void RunPendingHandOffs() {
     Channel& channel = TheChannel();
     for (;;) {
         std::shared_ptr<HandOff> next;
@@ -53,24 +80,27 @@ void RunQueued() {
             Finish(*next, true);
             continue;
         }
+        std::exception_ptr error;
         try {
             next->work();
         } catch (...) {
-            next->error = std::current_exception();
+            error = std::current_exception();
         }
-        Finish(*next, false);
+        // The handler may have cancelled its own group (an owner that
+        // destroys its notifier): then that was the one finish.
+        Finish(*next, false, std::move(error));
     }
 }
 
-LRESULT CALLBACK HandOffWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == kRunHandOffs) {
-        RunQueued();
-        return 0;
-    }
-    return DefWindowProcW(window, message, wParam, lParam);
+long HandOffCompletions() {
+    return completions;
 }
 
-} // namespace
+int PendingHandOffs() {
+    Channel& channel = TheChannel();
+    std::lock_guard guard(channel.lock);
+    return static_cast<int>(channel.queue.size());
+}
 
 void HandOffGroup::Cancel() {
     std::vector<std::shared_ptr<HandOff>> waiting;
@@ -103,7 +133,12 @@ bool HandOffGroup::Register(const std::shared_ptr<HandOff>& handOff) {
 void RunOnUiThreadAndWait(const TThreadMethod& handler,
                           const std::shared_ptr<HandOffGroup>& group) {
     Channel& channel = TheChannel();
-    if (GetCurrentThreadId() == channel.uiThread) {
+    DWORD uiThread;
+    {
+        std::lock_guard guard(channel.lock);
+        uiThread = channel.uiThread;
+    }
+    if (GetCurrentThreadId() == uiThread) {
         handler();
         return;
     }
@@ -117,9 +152,10 @@ void RunOnUiThreadAndWait(const TThreadMethod& handler,
         if (!channel.window)
             throw HandOffCancelled();
         channel.queue.push_back(handOff);
-        PostMessageW(channel.window, kRunHandOffs, 0, 0);
+        PostMessageW(channel.window, kWake, 0, 0);
     }
     WaitForSingleObject(handOff->done.get(), INFINITE);
+    std::lock_guard guard(handOff->lock);
     if (handOff->cancelled)
         throw HandOffCancelled();
     if (handOff->error)
@@ -135,21 +171,26 @@ void StartHandOffWindow() {
     RegisterClassW(&wc);
     HWND window = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                   wc.hInstance, nullptr);
+    const int idleHandler = AddIdleHandler(RunPendingHandOffs);
     std::lock_guard guard(channel.lock);
     channel.window = window;
     channel.uiThread = GetCurrentThreadId();
+    channel.idleHandler = idleHandler;
 }
 
 void StopHandOffWindow() {
     Channel& channel = TheChannel();
     std::deque<std::shared_ptr<HandOff>> dropped;
     HWND window;
+    int idleHandler;
     {
         std::lock_guard guard(channel.lock);
         dropped.swap(channel.queue);
         window = std::exchange(channel.window, nullptr);
         channel.uiThread = 0;
+        idleHandler = std::exchange(channel.idleHandler, 0);
     }
+    RemoveIdleHandler(idleHandler);
     for (auto& handOff : dropped)
         Finish(*handOff, true);
     if (window)

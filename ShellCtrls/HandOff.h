@@ -1,6 +1,9 @@
 #pragma once
 // Synchronous hand-off of work from a worker thread to the user-interface
-// thread, through a hidden window that the shell module owns.
+// thread. The work runs in the user-interface thread's idle processing (the
+// outermost message loop, between messages), never inside a nested modal
+// loop such as a message box or a tracked menu: it can't re-enter a control
+// that is waiting for that loop to end.
 
 #include <functional>
 #include <memory>
@@ -43,6 +46,15 @@ public:
 // user-interface thread itself, it runs the handler at once.
 void RunOnUiThreadAndWait(const TThreadMethod& handler,
                           const std::shared_ptr<HandOffGroup>& group = nullptr);
+
+// Runs the queued hand-offs; the idle processing of the user-interface
+// thread's message loop calls it.
+void RunPendingHandOffs();
+// How many hand-offs have been finished (run or cancelled), process-wide:
+// each one is finished exactly once.
+long HandOffCompletions();
+// How many wait in the queue for the idle processing.
+int PendingHandOffs();
 
 // Run by the shell module on the user-interface thread.
 void StartHandOffWindow();

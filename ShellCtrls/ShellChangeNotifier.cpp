@@ -3,25 +3,31 @@
 #include "win/Handle.h"
 
 #include <atomic>
+#include <functional>
 #include <thread>
+#include <utility>
 
 namespace kalvera {
 
 struct WatcherState {
-    // Guarded by handlerLock: the watcher copies the handler whole.
+    // Read on the user-interface thread when a change is handed over, so a
+    // handler cleared or replaced meanwhile is never run; the watcher reads
+    // it only to skip changes nobody listens to.
     std::mutex handlerLock;
     TThreadMethod changeHandler;
-    // Guarded by WatchLock().
+    // Guarded by WatchLock(): the parameters, and whether the watcher has
+    // ended. A parameter change and the watcher's decision to end are made
+    // under the lock, so neither can miss the other.
     std::wstring watchDirectory;
     bool watchSubTree = false;
     DWORD filterFlags = 0;
     bool reArmPending = false;
+    bool ended = false;
     // An auto-reset event rather than a mutex owned by the user-interface
     // thread: it can wake the watcher any number of times, so a parameter
     // change takes effect at once.
     UniqueHandle wake{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
     std::atomic<bool> terminate{false};
-    std::atomic<bool> ended{false};
     std::shared_ptr<HandOffGroup> handOffs = std::make_shared<HandOffGroup>();
 };
 
@@ -29,20 +35,59 @@ namespace {
 
 std::atomic<int> runningWatchers{0};
 
+std::mutex pauseLock;
+std::function<void()> pauseAfterFailedOpen;
+
+void PauseAfterFailedOpen() {
+    std::function<void()> pause;
+    {
+        std::lock_guard guard(pauseLock);
+        pause = std::exchange(pauseAfterFailedOpen, nullptr);
+    }
+    if (pause)
+        pause();
+}
+
 UniqueChangeHandle OpenWatch(const WatcherState& state) {
     return UniqueChangeHandle(FindFirstChangeNotificationW(
         state.watchDirectory.c_str(), state.watchSubTree ? TRUE : FALSE, state.filterFlags));
 }
 
-void WatchLoop(WatcherState& state) {
+bool HasHandler(WatcherState& state) {
+    std::lock_guard guard(state.handlerLock);
+    return static_cast<bool>(state.changeHandler);
+}
+
+// Hands one change to the user-interface thread, which runs the handler in
+// force there and then.
+void HandOver(const std::shared_ptr<WatcherState>& state) {
+    RunOnUiThreadAndWait(
+        [weak = std::weak_ptr<WatcherState>(state)] {
+            TThreadMethod handler;
+            if (auto alive = weak.lock()) {
+                std::lock_guard guard(alive->handlerLock);
+                handler = alive->changeHandler;
+            }
+            if (handler)
+                handler();
+        },
+        state->handOffs);
+}
+
+// Returns when the watch can't be opened, the wait fails or the watcher is
+// told to end; a handler's exception passes out.
+void WatchLoop(const std::shared_ptr<WatcherState>& shared) {
+    WatcherState& state = *shared;
     UniqueChangeHandle watch;
     {
         std::lock_guard guard(WatchLock());
         watch = OpenWatch(state);
         state.reArmPending = false;
     }
-    if (!watch)
+    if (!watch) {
+        PauseAfterFailedOpen();
         return;
+    }
     while (!state.terminate) {
         // With no working watch (a failed re-arm) only a wake-up can end the wait.
         const HANDLE objects[2] = {watch ? watch.get() : state.wake.get(), state.wake.get()};
@@ -50,14 +95,8 @@ void WatchLoop(WatcherState& state) {
         if (result == WAIT_FAILED)
             return;
         if (result == WAIT_OBJECT_0 && watch) {
-            TThreadMethod handler;
-            {
-                std::lock_guard guard(state.handlerLock);
-                handler = state.changeHandler;
-            }
-            // A cleared handler means the change is ignored.
-            if (handler && !state.terminate)
-                RunOnUiThreadAndWait(handler, state.handOffs);
+            if (HasHandler(state) && !state.terminate)
+                HandOver(shared);
             FindNextChangeNotification(watch.get());
         }
         std::lock_guard guard(WatchLock());
@@ -69,6 +108,11 @@ void WatchLoop(WatcherState& state) {
 }
 
 } // namespace
+
+void SetWatcherPauseForTests(std::function<void()> pause) {
+    std::lock_guard guard(pauseLock);
+    pauseAfterFailedOpen = std::move(pause);
+}
 
 DWORD NotifyFiltersToFlags(TNotifyFilters filters) {
     constexpr DWORD kFlags[] = {FILE_NOTIFY_CHANGE_FILE_NAME,  FILE_NOTIFY_CHANGE_DIR_NAME,
@@ -84,13 +128,21 @@ DWORD NotifyFiltersToFlags(TNotifyFilters filters) {
 void TShellChangeThread::Start(std::shared_ptr<WatcherState> state) {
     ++runningWatchers;
     std::thread([state = std::move(state)] {
-        // Nothing may escape a thread entry; a handler's exception simply
-        // ends the loop.
-        try {
-            WatchLoop(*state);
-        } catch (...) {
+        for (;;) {
+            // Nothing may escape a thread entry; a handler's exception simply
+            // ends the loop.
+            try {
+                WatchLoop(state);
+            } catch (...) {
+            }
+            // New parameters that came while the loop was ending are watched
+            // now: the notifier handed them to this watcher, not a new one.
+            std::lock_guard guard(WatchLock());
+            if (state->terminate || !state->reArmPending) {
+                state->ended = true;
+                break;
+            }
         }
-        state->ended = true;
         --runningWatchers;
     }).detach();
 }
@@ -121,7 +173,10 @@ TCustomShellChangeNotifier::~TCustomShellChangeNotifier() {
 }
 
 bool TCustomShellChangeNotifier::HasWatcher() const {
-    return watcher_ && !watcher_->ended;
+    if (!watcher_)
+        return false;
+    std::lock_guard guard(WatchLock());
+    return !watcher_->ended;
 }
 
 void TCustomShellChangeNotifier::SetRoot(const std::wstring& root) {
@@ -144,9 +199,12 @@ void TCustomShellChangeNotifier::SetNotifyFilters(TNotifyFilters filters) {
 void TCustomShellChangeNotifier::SetOnChange(TThreadMethod handler) {
     onChange_ = std::move(handler);
     if (HasWatcher()) {
+        // A change handed over before this and not yet run finds the new
+        // handler (or none) when it runs.
         std::lock_guard guard(watcher_->handlerLock);
         watcher_->changeHandler = onChange_;
     } else {
+        watcher_.reset();
         StartWatching();
     }
 }
@@ -154,19 +212,23 @@ void TCustomShellChangeNotifier::SetOnChange(TThreadMethod handler) {
 void TCustomShellChangeNotifier::ApplyWatchSettings() {
     if (!watcher_)
         return;
+    bool ended;
+    {
+        std::lock_guard guard(WatchLock());
+        ended = watcher_->ended;
+        if (!ended) {
+            watcher_->watchDirectory = root_;
+            watcher_->watchSubTree = watchSubTree_;
+            watcher_->filterFlags = NotifyFiltersToFlags(notifyFilters_);
+            watcher_->reArmPending = true;
+        }
+    }
     // A watcher that ended by itself (its folder could not be watched) is
     // replaced, so that a new folder is watched again.
-    if (watcher_->ended) {
+    if (ended) {
         watcher_.reset();
         StartWatching();
         return;
-    }
-    {
-        std::lock_guard guard(WatchLock());
-        watcher_->watchDirectory = root_;
-        watcher_->watchSubTree = watchSubTree_;
-        watcher_->filterFlags = NotifyFiltersToFlags(notifyFilters_);
-        watcher_->reArmPending = true;
     }
     SetEvent(watcher_->wake.get());
 }

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -70,6 +71,10 @@ private:
 };
 
 class TShellChangeNotifier : public TCustomShellChangeNotifier {};
+
+// Tests only: the next watcher whose watch fails to open calls pause (once)
+// before it decides to end, so a test can change its parameters right then.
+void SetWatcherPauseForTests(std::function<void()> pause);
 
 // A notifier as the shell controls use one: watching one folder (not its
 // subtree) for the default kinds of change, running handler after each.

@@ -52,6 +52,10 @@ std::wstring TShellFolder::InFolderName() const {
     return QueryName(ParentFolderInterface(), relative_.get(), SHGDN_INFOLDER);
 }
 
+std::wstring TShellFolder::InFolderParsingName() const {
+    return QueryName(ParentFolderInterface(), relative_.get(), SHGDN_INFOLDER | SHGDN_FORPARSING);
+}
+
 std::wstring TShellFolder::ParsingName() const {
     // The parent folder with the relative list gives the same answer as the
     // desktop with the absolute list, without walking the whole folder.
@@ -195,11 +199,22 @@ bool TShellFolder::RenameTo(std::wstring_view newName) {
     if (!CapabilitySet().Has(CapRename))
         return false;
     const std::wstring name(newName);
+    IShellFolder* parent = ParentFolderInterface();
     IdList renamed;
-    HRESULT hr = ParentFolderInterface()->SetNameOf(nullptr, AsChild(relative_.get()), name.c_str(),
-                                                    SHGDN_NORMAL, renamed.put_child());
-    if (hr != S_OK || !renamed)
+    const HRESULT hr = parent->SetNameOf(nullptr, AsChild(relative_.get()), name.c_str(),
+                                         SHGDN_NORMAL, renamed.put_child());
+    if (hr != S_OK)
         throw Error(FormatMessageText(L"%s に名前を変更できませんでした。", name));
+    // Done, but the folder gave no new identifier: the item is read again
+    // by its new name. Kept with its old lists it would name nothing.
+    if (!renamed) {
+        std::wstring text = name;
+        ULONG eaten = 0;
+        if (parent->ParseDisplayName(nullptr, nullptr, text.data(), &eaten, renamed.put_rel(),
+                                     nullptr) != S_OK ||
+            !renamed)
+            throw Error(FormatMessageText(L"%s に名前を変更できませんでした。", name));
+    }
     absolute_ = parent_ ? IdListConcat(parent_->AbsoluteIdList(), renamed.get())
                         : IdListCopy(renamed.get());
     relative_ = std::move(renamed);
@@ -220,20 +235,24 @@ WIN32_FIND_DATAW FindDataOf(const TShellFolder& item) {
     WIN32_FIND_DATAW data{};
     const std::wstring path = item.ParsingName();
     UniqueFindHandle find;
-    // A path with wildcards would answer for some other entry.
-    if (IsFullyQualifiedPath(path) && path.find_first_of(L"*?", 4) == std::wstring::npos)
+    // A text that is no full path names no file of the user's, and one with
+    // wildcards would answer for some other entry: neither is looked up.
+    DWORD code = ERROR_INVALID_NAME;
+    if (IsFullyQualifiedPath(path) && path.find_first_of(L"*?", 4) == std::wstring::npos) {
         find.reset(FindFirstFileW(ExtendedLengthPath(path).c_str(), &data));
-    if (!find) {
-        const DWORD code = GetLastError();
-        wchar_t hex[16];
-        swprintf(hex, 16, L"%x", static_cast<unsigned>(code));
-        throw InvalidPathError(
-            FormatMessageText(FormatMessageText(L"フォルダ \"%s\" の情報を取得できませんでした。"
-                                                L"エラーコード：$%s",
-                                                item.InFolderName()),
-                              hex));
+        code = GetLastError();
     }
+    if (!find)
+        throw InvalidPathError(FolderInformationErrorText(item.InFolderName(), code));
     return data;
+}
+
+std::wstring FolderInformationErrorText(std::wstring_view name, DWORD code) {
+    wchar_t hex[16];
+    swprintf(hex, 16, L"%x", static_cast<unsigned>(code));
+    // Both parts go in at once: a "%s" in the name is not filled in again.
+    return L"フォルダ \"" + std::wstring(name) +
+           L"\" の情報を取得できませんでした。エラーコード：$" + hex;
 }
 
 std::wstring DateTimeDisplayText(double dateTime) {

@@ -37,6 +37,9 @@ public:
 
     IShellFolder* ParentFolderInterface() const;
     std::wstring InFolderName() const;
+    // The name that tells the item from its siblings: for a file, its file
+    // name, extension included.
+    std::wstring InFolderParsingName() const;
     // The full path of a file-system item; the display name of a virtual one.
     std::wstring ParsingName() const;
 
@@ -81,6 +84,9 @@ private:
 // The fallback detail texts of a file-system item, from its find data.
 std::wstring FileDetailText(const WIN32_FIND_DATAW& data, int column);
 WIN32_FIND_DATAW FindDataOf(const TShellFolder& item);
+// "フォルダ "name" の情報を取得できませんでした。エラーコード：$code", the
+// name as it is and the code in hexadecimal.
+std::wstring FolderInformationErrorText(std::wstring_view name, DWORD code);
 // "yyyy/mm/dd hh:nn:ss" style short date and long time of the user's locale
 // for a local DateTime; a zero time of day shows the date alone.
 std::wstring DateTimeDisplayText(double dateTime);

@@ -175,6 +175,7 @@ void TCustomShellListView::FillItems() {
     BatchUpdate batch(list);
     DiscardItems();
     HourglassCursor hourglass;
+    captions_.Reset(rootItem_.get());
     IShellFolder* folder = rootItem_ ? rootItem_->FolderInterface() : nullptr;
     if (!folder)
         return;
@@ -196,6 +197,9 @@ void TCustomShellListView::FillItems() {
     ListView_SetItemCountEx(list, static_cast<int>(items_.size()), LVSICF_NOINVALIDATEALL);
     if (sorted_)
         SortItems();
+    // In the icon views an owner-data list places its rows only when told
+    // to: without this, rows of a first fill could stand on top of each other.
+    SendMessageW(list, LVM_ARRANGE, LVA_DEFAULT, 0);
 }
 
 void TCustomShellListView::SortItems() {
@@ -216,8 +220,14 @@ void TCustomShellListView::SortItems() {
 }
 
 void TCustomShellListView::DiscardItems() {
-    if (!destroying_ && HandleAllocated())
+    if (!destroying_ && HandleAllocated()) {
+        // An open label edit belongs to a row about to go: ended now, without
+        // a text, it renames nothing (committed later it would rename
+        // whatever row then stands at its position).
+        if (ListView_GetEditControl(Handle()))
+            SendMessageW(Handle(), LVM_CANCELEDITLABEL, 0, 0);
         ListView_SetItemCountEx(Handle(), 0, 0);
+    }
     items_.clear();
 }
 
@@ -380,30 +390,35 @@ void TCustomShellListView::BeginRename() {
     ListView_EditLabel(Handle(), index);
 }
 
-void TCustomShellListView::SetPartner(ShellListPartner*& slot, ShellListPartner* partner) {
+// A replaced partner keeps its link back to the list, so each stays
+// registered for the other's removal: whichever goes first, the other
+// clears its pointer.
+void TCustomShellListView::SetPartner(ShellListPartner*& slot, Component*& component,
+                                      ShellListPartner* partner) {
     if (partner == slot)
         return;
-    if (slot)
-        RemoveFreeNotification(&slot->PartnerComponent());
     LinkPartner(*this, slot, partner, root_, &ShellListPartner::SetShellListViewLink,
                 static_cast<TCustomShellListView*>(this));
+    component = partner ? &partner->PartnerComponent() : nullptr;
 }
 
-void TCustomShellListView::SetLink(ShellListPartner*& slot, ShellListPartner* partner) {
-    if (slot)
-        RemoveFreeNotification(&slot->PartnerComponent());
-    if (partner)
-        FreeNotification(&partner->PartnerComponent());
+void TCustomShellListView::SetLink(ShellListPartner*& slot, Component*& component,
+                                   ShellListPartner* partner) {
+    component = partner ? &partner->PartnerComponent() : nullptr;
+    FreeNotification(component);
     slot = partner;
 }
 
 void TCustomShellListView::Notification(Component* component, bool removing) {
     if (!removing)
         return;
-    if (treeView_ && component == &treeView_->PartnerComponent())
+    if (component == treeComponent_) {
         treeView_ = nullptr;
-    else if (comboBox_ && component == &comboBox_->PartnerComponent())
+        treeComponent_ = nullptr;
+    } else if (component == comboComponent_) {
         comboBox_ = nullptr;
+        comboComponent_ = nullptr;
+    }
 }
 
 bool TCustomShellListView::OnNotify(NMHDR& header, LRESULT& result) {
@@ -443,7 +458,7 @@ void TCustomShellListView::FillRowData(NMLVDISPINFOW& info) {
     if ((row.mask & LVIF_TEXT) && row.pszText && row.cchTextMax > 0) {
         std::wstring text;
         if (row.iSubItem == 0) {
-            text = item.InFolderName();
+            text = captions_.Caption(item);
         } else if (viewStyle_ == vsReport) {
             // A file removed since the fill has no data to show: its row
             // stays blank instead of raising an error on every repaint.
@@ -468,7 +483,7 @@ int TCustomShellListView::FindRow(const LVFINDINFOW& find, int start) {
     const int count = Count();
     start = std::clamp(start, 0, count);
     auto matches = [&](int row) {
-        return UpperAscii(items_[static_cast<size_t>(row)]->InFolderName()).starts_with(typed);
+        return UpperAscii(captions_.Caption(*items_[static_cast<size_t>(row)])).starts_with(typed);
     };
     for (int row = start; row < count; ++row)
         if (matches(row))

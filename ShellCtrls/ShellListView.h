@@ -4,6 +4,7 @@
 // the texts and icons of the rows it draws and the list answers from the
 // item at that moment.
 
+#include "ShellCtrls/CaptionRules.h"
 #include "ShellCtrls/ContextMenu.h"
 #include "ShellCtrls/ShellChangeNotifier.h"
 #include "ShellCtrls/ShellFolder.h"
@@ -51,12 +52,20 @@ public:
     void SetReadOnly(bool value);
     bool Updating() const { return updating_; }
     ShellListPartner* ShellTreeView() const { return treeView_; }
-    void SetShellTreeView(ShellListPartner* partner) { SetPartner(treeView_, partner); }
+    void SetShellTreeView(ShellListPartner* partner) {
+        SetPartner(treeView_, treeComponent_, partner);
+    }
     ShellListPartner* ShellComboBox() const { return comboBox_; }
-    void SetShellComboBox(ShellListPartner* partner) { SetPartner(comboBox_, partner); }
+    void SetShellComboBox(ShellListPartner* partner) {
+        SetPartner(comboBox_, comboComponent_, partner);
+    }
     // The links alone, as a tree or combo box sets them when it links itself.
-    void SetShellTreeViewLink(ShellListPartner* partner) { SetLink(treeView_, partner); }
-    void SetShellComboBoxLink(ShellListPartner* partner) { SetLink(comboBox_, partner); }
+    void SetShellTreeViewLink(ShellListPartner* partner) {
+        SetLink(treeView_, treeComponent_, partner);
+    }
+    void SetShellComboBoxLink(ShellListPartner* partner) {
+        SetLink(comboBox_, comboComponent_, partner);
+    }
     TShellChangeNotifier* ChangeNotifier() const { return changeNotifier_.get(); }
     HIMAGELIST LargeSystemImages() const { return largeImages_; }
     HIMAGELIST SmallSystemImages() const { return smallImages_; }
@@ -107,8 +116,8 @@ protected:
     void Notification(Component* component, bool removing) override;
 
 private:
-    void SetPartner(ShellListPartner*& slot, ShellListPartner* partner);
-    void SetLink(ShellListPartner*& slot, ShellListPartner* partner);
+    void SetPartner(ShellListPartner*& slot, Component*& component, ShellListPartner* partner);
+    void SetLink(ShellListPartner*& slot, Component*& component, ShellListPartner* partner);
     void SortItems();
     void FillRowData(NMLVDISPINFOW& info);
     int FindRow(const LVFINDINFOW& find, int start);
@@ -135,11 +144,17 @@ private:
     std::vector<std::unique_ptr<TShellFolder>> items_;
     ShellListPartner* treeView_ = nullptr;
     ShellListPartner* comboBox_ = nullptr;
+    // The components of the two partners, taken when linked: a removal
+    // notice comes while the partner is half destroyed, when nothing may be
+    // asked of it any more.
+    Component* treeComponent_ = nullptr;
+    Component* comboComponent_ = nullptr;
     std::unique_ptr<TShellChangeNotifier> changeNotifier_;
     bool rootNameChanged_ = false;
     std::wstring savedDirectory_;
     bool destroying_ = false;
     std::vector<std::wstring> columnCaptions_;
+    CaptionRules captions_;
 };
 
 class TShellListView : public TCustomShellListView {};

@@ -8,6 +8,8 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
+#include <utility>
 
 namespace kalvera {
 namespace {
@@ -67,17 +69,30 @@ std::wstring FromAnsi(const char* text, size_t length) {
 
 ShellModuleScope::ShellModuleScope() {
     ModuleState& m = Module();
-    if (m.starts++ > 0)
+    if (m.starts > 0) {
+        ++m.starts;
         return;
+    }
     // The classes of the list view, tree view and extended combo box.
     INITCOMMONCONTROLSEX classes{sizeof classes,
                                  ICC_LISTVIEW_CLASSES | ICC_TREEVIEW_CLASSES | ICC_USEREX_CLASSES};
     InitCommonControlsEx(&classes);
     m.oleStarted = SUCCEEDED(OleInitialize(nullptr));
-    m.desktopFolder = DesktopFolderInterface();
-    if (IdList desktop = DesktopIdList())
-        m.desktopItem = std::make_unique<TShellFolder>(nullptr, desktop.get(), m.desktopFolder);
+    try {
+        m.desktopFolder = DesktopFolderInterface();
+        if (IdList desktop = DesktopIdList())
+            m.desktopItem = std::make_unique<TShellFolder>(nullptr, desktop.get(), m.desktopFolder);
+    } catch (...) {
+        // A module that could not start leaves nothing behind: the next
+        // start begins afresh.
+        m.desktopItem.reset();
+        m.desktopFolder.reset();
+        if (std::exchange(m.oleStarted, false))
+            OleUninitialize();
+        throw;
+    }
     StartHandOffWindow();
+    m.starts = 1;
 }
 
 ShellModuleScope::~ShellModuleScope() {
@@ -122,12 +137,27 @@ std::wstring SystemMessageText(HRESULT code) {
     return text;
 }
 
+namespace {
+std::function<HRESULT(IShellFolder**)> desktopFolderSource;
+}
+
+std::function<HRESULT(IShellFolder**)>
+SetDesktopFolderSourceForTests(std::function<HRESULT(IShellFolder**)> source) {
+    return std::exchange(desktopFolderSource, std::move(source));
+}
+
+int ShellModuleStarts() {
+    return Module().starts;
+}
+
 ComPtr<IShellFolder> DesktopFolderInterface() {
     if (Module().desktopFolder)
         return Module().desktopFolder;
     ComPtr<IShellFolder> desktop;
-    if (HRESULT hr = SHGetDesktopFolder(desktop.put()); FAILED(hr))
-        throw PlatformError(SystemMessageText(hr), hr);
+    const HRESULT hr = desktopFolderSource ? desktopFolderSource(desktop.put())
+                                           : SHGetDesktopFolder(desktop.put());
+    if (FAILED(hr) || !desktop)
+        throw PlatformError(SystemMessageText(FAILED(hr) ? hr : E_FAIL), FAILED(hr) ? hr : E_FAIL);
     return desktop;
 }
 

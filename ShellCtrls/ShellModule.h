@@ -9,6 +9,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -28,6 +29,13 @@ public:
     ShellModuleScope(const ShellModuleScope&) = delete;
     ShellModuleScope& operator=(const ShellModuleScope&) = delete;
 };
+
+// How many scopes hold the module now (0 when it does not run).
+int ShellModuleStarts();
+// Tests only: where the module gets the desktop's folder object, so that a
+// start can be made to fail; returns the source in place before.
+std::function<HRESULT(IShellFolder**)>
+SetDesktopFolderSourceForTests(std::function<HRESULT(IShellFolder**)> source);
 
 // The desktop's item while the module runs (null before and after).
 TShellFolder* DesktopItem();

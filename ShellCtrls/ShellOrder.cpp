@@ -20,6 +20,28 @@ std::string SortKeyOf(const std::wstring& name) {
     return key;
 }
 
+// A stable merge sort that only ever reads inside the range, whatever the
+// comparator answers: std::sort's partitioning relies on a strict weak order
+// to stop, which a namespace extension's comparison (or an error result that
+// makes both orders "less") does not promise.
+template <typename Less> void BoundedSort(std::vector<size_t>& items, Less less) {
+    std::vector<size_t> buffer(items.size());
+    for (size_t width = 1; width < items.size(); width *= 2) {
+        for (size_t start = 0; start < items.size(); start += 2 * width) {
+            const size_t middle = std::min(start + width, items.size());
+            const size_t end = std::min(start + 2 * width, items.size());
+            size_t left = start, right = middle, out = start;
+            while (left < middle && right < end)
+                buffer[out++] = less(items[right], items[left]) ? items[right++] : items[left++];
+            while (left < middle)
+                buffer[out++] = items[left++];
+            while (right < end)
+                buffer[out++] = items[right++];
+        }
+        items.swap(buffer);
+    }
+}
+
 } // namespace
 
 short CompareResult(HRESULT hr) {
@@ -58,7 +80,7 @@ std::vector<size_t> ShellOrder(IShellFolder* folder, const std::vector<const ITE
     }
     for (size_t i = 1; i < count; ++i) {
         if (shellOrder(order[i], order[i - 1])) {
-            std::sort(order.begin(), order.end(), shellOrder);
+            BoundedSort(order, shellOrder);
             break;
         }
     }

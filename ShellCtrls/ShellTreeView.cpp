@@ -302,11 +302,13 @@ void TCustomShellTreeView::BuildRoot() {
         NodeSetup setup;
         setup.text = text.c_str();
         setup.hasChildren = rootNodeItem.HasChildFolders();
-        HTREEITEM node = InsertNode(nullptr, TVI_LAST, std::move(item), setup);
-        if (useShellImages_ && !images_)
-            SetNodeImages(node, rootNodeItem);
-        Expand(node);
-        TreeView_SelectItem(Handle(), node);
+        // A node the control refused took its item with it.
+        if (HTREEITEM node = InsertNode(nullptr, TVI_LAST, std::move(item), setup)) {
+            if (useShellImages_ && !images_)
+                SetNodeImages(node, rootNodeItem);
+            Expand(node);
+            TreeView_SelectItem(Handle(), node);
+        }
     }
     if (failure)
         throw InvalidPathError(*failure);
@@ -499,6 +501,9 @@ void TCustomShellTreeView::RefreshNode(HTREEITEM node) {
     TShellFolder* item = ItemOf(node);
     if (!item || !item->FolderInterface())
         return;
+    // The partners stay where they are: the selection moves inside the tree
+    // only, and comes back to the same folder.
+    FlagScope updating(updating_);
     HWND tree = Handle();
     IdList top, selected;
     if (TShellFolder* topItem = ItemOf(TreeView_GetFirstVisible(tree)))
@@ -519,6 +524,8 @@ void TCustomShellTreeView::RefreshNode(HTREEITEM node) {
     setup.text = name.c_str();
     setup.hasChildren = true; // until its children are loaded below
     HTREEITEM renewed = InsertNode(parent, before ? before : TVI_FIRST, std::move(fresh), setup);
+    if (!renewed) // the old node stays as it was
+        return;
     LoadChildren(renewed);
     SetNodeImages(renewed, freshItem);
     SetHasChildren(renewed, freshItem.HasChildFolders());
@@ -601,8 +608,13 @@ void TCustomShellTreeView::AfterVerb(const std::wstring& verb, bool succeeded) {
         return;
     if (SameTextAscii(verb, L"delete")) {
         TShellFolder* item = ItemOf(selected);
-        if (item && GetFileAttributesW(item->ParsingName().c_str()) == INVALID_FILE_ATTRIBUTES)
+        if (item && GetFileAttributesW(item->ParsingName().c_str()) == INVALID_FILE_ATTRIBUTES) {
+            // The parent is selected first, which moves the partners there:
+            // deleting the selected node would select its next sibling.
+            if (HTREEITEM parent = TreeView_GetParent(Handle(), selected))
+                TreeView_SelectItem(Handle(), parent);
             DeleteNode(selected);
+        }
     } else if (SameTextAscii(verb, L"paste")) {
         RefreshNode(selected);
     } else if (SameTextAscii(verb, L"open")) {

@@ -458,3 +458,34 @@ TEST_F(ShellListViewTest, RecreatedWindowReturnsToTheRootFolder) {
     EXPECT_EQ(list.Count(), 5);
     EXPECT_EQ(ListView_GetItemCount(list.Handle()), 5);
 }
+
+// Right after the first fill of a folder, in every view, each row has a
+// place of its own inside the list: none hides under another.
+TEST_F(ShellListViewTest, EveryRowHasItsOwnPlaceRightAfterAFill) {
+    MakeMixedFolder();
+    for (TViewStyle style : {vsSmallIcon, vsIcon, vsList, vsReport}) {
+        TShellListView fresh;
+        fresh.SetParentWindow(host.Handle());
+        fresh.SetBounds(0, 0, 600, 440);
+        fresh.SetViewStyle(style);
+        fresh.Handle();
+        fresh.NavigateToIdList(RootOf(dir.Path())->AbsoluteIdList());
+        ASSERT_EQ(fresh.Count(), 5);
+        std::vector<RECT> rects;
+        for (int row = 0; row < 5; ++row) {
+            RECT r{};
+            r.left = LVIR_BOUNDS;
+            SendMessageW(fresh.Handle(), LVM_GETITEMRECT, row, reinterpret_cast<LPARAM>(&r));
+            rects.push_back(r);
+        }
+        for (int a = 0; a < 5; ++a) {
+            EXPECT_GE(rects[a].left, 0) << style << " row " << a;
+            EXPECT_GE(rects[a].top, 0) << style << " row " << a;
+            for (int b = a + 1; b < 5; ++b) {
+                RECT overlap;
+                EXPECT_FALSE(IntersectRect(&overlap, &rects[a], &rects[b]))
+                    << "view " << style << ": rows " << a << " and " << b;
+            }
+        }
+    }
+}
