@@ -59,7 +59,34 @@ std::wstring TShellFolder::InFolderParsingName() const {
 std::wstring TShellFolder::ParsingName() const {
     // The parent folder with the relative list gives the same answer as the
     // desktop with the absolute list, without walking the whole folder.
-    return QueryName(ParentFolderInterface(), relative_.get(), SHGDN_FORPARSING);
+    std::wstring name = QueryName(ParentFolderInterface(), relative_.get(), SHGDN_FORPARSING);
+    if (name.size() < kLongestShellPath)
+        return name;
+    const std::wstring whole = FullParsingName(absolute_.get());
+    return whole.empty() ? name : whole;
+}
+
+std::wstring FullParsingName(const ITEMIDLIST* absolute) {
+    std::wstring name = QueryName(DesktopFolder(), absolute, SHGDN_FORPARSING);
+    if (name.size() < kLongestShellPath || IdListCount(absolute) == 0)
+        return name;
+    // The shell gives at most MAX_PATH - 1 characters of a path: a longer
+    // one is put together from the parent folder's path and the item's name
+    // in it, which the shell gives whole.
+    IdList parent = IdListCopy(absolute);
+    IdListStripLast(parent.get());
+    const std::wstring folder = FullParsingName(parent.get());
+    if (!IsFullyQualifiedPath(folder))
+        return name;
+    ComPtr<IShellFolder> parentFolder = IdListCount(parent.get()) == 0
+                                            ? DesktopFolderInterface()
+                                            : BindFolder(DesktopFolder(), parent.get(), nullptr);
+    const IdList last = IdListLastElement(absolute);
+    const std::wstring leaf =
+        QueryName(parentFolder.get(), last.get(), SHGDN_INFOLDER | SHGDN_FORPARSING);
+    if (leaf.empty() || !parentFolder)
+        return name;
+    return folder + (folder.back() == L'\\' ? L"" : L"\\") + leaf;
 }
 
 SFGAOF TShellFolder::Attributes(SFGAOF request) const {

@@ -81,6 +81,12 @@ private:
     std::vector<std::wstring> detailTexts_;
 };
 
+// The shell cuts parsing names at this many characters (MAX_PATH - 1).
+inline constexpr size_t kLongestShellPath = MAX_PATH - 1;
+// The parsing name of an absolute list, whole even where the shell cuts it:
+// a longer file-system path is put together from its parent's.
+std::wstring FullParsingName(const ITEMIDLIST* absolute);
+
 // The fallback detail texts of a file-system item, from its find data.
 std::wstring FileDetailText(const WIN32_FIND_DATAW& data, int column);
 WIN32_FIND_DATAW FindDataOf(const TShellFolder& item);

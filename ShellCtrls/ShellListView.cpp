@@ -156,14 +156,30 @@ void TCustomShellListView::GoUp() {
 void TCustomShellListView::Reload() {
     if (!rootItem_)
         return;
+    // The selected item is selected again wherever it now stands, found by
+    // its name in the folder; gone, nothing is. Its old position could hold
+    // another file by now, which a run would then change unasked.
     const int position = ItemIndex();
+    const std::wstring selected = position >= 0 ? ItemAt(position)->InFolderParsingName() : L"";
     SetItemIndex(-1);
     const IdList root = IdListCopy(rootItem_->AbsoluteIdList());
     DiscardItems();
     rootItem_.reset();
     NavigateToIdList(root.get());
-    if (position >= 0 && position < Count())
+    if (position < 0)
+        return;
+    auto holdsSelected = [&](int row) {
+        return items_[static_cast<size_t>(row)]->InFolderParsingName() == selected;
+    };
+    if (position < Count() && holdsSelected(position)) { // unchanged: one name asked
         SetItemIndex(position);
+        return;
+    }
+    for (int row = 0; row < Count(); ++row)
+        if (holdsSelected(row)) {
+            SetItemIndex(row);
+            return;
+        }
 }
 
 void TCustomShellListView::FillItems() {
@@ -224,8 +240,10 @@ void TCustomShellListView::DiscardItems() {
         // An open label edit belongs to a row about to go: ended now, without
         // a text, it renames nothing (committed later it would rename
         // whatever row then stands at its position).
-        if (ListView_GetEditControl(Handle()))
+        if (ListView_GetEditControl(Handle())) {
+            FlagScope cancelling(cancellingEdit_);
             SendMessageW(Handle(), LVM_CANCELEDITLABEL, 0, 0);
+        }
         ListView_SetItemCountEx(Handle(), 0, 0);
     }
     items_.clear();
@@ -558,7 +576,8 @@ void TCustomShellListView::ShowContextPopup(LPARAM position) {
 
 void TCustomShellListView::EndLabelEdit(const NMLVDISPINFOW& info) {
     const int index = info.item.iItem;
-    if (!info.item.pszText || index < 0 || index >= Count())
+    // The control may end a cancelled edit with its text all the same.
+    if (cancellingEdit_ || !info.item.pszText || index < 0 || index >= Count())
         return;
     items_[static_cast<size_t>(index)]->RenameTo(info.item.pszText);
     ListView_RedrawItems(Handle(), index, index);

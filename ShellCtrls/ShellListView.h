@@ -153,6 +153,7 @@ private:
     bool rootNameChanged_ = false;
     std::wstring savedDirectory_;
     bool destroying_ = false;
+    bool cancellingEdit_ = false;
     std::vector<std::wstring> columnCaptions_;
     CaptionRules captions_;
 };

@@ -5,6 +5,7 @@
 #include "ShellCtrls/ShellOrder.h"
 #include "ui/Scopes.h"
 #include "win/Error.h"
+#include "win/Path.h"
 
 #include <windowsx.h>
 
@@ -608,7 +609,8 @@ void TCustomShellTreeView::AfterVerb(const std::wstring& verb, bool succeeded) {
         return;
     if (SameTextAscii(verb, L"delete")) {
         TShellFolder* item = ItemOf(selected);
-        if (item && GetFileAttributesW(item->ParsingName().c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (item && GetFileAttributesW(ExtendedLengthPath(item->ParsingName()).c_str()) ==
+                        INVALID_FILE_ATTRIBUTES) {
             // The parent is selected first, which moves the partners there:
             // deleting the selected node would select its next sibling.
             if (HTREEITEM parent = TreeView_GetParent(Handle(), selected))

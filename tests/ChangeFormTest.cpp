@@ -8,6 +8,8 @@
 #include "tests/support/ShellItems.h"
 #include "tests/support/TestFiles.h"
 #include "ui/Failure.h"
+#include "win/Handle.h"
+#include "win/Path.h"
 
 #include <gtest/gtest.h>
 
@@ -271,4 +273,33 @@ TEST(ExceptionBox, PeriodRule) {
     EXPECT_EQ(ExceptionBoxText(L"終わり。"), L"終わり。.");
     EXPECT_EQ(ExceptionBoxText(L"'2003/1/1 24:00:00' は日付または時刻ではありません"),
               L"'2003/1/1 24:00:00' は日付または時刻ではありません.");
+}
+
+// A file whose path is longer than the shell gives whole (its folder's path
+// is under that limit, its own is not) is found and changed by a run.
+TEST_F(MainWindow, RunChangesAFileWhosePathIsLongerThanTheShellGives) {
+    TempDir dir;
+    std::wstring folder = dir.Path();
+    while (folder.size() < 240) {
+        folder += L"\\" + std::wstring(std::min<size_t>(40, 250 - folder.size()), L'd');
+        ASSERT_TRUE(CreateDirectoryW(ExtendedLengthPath(folder).c_str(), nullptr));
+    }
+    const std::wstring name = L"a-long-file-name-" + std::wstring(50, L'x') + L".txt";
+    const std::wstring file = folder + L"\\" + name;
+    ASSERT_GT(file.size(), 300u);
+    UniqueFileHandle(CreateFileW(ExtendedLengthPath(file).c_str(), GENERIC_WRITE, 0, nullptr,
+                                 CREATE_NEW, 0, nullptr));
+    SetKnownTimes(file);
+    const ReadTimes before = TimesOf(file);
+    form->ShellListView1.NavigateToIdList(RootOf(folder)->AbsoluteIdList());
+    ASSERT_EQ(form->ShellListView1.Count(), 1);
+    EXPECT_EQ(form->ShellListView1.ItemAt(0)->ParsingName(), file);
+    form->ShellListView1.SetItemIndex(0);
+    form->CheckBox2.SetChecked(true);
+    form->SpeedButton1Click();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"ファイルのタイムスタンプを変更しました。");
+    EXPECT_EQ(TimesOf(file).lastWrite,
+              LocalDateTimeToFileTime(ParseDateTimeText(L"2003/1/1 0:00:00")));
+    EXPECT_EQ(TimesOf(file).lastAccess, before.lastAccess);
 }

@@ -91,3 +91,36 @@ TEST_F(ContextMenuTest, NoItemDoesNothing) {
     InvokeItemVerb(L"no-such-verb", item.get());
     EXPECT_TRUE(hook.before.empty());
 }
+
+namespace {
+
+// A context menu whose commands answer only the ANSI form of their verb.
+class AnsiVerbMenu : public IContextMenu {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        *out = riid == IID_IUnknown || riid == IID_IContextMenu ? this : nullptr;
+        return *out ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE QueryContextMenu(HMENU, UINT, UINT, UINT, UINT) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE InvokeCommand(CMINVOKECOMMANDINFO*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetCommandString(UINT_PTR offset, UINT type, UINT*, LPSTR name,
+                                               UINT size) override {
+        if (type != GCS_VERBA || offset > 1)
+            return E_INVALIDARG;
+        lstrcpynA(name, offset == 0 ? "delete" : "open", static_cast<int>(size));
+        return S_OK;
+    }
+};
+
+} // namespace
+
+TEST(ContextMenuVerb, WideFormFirstThenTheAnsiOne) {
+    AnsiVerbMenu menu;
+    EXPECT_EQ(ContextMenuVerb(&menu, 0), L"delete");
+    EXPECT_EQ(ContextMenuVerb(&menu, 1), L"open");
+    EXPECT_EQ(ContextMenuVerb(&menu, 7), L"");
+}

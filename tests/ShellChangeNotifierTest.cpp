@@ -186,6 +186,7 @@ TEST_F(Notifier, HandlerClearedOrReplacedWhileAChangeIsQueuedNeverRuns) {
     EXPECT_TRUE(PumpUntil([&] { return replacedCalls == 1; }));
     EXPECT_EQ(calls, 0);
 
+    Settle(); // the watcher watches again
     const long finished = HandOffCompletions();
     dir.MakeFile(L"second.txt");
     ASSERT_TRUE(WaitUntilQueued());

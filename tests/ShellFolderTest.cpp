@@ -1,5 +1,6 @@
 #include "ShellCtrls/ShellFolder.h"
 #include "ShellCtrls/ShellModule.h"
+#include "ShellCtrls/ShellOrder.h"
 #include "change/TimestampCore.h"
 #include "tests/support/ShellFolderFake.h"
 #include "tests/support/ShellItems.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 using namespace kalvera;
@@ -297,4 +299,83 @@ TEST(ShellFolder, ManyItemsLeakNoHandlesOrMemory) {
     // 10 rounds of 61 items: a leaked item or list per row would show as
     // megabytes.
     EXPECT_LT(after.first, before.first + 1'000'000);
+}
+
+// A folder whose comparison is no order at all (every pair "less", as an
+// error result can read): the sort stays inside the list and keeps every item
+// once.
+TEST(ShellOrder, AnyComparisonGivesAPermutation) {
+    ShellFolderFake folder;
+    folder.compareResult = 0x0000FFFF; // the low word reads as -1: "less"
+    for (int i = 0; i < 300; ++i)
+        folder.names.push_back(L"name" + std::to_wstring((i * 7919) % 300));
+    std::vector<IdList> lists;
+    std::vector<const ITEMIDLIST*> ids;
+    for (int i = 0; i < 300; ++i) {
+        lists.push_back(IdListAlloc(6));
+        auto* bytes = reinterpret_cast<BYTE*>(lists.back().get());
+        bytes[0] = 4;
+        bytes[2] = static_cast<BYTE>(i);
+        ids.push_back(lists.back().get());
+    }
+    // Every comparison is of two of the lists given, never of memory beside them.
+    int strays = 0;
+    folder.onCompare = [&](const ITEMIDLIST* a, const ITEMIDLIST* b) {
+        for (const ITEMIDLIST* id : {a, b})
+            strays += std::find(ids.begin(), ids.end(), id) == ids.end();
+    };
+    std::vector<size_t> order = ShellOrder(&folder, ids);
+    EXPECT_GT(folder.compareCalls, 0);
+    EXPECT_EQ(strays, 0);
+    ASSERT_EQ(order.size(), 300u);
+    std::vector<size_t> sorted = order;
+    std::sort(sorted.begin(), sorted.end());
+    for (size_t i = 0; i < sorted.size(); ++i)
+        ASSERT_EQ(sorted[i], i);
+}
+
+// The folder renamed the item but gave no new identifier list: the item is
+// read again by its new name, and calls itself by it.
+TEST(ShellFolder, RenameDoneWithoutANewListReadsTheItemAgain) {
+    ShellFolderFake folder;
+    folder.attributes = SFGAO_CANRENAME;
+    folder.setNameResult = S_OK;
+    IdList fresh = IdListAlloc(2 + 4 + 2);
+    auto* bytes = reinterpret_cast<BYTE*>(fresh.get());
+    bytes[0] = 6;
+    memcpy(bytes + 2, "new", 4);
+    folder.parsed = fresh.get();
+    const IdList old = IdListAlloc(2 + 4 + 2);
+    reinterpret_cast<BYTE*>(old.get())[0] = 6;
+    TShellFolder parent(nullptr, IdListAlloc(2).get(), ComPtr<IShellFolder>::Share(&folder));
+    TShellFolder item(&parent, old.get(), nullptr);
+    EXPECT_TRUE(item.RenameTo(L"renamed"));
+    EXPECT_EQ(folder.parsedNames, std::vector<std::wstring>{L"renamed"});
+    EXPECT_EQ(memcmp(item.RelativeIdList(), fresh.get(), IdListSize(fresh.get())), 0);
+    EXPECT_EQ(IdListCount(item.AbsoluteIdList()), 1);
+
+    // Done, and not found again by its name: reported, lists kept.
+    folder.parsed = nullptr;
+    EXPECT_EQ(ErrorText([&] { item.RenameTo(L"lost"); }), L"lost に名前を変更できませんでした。");
+    EXPECT_EQ(memcmp(item.RelativeIdList(), fresh.get(), IdListSize(fresh.get())), 0);
+}
+
+// The folder-information error names the item as it is ("%s" and "$" in a
+// name come out unchanged) with the code of the failing call.
+TEST(ShellFolder, FolderInformationErrorNamesTheItemLiterally) {
+    EXPECT_EQ(FolderInformationErrorText(L"50%s$x.txt", 2),
+              L"フォルダ \"50%s$x.txt\" の情報を取得できませんでした。エラーコード：$2");
+    TempDir dir;
+    const std::wstring path = dir.MakeFile(L"50%s$x.txt");
+    auto root = RootOf(dir.Path());
+    auto item = ChildNamed(*root, L"50%s$x.txt");
+    DeleteFileW(path.c_str());
+    SetLastError(ERROR_ACCESS_DENIED); // a stale code must not be reported
+    EXPECT_EQ(ErrorText([&] { FindDataOf(*item); }),
+              L"フォルダ \"50%s$x.txt\" の情報を取得できませんでした。エラーコード：$2");
+    // An item whose name is no path is not looked up: an invalid name.
+    std::wstring computer = L"rfMyComputer";
+    auto virtualItem = RootItemFromName(L"", computer);
+    EXPECT_EQ(ErrorText([&] { FindDataOf(*virtualItem); }),
+              FolderInformationErrorText(virtualItem->InFolderName(), ERROR_INVALID_NAME));
 }

@@ -5,6 +5,7 @@
 #include "tests/support/ShellHost.h"
 #include "tests/support/ShellItems.h"
 #include "tests/support/TestFiles.h"
+#include "ui/Scopes.h"
 #include "win/Error.h"
 
 #include <gtest/gtest.h>
@@ -488,4 +489,64 @@ TEST_F(ShellListViewTest, EveryRowHasItsOwnPlaceRightAfterAFill) {
             }
         }
     }
+}
+
+// F5 selects the same file again wherever it now stands, or nothing: never
+// another file that came to its old place.
+TEST_F(ShellListViewTest, F5SelectsTheSameFileWhereverItNowStands) {
+    dir.MakeFile(L"a1.txt");
+    dir.MakeFile(L"a2.txt");
+    dir.MakeFile(L"a3.txt");
+    list.SetRoot(dir.Path());
+    list.SetItemIndex(RowOf(L"a2.txt"));
+    ASSERT_EQ(list.ItemIndex(), 1);
+    DeleteFileW(dir.Child(L"a1.txt").c_str());
+    Key(VK_F5);
+    ASSERT_GE(list.ItemIndex(), 0);
+    EXPECT_EQ(list.SelectedItem()->InFolderName(), L"a2.txt");
+    EXPECT_EQ(list.ItemIndex(), 0);
+    dir.MakeFile(L"a0.txt");
+    Key(VK_F5);
+    EXPECT_EQ(list.SelectedItem()->InFolderName(), L"a2.txt");
+    DeleteFileW(dir.Child(L"a2.txt").c_str());
+    Key(VK_F5);
+    EXPECT_EQ(list.ItemIndex(), -1);
+}
+
+// A reload while a label is being edited ends the edit without renaming:
+// committed afterwards it would rename whatever row then stood there.
+TEST_F(ShellListViewTest, ReloadDuringALabelEditRenamesNothing) {
+    MakeMixedFolder();
+    list.SetRoot(dir.Path());
+    list.SetItemIndex(RowOf(L"c.txt"));
+    list.BeginRename();
+    HWND edit = ListView_GetEditControl(list.Handle());
+    ASSERT_TRUE(edit);
+    SetWindowTextW(edit, L"renamed.txt");
+    dir.MakeFile(L"0-first.txt"); // the rows move down by one
+    list.Reload();
+    EXPECT_EQ(ListView_GetEditControl(list.Handle()), nullptr);
+    if (IsWindow(edit))
+        SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
+    PumpFor(20);
+    EXPECT_FALSE(IsExistingFile(dir.Child(L"renamed.txt")));
+    for (const wchar_t* name : {L"a.txt", L"B.txt", L"c.txt", L"0-first.txt"})
+        EXPECT_TRUE(IsExistingFile(dir.Child(name))) << ToUtf8(name);
+}
+
+// Batch updates nest: an inner one ending leaves redrawing off until the
+// outer one ends.
+TEST(BatchUpdate, OnlyTheOutermostTurnsRedrawingBackOn) {
+    HostWindow host;
+    auto redrawing = [&] {
+        return (GetWindowLongPtrW(host.Handle(), GWL_STYLE) & WS_VISIBLE) != 0;
+    };
+    ASSERT_TRUE(redrawing());
+    {
+        BatchUpdate outer(host.Handle());
+        EXPECT_FALSE(redrawing());
+        { BatchUpdate inner(host.Handle()); }
+        EXPECT_FALSE(redrawing());
+    }
+    EXPECT_TRUE(redrawing());
 }

@@ -2,6 +2,7 @@
 #include "ShellCtrls/ShellListView.h"
 #include "ShellCtrls/ShellModule.h"
 #include "ShellCtrls/ShellTreeView.h"
+#include "tests/support/Leaks.h"
 #include "tests/support/Pump.h"
 #include "tests/support/ShellHost.h"
 #include "tests/support/ShellItems.h"
@@ -371,4 +372,128 @@ TEST_F(LinkedControls, TreeKeepsItsImageList) {
     tree.SetUseShellImages(true);
     EXPECT_EQ(TreeView_GetImageList(tree.Handle(), TVSIL_NORMAL), tree.SmallSystemImages());
     ImageList_Destroy(other);
+}
+
+// Whatever the order of linking, replacing and destroying, no control keeps
+// a pointer to a partner that is gone.
+TEST(PartnerLinks, NoControlKeepsAPartnerThatIsGone) {
+    HostWindow host;
+    TShellTreeView first, second;
+    TShellComboBox firstCombo, secondCombo;
+    for (Control* c : std::initializer_list<Control*>{&first, &second, &firstCombo, &secondCombo})
+        c->SetParentWindow(host.Handle());
+    auto list = std::make_unique<TShellListView>();
+    list->SetParentWindow(host.Handle());
+    list->SetShellTreeView(&first);
+    list->SetShellTreeView(&second); // the first tree keeps its link back
+    EXPECT_EQ(first.ShellListView(), list.get());
+    list->SetShellComboBox(&firstCombo);
+    secondCombo.SetShellListView(list.get()); // the combo box links itself
+    EXPECT_EQ(list->ShellComboBox(), &secondCombo);
+    EXPECT_EQ(firstCombo.ShellListView(), list.get());
+    list.reset();
+    EXPECT_EQ(first.ShellListView(), nullptr);
+    EXPECT_EQ(second.ShellListView(), nullptr);
+    EXPECT_EQ(firstCombo.ShellListView(), nullptr);
+    EXPECT_EQ(secondCombo.ShellListView(), nullptr);
+    // Selecting a node now moves nothing that is gone.
+    first.Handle();
+    TreeView_SelectItem(first.Handle(), TreeView_GetChild(first.Handle(), first.FirstNode()));
+
+    // The other way round: a partner destroyed while a replacement is linked.
+    TShellListView other;
+    other.SetParentWindow(host.Handle());
+    {
+        TShellTreeView shortLived;
+        shortLived.SetParentWindow(host.Handle());
+        other.SetShellTreeView(&shortLived);
+        other.SetShellTreeView(&first);
+    }
+    EXPECT_EQ(other.ShellTreeView(), &first);
+}
+
+// A refresh rebuilds the node's subtree inside the tree alone: the list and
+// the address box stay on their folder, nothing is filled again.
+TEST_F(LinkedControls, RefreshingANodeLeavesThePartnersWhereTheyAre) {
+    DriveFolder drive;
+    drive.MakeDir(L"a");
+    const std::wstring b = drive.MakeDir(L"a\\b");
+    CloseHandle(
+        CreateFileW((b + L"\\f.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    tree.SetRoot(drive.Path());
+    tree.Expand(NodeFor(drive.Path() + L"\\a"));
+    TreeView_SelectItem(tree.Handle(), NodeFor(b));
+    ASSERT_EQ(PathOf(list.RootItem()), b);
+    listFills = comboBuilds = 0;
+    drive.MakeDir(L"a\\new");
+    tree.RefreshNode(NodeFor(drive.Path() + L"\\a"));
+    EXPECT_EQ(listFills, 0);
+    EXPECT_EQ(comboBuilds, 0);
+    EXPECT_EQ(PathOf(list.RootItem()), b);
+    EXPECT_EQ(PathOf(combo.ItemAt(combo.ItemIndex())), b);
+    EXPECT_EQ(PathOf(tree.SelectedItem()), b);
+    EXPECT_TRUE(NodeFor(drive.Path() + L"\\a\\new"));
+}
+
+// After "delete" of a folder node the partners go to its parent, not to the
+// node that happens to follow it.
+TEST_F(LinkedControls, DeletedFolderNodeMovesThePartnersToItsParent) {
+    DriveFolder drive;
+    drive.MakeDir(L"x");
+    const std::wstring y = drive.MakeDir(L"y");
+    drive.MakeDir(L"z");
+    tree.SetRoot(drive.Path());
+    TreeView_SelectItem(tree.Handle(), NodeFor(y));
+    ASSERT_EQ(PathOf(list.RootItem()), y);
+    RemoveDirectoryW(y.c_str());
+    tree.AfterVerb(L"delete", true);
+    EXPECT_EQ(PathOf(tree.SelectedItem()), drive.Path());
+    EXPECT_EQ(PathOf(list.RootItem()), drive.Path());
+    EXPECT_EQ(PathOf(combo.ItemAt(combo.ItemIndex())), drive.Path());
+    EXPECT_EQ(ChildTexts(tree.FirstNode()), (std::vector<std::wstring>{L"x", L"z"}));
+    EXPECT_TRUE(failures.messages.empty());
+}
+
+namespace {
+
+// A tree whose control refuses new nodes while told to.
+class RefusingTree : public TShellTreeView {
+public:
+    bool refuse = false;
+
+protected:
+    LRESULT WndProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+        if (refuse && message == TVM_INSERTITEMW)
+            return 0;
+        return TShellTreeView::WndProc(message, wParam, lParam);
+    }
+};
+
+} // namespace
+
+// A node the control refuses takes its item with it; nothing uses the item
+// afterwards, and nothing is left behind.
+TEST(ShellTreeView, RefusedNodesLeaveNothingBehind) {
+    HostWindow host;
+    DriveFolder drive;
+    drive.MakeDir(L"sub");
+    RefusingTree tree;
+    tree.SetParentWindow(host.Handle());
+    tree.SetRoot(drive.Path());
+    HTREEITEM root = tree.FirstNode();
+    ASSERT_TRUE(root);
+    tree.refuse = true;
+    tree.RefreshNode(root);
+    EXPECT_EQ(tree.FirstNode(), root); // the old node stays as it was
+    EXPECT_EQ(PathOf(tree.ItemOf(root)), drive.Path());
+    const Growth growth = GrowthOver(100, [&] {
+        tree.RefreshNode(tree.FirstNode());
+        tree.SetRoot(drive.Path() + L"\\sub");
+        tree.SetRoot(drive.Path());
+    });
+    EXPECT_EQ(tree.FirstNode(), nullptr);
+    EXPECT_LT(growth.heapBytes, 20'000);
+    tree.refuse = false;
+    tree.SetRoot(L"rfDesktop");
+    EXPECT_TRUE(tree.FirstNode());
 }

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,12 @@ public:
     std::vector<SHGDNF> nameFlags;   // flags of each GetDisplayNameOf
     SFGAOF attributes = 0;
     int setNameCalls = 0;
+    HRESULT setNameResult = E_FAIL; // S_OK: renamed, without a new list
+    ITEMIDLIST* parsed = nullptr;   // what ParseDisplayName gives (a copy)
+    std::vector<std::wstring> parsedNames;
+    HRESULT compareResult = E_NOTIMPL; // every CompareIDs answers this
+    int compareCalls = 0;
+    std::function<void(const ITEMIDLIST*, const ITEMIDLIST*)> onCompare;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
         if (riid == IID_IUnknown || riid == IID_IShellFolder) {
@@ -28,9 +36,15 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
     ULONG STDMETHODCALLTYPE Release() override { return --refs; }
-    HRESULT STDMETHODCALLTYPE ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE*,
-                                               ULONG*) override {
-        return E_NOTIMPL;
+    HRESULT STDMETHODCALLTYPE ParseDisplayName(HWND, IBindCtx*, LPWSTR name, ULONG*,
+                                               PIDLIST_RELATIVE* list, ULONG*) override {
+        parsedNames.push_back(name);
+        if (!parsed)
+            return E_NOTIMPL;
+        const size_t size = IdListSizeOf(parsed);
+        *list = static_cast<PIDLIST_RELATIVE>(CoTaskMemAlloc(size));
+        memcpy(*list, parsed, size);
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE EnumObjects(HWND, SHCONTF, IEnumIDList**) override {
         return E_NOTIMPL;
@@ -42,8 +56,12 @@ public:
                                             void**) override {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE CompareIDs(LPARAM, PCUIDLIST_RELATIVE, PCUIDLIST_RELATIVE) override {
-        return E_NOTIMPL;
+    HRESULT STDMETHODCALLTYPE CompareIDs(LPARAM, PCUIDLIST_RELATIVE a,
+                                         PCUIDLIST_RELATIVE b) override {
+        ++compareCalls;
+        if (onCompare)
+            onCompare(a, b);
+        return compareResult;
     }
     HRESULT STDMETHODCALLTYPE CreateViewObject(HWND, REFIID, void**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF* mask) override {
@@ -65,12 +83,21 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF,
-                                        PITEMID_CHILD*) override {
+                                        PITEMID_CHILD* renamed) override {
         ++setNameCalls;
-        return E_FAIL;
+        if (renamed)
+            *renamed = nullptr;
+        return setNameResult;
     }
 
 private:
+    static size_t IdListSizeOf(const ITEMIDLIST* list) {
+        size_t size = 2;
+        for (auto* p = reinterpret_cast<const BYTE*>(list); *reinterpret_cast<const USHORT*>(p);
+             p += *reinterpret_cast<const USHORT*>(p))
+            size += *reinterpret_cast<const USHORT*>(p);
+        return size;
+    }
     ULONG refs = 1; // lives on the test's stack
 };
 
