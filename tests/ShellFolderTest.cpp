@@ -379,3 +379,35 @@ TEST(ShellFolder, FolderInformationErrorNamesTheItemLiterally) {
     EXPECT_EQ(ErrorText([&] { FindDataOf(*virtualItem); }),
               FolderInformationErrorText(virtualItem->InFolderName(), ERROR_INVALID_NAME));
 }
+
+// A file-system folder that offers neither detail interface: the columns
+// come from the file's own data, and a file gone since raises the
+// folder-information error naming it.
+TEST(ShellFolder, FallbackColumnsComeFromTheFileItself) {
+    TempDir dir;
+    const std::wstring path = dir.MakeFile(L"data.txt", "12345");
+    ShellFolderFake outer, folder;
+    outer.attributes = SFGAO_FILESYSTEM | SFGAO_FOLDER;
+    folder.names = {path};
+    IdList element = IdListAlloc(2 + 4 + 2);
+    memcpy(element.get(), "\x06\x00ZZZZ", 6);
+    TShellFolder top(nullptr, IdListAlloc(2).get(), ComPtr<IShellFolder>::Share(&outer));
+    // An empty list, which the desktop binds to nothing.
+    TShellFolder root(&top, IdListAlloc(2).get(), ComPtr<IShellFolder>::Share(&folder));
+    ASSERT_EQ(root.ExtendedFolder(), nullptr);
+    ASSERT_EQ(root.DetailsProvider(), nullptr);
+    ASSERT_TRUE(root.AttributeSet().Has(AttrFileSystem));
+
+    TShellFolder item(&root, element.get(), nullptr);
+    item.LoadColumnDetails(&root, nullptr, 4);
+    const WIN32_FIND_DATAW data = FindDataOf(item);
+    EXPECT_EQ(item.DetailText(1), L"5");
+    EXPECT_EQ(item.DetailText(2), L".txt");
+    EXPECT_EQ(item.DetailText(3), FileDetailText(data, 3));
+    EXPECT_EQ(item.DetailText(4), std::to_wstring(data.dwFileAttributes));
+
+    DeleteFileW(path.c_str());
+    TShellFolder gone(&root, element.get(), nullptr);
+    EXPECT_EQ(ErrorText([&] { gone.LoadColumnDetails(&root, nullptr, 4); }),
+              FolderInformationErrorText(path, ERROR_FILE_NOT_FOUND));
+}

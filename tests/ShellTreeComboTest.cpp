@@ -164,9 +164,13 @@ TEST_F(LinkedControls, NavigatingTheListThreeLevelsBelowADrive) {
     DriveFolder drive;
     const std::wstring deep = drive.MakeDir(L"one");
     const std::wstring target = drive.MakeDir(L"one\\two");
+    CloseHandle(CreateFileW((target + L"\\f.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
+                            nullptr));
     listFills = comboBuilds = 0;
     auto item = RootOf(target);
+    const long enumerationsBefore = FolderEnumerations();
     list.NavigateToIdList(item->AbsoluteIdList());
+    const long enumerations = FolderEnumerations() - enumerationsBefore;
 
     EXPECT_EQ(PathOf(list.RootItem()), target);
     EXPECT_EQ(PathOf(tree.SelectedItem()), target);
@@ -181,18 +185,25 @@ TEST_F(LinkedControls, NavigatingTheListThreeLevelsBelowADrive) {
     EXPECT_EQ(PathOf(combo.ItemAt(c + 3)), target);
     EXPECT_EQ(combo.IndentOf(c + 3), 5);
     EXPECT_EQ(combo.ItemIndex(), c + 3);
-    // One user action: one fill of the list (three is empty), one rebuild of
-    // the combo box's top levels.
-    EXPECT_EQ(listFills, 0);
+    // One user action: one fill of the list (its one file added once), one
+    // rebuild of the combo box's top levels, and no folder enumerated twice:
+    // at most the tree's new ancestors (C:, the drive folder, one), the
+    // target and the combo box's two top levels.
+    EXPECT_EQ(listFills, 1);
     const int topLevelEntries = comboBuilds;
     EXPECT_GT(topLevelEntries, 0);
+    EXPECT_GE(enumerations, 3);
+    EXPECT_LE(enumerations, 7);
 
     // Following the folder already shown changes nothing anywhere.
-    comboBuilds = 0;
+    comboBuilds = listFills = 0;
+    const long idle = FolderEnumerations();
     tree.FollowIdList(item->AbsoluteIdList());
     combo.FollowIdList(item->AbsoluteIdList());
     list.FollowIdList(item->AbsoluteIdList());
     EXPECT_EQ(comboBuilds, 0);
+    EXPECT_EQ(listFills, 0);
+    EXPECT_EQ(FolderEnumerations(), idle);
 
     // Following a drive inserts no path entry and selects it.
     auto cDrive = RootOf(L"C:\\");
@@ -204,6 +215,8 @@ TEST_F(LinkedControls, NavigatingTheListThreeLevelsBelowADrive) {
 TEST_F(LinkedControls, SelectingATreeNodeMovesTheOthers) {
     DriveFolder drive;
     drive.MakeDir(L"sub");
+    CloseHandle(CreateFileW((drive.Path() + L"\\sub\\g.txt").c_str(), GENERIC_WRITE, 0, nullptr,
+                            CREATE_NEW, 0, nullptr));
     list.NavigateToIdList(RootOf(drive.Path())->AbsoluteIdList());
     tree.Expand(NodeFor(drive.Path()));
     HTREEITEM sub = NodeFor(drive.Path() + L"\\sub");
@@ -214,7 +227,7 @@ TEST_F(LinkedControls, SelectingATreeNodeMovesTheOthers) {
     EXPECT_EQ(PathOf(combo.ItemAt(combo.ItemIndex())), drive.Path() + L"\\sub");
     EXPECT_EQ(comboBuilds > 0, true);
     const int buildsForOneSelection = comboBuilds;
-    EXPECT_EQ(listFills, 0);
+    EXPECT_EQ(listFills, 1);
 
     // A file node moves them to its parent folder.
     std::wstring file = drive.Path() + L"\\sub\\f.txt";

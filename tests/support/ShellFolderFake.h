@@ -65,7 +65,8 @@ public:
     }
     HRESULT STDMETHODCALLTYPE CreateViewObject(HWND, REFIID, void**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF* mask) override {
-        *mask &= attributes;
+        // As the shell's folders do, a request of nothing answers everything.
+        *mask = *mask ? *mask & attributes : attributes;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFIID, UINT*,
