@@ -43,7 +43,11 @@ TEST(AboutDialog, PointerOnOkAtEveryShowingAndPositionKept) {
         expected = OkCentre(about);
         PostMessageW(about.Handle(), WM_COMMAND, IDOK, 0);
     });
-    EXPECT_EQ(about.ShowModal(), 1);
+    {
+        const ModalDeadline deadline;
+        EXPECT_EQ(about.ShowModal(), 1);
+        EXPECT_FALSE(deadline.Hit());
+    }
     EXPECT_EQ(seen.x, expected.x);
     EXPECT_EQ(seen.y, expected.y);
     EXPECT_FALSE(IsWindowVisible(about.Handle()));
@@ -58,7 +62,11 @@ TEST(AboutDialog, PointerOnOkAtEveryShowingAndPositionKept) {
         expected = OkCentre(about);
         PostMessageW(about.Handle(), WM_CLOSE, 0, 0);
     });
-    EXPECT_EQ(about.ShowModal(), 2);
+    {
+        const ModalDeadline deadline;
+        EXPECT_EQ(about.ShowModal(), 2);
+        EXPECT_FALSE(deadline.Hit());
+    }
     EXPECT_EQ(where.left, 10);
     EXPECT_EQ(where.top, 20);
     EXPECT_EQ(seen.x, expected.x);
@@ -80,7 +88,11 @@ TEST(AboutDialog, ComingBackToTheOpenDialogLeavesThePointerAlone) {
         focusAfterReturn = GetFocus();
         PostMessageW(about.Handle(), WM_COMMAND, IDOK, 0);
     });
-    about.ShowModal();
+    {
+        const ModalDeadline deadline;
+        about.ShowModal();
+        EXPECT_FALSE(deadline.Hit());
+    }
     DestroyWindow(other);
     EXPECT_NE(expected.x, 3);
     EXPECT_EQ(afterReturn.x, 3);
@@ -94,7 +106,11 @@ TEST(AboutDialog, EnterInAReadOnlyBoxClosesLikeOk) {
         SetFocus(about.Edit1.Handle());
         PostMessageW(about.Edit1.Handle(), WM_KEYDOWN, VK_RETURN, 0);
     });
-    EXPECT_EQ(about.ShowModal(), 1);
+    {
+        const ModalDeadline deadline;
+        EXPECT_EQ(about.ShowModal(), 1);
+        EXPECT_FALSE(deadline.Hit());
+    }
 }
 
 TEST(MainWindowMenu, WindowMenuEntriesAndCommandOneOpensAbout) {
@@ -119,7 +135,11 @@ TEST(MainWindowMenu, WindowMenuEntriesAndCommandOneOpensAbout) {
         shown = IsWindowVisible(about.Handle());
         PostMessageW(about.Handle(), WM_COMMAND, IDOK, 0);
     });
-    SendMessageW(form.Handle(), WM_SYSCOMMAND, 1, 0);
+    {
+        const ModalDeadline deadline;
+        SendMessageW(form.Handle(), WM_SYSCOMMAND, 1, 0);
+        EXPECT_FALSE(deadline.Hit());
+    }
     EXPECT_TRUE(shown);
     EXPECT_TRUE(mainDisabled);
     EXPECT_TRUE(IsWindowEnabled(form.Handle()));
@@ -149,10 +169,48 @@ TEST(ApplicationMessageBox, RealBoxDisablesAndRestoresTheWindows) {
             PostMessageW(box, WM_COMMAND, IDOK, 0);
         }
     });
-    ApplicationMessageBox(L"本文", L"見出し", MB_OK);
+    {
+        const ModalDeadline deadline;
+        ApplicationMessageBox(L"本文", L"見出し", MB_OK);
+        EXPECT_FALSE(deadline.Hit());
+    }
     EXPECT_FALSE(enabledDuring);
     EXPECT_EQ(boxText, L"本文");
     EXPECT_TRUE(IsWindowEnabled(window));
     EXPECT_EQ(GetActiveWindow(), window);
     DestroyWindow(window);
+}
+
+// Esc does nothing in the dialog (it has no cancel button); Enter closes it
+// like OK, and the close button like cancel.
+TEST(AboutDialog, EscDoesNothingAndTheDialogStaysOpen) {
+    TAboutForm1 about;
+    bool openAfterEsc = false;
+    WhileModal([&] {
+        PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0);
+        WhileModal([&] {
+            openAfterEsc = IsWindowVisible(about.Handle());
+            PostMessageW(GetFocus(), WM_KEYDOWN, VK_RETURN, 0);
+        });
+    });
+    const ModalDeadline deadline;
+    EXPECT_EQ(about.ShowModal(), 1);
+    EXPECT_FALSE(deadline.Hit());
+    EXPECT_TRUE(openAfterEsc);
+}
+
+// The dialog keeps its pixel geometry on a monitor of another dpi.
+TEST(AboutDialog, KeepsItsGeometryWhenTheDpiChanges) {
+    TAboutForm1 about;
+    RECT before, suggested{0, 0, 900, 600};
+    GetWindowRect(about.Handle(), &before);
+    SendMessageW(about.Handle(), WM_DPICHANGED, MAKEWPARAM(144, 144),
+                 reinterpret_cast<LPARAM>(&suggested));
+    RECT after, client;
+    GetWindowRect(about.Handle(), &after);
+    GetClientRect(about.Handle(), &client);
+    EXPECT_TRUE(EqualRect(&before, &after));
+    EXPECT_EQ(client.right, 427);
+    EXPECT_EQ(about.BitBtn1.Bounds().left, 168);
+    EXPECT_EQ(about.BitBtn1.Bounds().top, 197);
 }

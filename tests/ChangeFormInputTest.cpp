@@ -130,8 +130,10 @@ TEST_F(MainWindowInput, ReportBoxClosedWithEnterGivesTheFocusBack) {
         }
         PressKeys({VK_RETURN});
     });
+    const ModalDeadline deadline;
     ClickCentre(form->SpeedButton1.Handle());
     EXPECT_TRUE(PumpUntil([&] { return !shown.empty() && !FindDialogBox(); }));
+    EXPECT_FALSE(deadline.Hit());
     EXPECT_EQ(shown, L"ファイルのタイムスタンプを変更しました。");
     PumpFor(50);
     EXPECT_EQ(GetActiveWindow(), form->Handle());
@@ -145,8 +147,10 @@ TEST_F(MainWindowInput, AboutDialogClosedGivesTheFocusBack) {
         focusInDialog = GetFocus();
         PressKeys({VK_RETURN});
     });
+    const ModalDeadline deadline;
     PostMessageW(form->Handle(), WM_COMMAND, TChangeForm1::About1, 0);
     EXPECT_TRUE(PumpUntil([&] { return focusInDialog && !IsWindowVisible(about->Handle()); }));
+    EXPECT_FALSE(deadline.Hit());
     EXPECT_EQ(focusInDialog, about->BitBtn1.Handle()) << ClassOf(focusInDialog);
     PumpFor(50);
     EXPECT_EQ(GetActiveWindow(), form->Handle()) << ClassOf(GetActiveWindow());

@@ -70,6 +70,94 @@ TEST_F(MainWindow, ResizeRulesForTheFrameAndTheStatusBar) {
     EXPECT_TRUE(form->Bevel5.Visible());
     EXPECT_EQ(form->StatusBar1.PanelRight(0), 593);
     EXPECT_EQ(form->StatusBar1.PanelRight(1), -1);
+    ResizeOuter(741, 384); // 592.8, truncated
+    EXPECT_EQ(form->StatusBar1.PanelRight(0), 592);
+    ResizeOuter(741, 383);
+    EXPECT_FALSE(form->Bevel5.Visible());
+}
+
+// Where the splitter's rules turn: 64 pixels collapse the pane, 65 do not;
+// the file list keeps 64 pixels at the other end.
+TEST_F(MainWindow, SplitterRulesAtTheirLimits) {
+    form->Splitter1.DragTo(65);
+    EXPECT_EQ(form->Panel5.Width(), 65);
+    form->Splitter1.DragTo(64);
+    EXPECT_EQ(form->Panel5.Width(), 0);
+    form->Splitter1.DragTo(100);
+    EXPECT_EQ(form->Panel5.Width(), 100);
+    form->Splitter1.DragTo(734 - 267);
+    EXPECT_EQ(form->Panel5.Width(), 734 - 267);
+    EXPECT_EQ(form->ShellListView1.Width(), 64);
+    form->Splitter1.DragTo(734 - 266);
+    EXPECT_EQ(form->Panel5.Width(), 734 - 267);
+}
+
+// A tool button runs its command when the button goes up over it, not when
+// the pointer left it before.
+TEST_F(MainWindow, ToolButtonReleasedOutsideItselfDoesNothing) {
+    HWND button = form->SpeedButton7.Handle();
+    SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(button, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(60, 5));
+    SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(60, 5));
+    EXPECT_EQ(form->ShellListView1.ViewStyle(), vsSmallIcon);
+    EXPECT_TRUE(form->SpeedButton6.Down());
+    SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(24, 24));
+    EXPECT_EQ(form->ShellListView1.ViewStyle(), vsReport);
+    EXPECT_TRUE(form->SpeedButton7.Down());
+    // Disabled, the Run button takes no click at all.
+    ASSERT_FALSE(form->SpeedButton1.Enabled());
+    Click(form->SpeedButton1);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_FALSE(form->Label9.Visible());
+}
+
+// Each Option-menu item turns its own check box, and only that one; the
+// menu's check marks follow each box.
+TEST_F(MainWindow, EachTimeItemTurnsItsOwnBox) {
+    struct Slot {
+        UINT item;
+        CheckBox& box;
+    };
+    const Slot slots[] = {{TChangeForm1::Create1, form->CheckBox1},
+                          {TChangeForm1::Update1, form->CheckBox2},
+                          {TChangeForm1::Access1, form->CheckBox3}};
+    for (const Slot& slot : slots) {
+        form->ChooseMenuItem(slot.item);
+        for (const Slot& other : slots) {
+            EXPECT_EQ(other.box.Checked(), &other.box == &slot.box) << slot.item;
+            form->DropDownMenu(2);
+            EXPECT_EQ(form->MenuItemChecked(other.item), &other.box == &slot.box) << slot.item;
+        }
+        EXPECT_TRUE(form->SpeedButton1.Enabled());
+        EXPECT_TRUE(form->MenuItemEnabled(TChangeForm1::Run1));
+        form->ChooseMenuItem(slot.item);
+        EXPECT_FALSE(slot.box.Checked());
+    }
+    // Through the window with each box alone: only its own time changes.
+    TempDir dir;
+    const std::wstring file = dir.MakeFile(L"t.txt");
+    form->ShellListView1.NavigateToIdList(RootOf(dir.Path())->AbsoluteIdList());
+    form->ShellListView1.SetItemIndex(0);
+    const FileTime chosen = LocalDateTimeToFileTime(ParseDateTimeText(L"2003/1/1 0:00:00"));
+    SetKnownTimes(file);
+    const ReadTimes known = TimesOf(file);
+    form->CheckBox3.SetChecked(true);
+    form->SpeedButton1Click();
+    EXPECT_EQ(TimesOf(file).lastAccess, chosen);
+    EXPECT_EQ(TimesOf(file).lastWrite, known.lastWrite);
+    SetKnownTimes(file);
+    form->CheckBox3.SetChecked(false);
+    form->CheckBox2.SetChecked(true);
+    form->SpeedButton1Click();
+    EXPECT_EQ(TimesOf(file).lastWrite, chosen);
+    EXPECT_EQ(TimesOf(file).lastAccess, known.lastAccess);
+    SetKnownTimes(file);
+    form->CheckBox2.SetChecked(false);
+    form->CheckBox1.SetChecked(true);
+    form->SpeedButton1Click();
+    EXPECT_EQ(TimesOf(file).lastWrite, known.lastWrite);
+    EXPECT_EQ(TimesOf(file).lastAccess, known.lastAccess);
 }
 
 TEST_F(MainWindow, SplitterClampsCollapsesAndTheToggleRestores) {
@@ -265,6 +353,9 @@ TEST_F(MainWindow, EndToEndRunThroughTheWindow) {
 }
 
 TEST(ExceptionBox, PeriodRule) {
+    // Where the rule turns: "-" stands below ".", "/" above it.
+    EXPECT_EQ(ExceptionBoxText(L"x-"), L"x-");
+    EXPECT_EQ(ExceptionBoxText(L"x/"), L"x/.");
     EXPECT_EQ(ExceptionBoxText(L"abc"), L"abc.");
     EXPECT_EQ(ExceptionBoxText(L"code 7"), L"code 7.");
     EXPECT_EQ(ExceptionBoxText(L"done."), L"done.");

@@ -71,3 +71,18 @@ TEST(DateText, OtherFormsAreNotRead) {
         EXPECT_THROW(ParseDateTimeText(text), Error) << ToUtf8(text);
     EXPECT_EQ(ParseDateTimeText(L" 2003 / 1 / 1  0 : 00 : 00"), 37622.0);
 }
+
+// Where the leap-year rule turns: every 100th year is no leap year, every
+// 400th is.
+TEST(DateText, CenturiesAreLeapYearsEveryFourHundredYears) {
+    EXPECT_THROW(ParseDateTimeText(L"1900/2/29 0:00:00"), Error);
+    EXPECT_NO_THROW(ParseDateTimeText(L"2000/2/29 0:00:00"));
+    EXPECT_THROW(ParseDateTimeText(L"2100/2/29 0:00:00"), Error);
+    EXPECT_NO_THROW(ParseDateTimeText(L"2104/2/29 0:00:00"));
+    EXPECT_EQ(ParseDateTimeText(L"1900/3/1 0:00:00") - ParseDateTimeText(L"1900/2/28 0:00:00"),
+              1.0);
+    // The last second of a day and the first of the next.
+    EXPECT_NEAR((ParseDateTimeText(L"2003/1/2 0:00:00") - ParseDateTimeText(L"2003/1/1 23:59:59")) *
+                    86400,
+                1.0, 1e-6);
+}

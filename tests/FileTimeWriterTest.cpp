@@ -1,5 +1,6 @@
 #include "change/FileTimeWriter.h"
 #include "change/TimestampCore.h"
+#include "tests/support/Leaks.h"
 #include "tests/support/TestFiles.h"
 #include "win/Error.h"
 #include "win/Handle.h"
@@ -145,6 +146,10 @@ TEST_F(FileTimeWriter, OnlyFullyQualifiedPathsOfFilesExist) {
 }
 
 TEST(ExtendedLengthPath, OnlyLongFullyQualifiedPathsChange) {
+    // Where the rule turns: 247 characters stay, 248 get the long form.
+    const std::wstring at247 = L"C:\\" + std::wstring(244, L'y');
+    EXPECT_EQ(ExtendedLengthPath(at247), at247);
+    EXPECT_EQ(ExtendedLengthPath(at247 + L"y"), L"\\\\?\\" + at247 + L"y");
     EXPECT_EQ(ExtendedLengthPath(L"C:\\short.txt"), L"C:\\short.txt");
     const std::wstring tail(300, L'x');
     EXPECT_EQ(ExtendedLengthPath(L"C:/" + tail), L"\\\\?\\C:\\" + tail);
@@ -175,4 +180,70 @@ TEST_F(FileTimeWriter, RefusedTimeRaisesTheSetErrorAndClosesTheFile) {
             CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr)));
     }
     EXPECT_EQ(TimesOf(path).lastWrite, before.lastWrite);
+}
+
+// Three different times, one per slot: each chosen kind gets its own value,
+// and the kinds not chosen keep theirs.
+TEST_F(FileTimeWriter, EachKindGetsItsOwnTime) {
+    const std::wstring path = dir.MakeFile(L"slots.txt");
+    SetKnownTimes(path);
+    const ReadTimes before = TimesOf(path);
+    const DateTime creation = kWhen - 3, access = kWhen - 2, write = kWhen - 1;
+    WriteFileTimes(path, creation, access, write, {.lastWrite = true});
+    EXPECT_EQ(TimesOf(path).lastWrite, LocalDateTimeToFileTime(write));
+    EXPECT_EQ(TimesOf(path).lastAccess, before.lastAccess);
+    WriteFileTimes(path, creation, access, write, {.lastAccess = true});
+    EXPECT_EQ(TimesOf(path).lastAccess, LocalDateTimeToFileTime(access));
+    EXPECT_EQ(TimesOf(path).lastWrite, LocalDateTimeToFileTime(write));
+    if (!RunningUnderWine()) {
+        WriteFileTimes(path, creation, access, write, {.creation = true});
+        EXPECT_EQ(TimesOf(path).creation, LocalDateTimeToFileTime(creation));
+    }
+
+    const FileTimes utc{126000000000000000ULL, 127000000000000000ULL, 128000000000000000ULL};
+    WriteFileTimesUtc(path, utc, {.lastWrite = true, .lastAccess = true});
+    EXPECT_EQ(TimesOf(path).lastAccess, utc.lastAccess);
+    EXPECT_EQ(TimesOf(path).lastWrite, utc.lastWrite);
+}
+
+// The writer admits no other open while it works: a file that another
+// handle holds open, even with every kind of sharing granted, is not written.
+TEST_F(FileTimeWriter, NoSharingEvenWithAHolderThatSharesEverything) {
+    const std::wstring path = dir.MakeFile(L"shared.txt");
+    SetKnownTimes(path);
+    const ReadTimes before = TimesOf(path);
+    UniqueFileHandle holder(CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    EXPECT_EQ(OpenErrorOf(path, {true, true, true}), L"ファイル " + path + L" は開けません");
+    holder.reset();
+    EXPECT_EQ(TimesOf(path).lastWrite, before.lastWrite);
+}
+
+// After a write the file is free again, and hundreds of writes leave no
+// handle and no memory behind. The measure itself is shown to see a leak.
+TEST_F(FileTimeWriter, WritesReleaseTheFileAndLeakNothing) {
+    const std::wstring path = dir.MakeFile(L"often.txt");
+    WriteFileTimes(path, kWhen, kWhen, kWhen, {true, true, true});
+    EXPECT_TRUE(UniqueFileHandle(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                             OPEN_EXISTING, 0, nullptr)));
+    const Growth writes = GrowthOver(300, [&] {
+        WriteFileTimes(path, kWhen, kWhen, kWhen, {true, true, true});
+    });
+    EXPECT_LE(writes.handles, 1);
+    EXPECT_LT(writes.heapBytes, 16'000);
+
+    std::vector<HANDLE> leaked;
+    const Growth leaking = GrowthOver(300, [&] {
+        leaked.push_back(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                     OPEN_EXISTING, 0, nullptr));
+        leaked.push_back(reinterpret_cast<HANDLE>(new char[200]));
+    });
+    EXPECT_GT(leaking.handles, 100);
+    EXPECT_GT(leaking.heapBytes, 16'000);
+    for (size_t i = 0; i < leaked.size(); i += 2) {
+        CloseHandle(leaked[i]);
+        delete[] reinterpret_cast<char*>(leaked[i + 1]);
+    }
 }

@@ -135,6 +135,16 @@ TEST_F(RunTimestampChangeTest, WholeFolderChangesEveryListedFile) {
     EXPECT_EQ(hint.shown, 0);
 }
 
+// Every file of a whole-folder run is free again afterwards.
+TEST_F(RunTimestampChangeTest, WholeFolderRunReleasesEveryFile) {
+    list.rows = {File(L"1.txt"), File(L"2.txt"), File(L"3.txt")};
+    Run(cmWholeFolder, kApril, {true, true, true});
+    for (const auto& path : list.rows)
+        EXPECT_TRUE(UniqueFileHandle(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                                 nullptr, OPEN_EXISTING, 0, nullptr)))
+            << ToUtf8(path);
+}
+
 TEST_F(RunTimestampChangeTest, WholeFolderWithASubfolderAnywhereChangesNothing) {
     const std::wstring a = File(L"a.txt"), b = File(L"b.txt"), sub = dir.MakeDir(L"sub");
     for (auto rows : {std::vector{sub, a, b}, std::vector{a, sub, b}, std::vector{a, b, sub}}) {

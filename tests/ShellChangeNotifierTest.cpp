@@ -1,5 +1,6 @@
 #include "ShellCtrls/HandOff.h"
 #include "ShellCtrls/ShellChangeNotifier.h"
+#include "tests/support/Leaks.h"
 #include "tests/support/Pump.h"
 #include "tests/support/TestFiles.h"
 #include "tests/support/Worker.h"
@@ -308,8 +309,7 @@ TEST(HandOff, RunsAtIdleNotInsideANestedLoop) {
 }
 
 TEST_F(Notifier, StressCreateChangeDestroy) {
-    DWORD handlesBefore = 0, handlesAfter = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
+    const DWORD handlesBefore = HandleCount();
     for (int i = 0; i < 300; ++i) {
         TShellChangeNotifier notifier;
         notifier.SetRoot(dir.Path());
@@ -323,6 +323,5 @@ TEST_F(Notifier, StressCreateChangeDestroy) {
     }
     EXPECT_TRUE(WatchersEnd());
     PumpFor(100);
-    GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
-    EXPECT_LE(handlesAfter, handlesBefore + 4);
+    EXPECT_LE(HandleCount(), handlesBefore + 4);
 }

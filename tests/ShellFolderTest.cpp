@@ -2,6 +2,7 @@
 #include "ShellCtrls/ShellModule.h"
 #include "ShellCtrls/ShellOrder.h"
 #include "change/TimestampCore.h"
+#include "tests/support/Leaks.h"
 #include "tests/support/ShellFolderFake.h"
 #include "tests/support/ShellItems.h"
 #include "tests/support/TestFiles.h"
@@ -185,6 +186,9 @@ TEST(ShellFolder, FallbackDetailTextsFromFileData) {
     EXPECT_NE(FileDetailText(odd, 3), FileDetailText(FileData(L"x", 0, 2004, 22), 3));
     EXPECT_EQ(FileDetailText(FileData(L"noext", 0, 2004, 0), 2), L"");
     EXPECT_EQ(FileDetailText(FileData(L"old", 0, 1975, 0), 3), DateTimeDisplayText(-1.0));
+    // Where DOS dates begin: the last year before has none, 1980 has one.
+    EXPECT_EQ(FileDetailText(FileData(L"old", 0, 1979, 0), 3), DateTimeDisplayText(-1.0));
+    EXPECT_NE(FileDetailText(FileData(L"new", 0, 1980, 0), 3), DateTimeDisplayText(-1.0));
 
     // Under the Japanese locale the dates read year first.
     wchar_t format[80] = L"";
@@ -280,25 +284,19 @@ TEST(ShellFolder, ManyItemsLeakNoHandlesOrMemory) {
             child->LoadColumnDetails(root.get(), nullptr, 4);
         }
     };
-    auto usage = [] {
-        PROCESS_MEMORY_COUNTERS_EX counters{};
-        GetProcessMemoryInfo(GetCurrentProcess(),
-                             reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                             sizeof counters);
-        DWORD handles = 0;
-        GetProcessHandleCount(GetCurrentProcess(), &handles);
-        return std::pair<size_t, DWORD>(counters.PrivateUsage, handles);
-    };
-    for (int i = 0; i < 3; ++i)
-        round(); // let caches settle
-    const auto before = usage();
-    for (int i = 0; i < 10; ++i)
-        round();
-    const auto after = usage();
-    EXPECT_LE(after.second, before.second + 2);
-    // 10 rounds of 61 items: a leaked item or list per row would show as
-    // megabytes.
-    EXPECT_LT(after.first, before.first + 1'000'000);
+    // 100 rounds of 61 items: a leaked item or identifier list per row
+    // would show as hundreds of kilobytes.
+    const Growth growth = GrowthOver(100, round);
+    EXPECT_LE(growth.handles, 2);
+    EXPECT_LT(growth.heapBytes, 100'000);
+
+    // The measure sees a leak of one identifier list per item.
+    const Growth leaking = GrowthOver(100, [&] {
+        auto root = RootOf(dir.Path());
+        for (auto& child : ChildrenOf(*root))
+            IdListCopy(child->AbsoluteIdList()).release();
+    });
+    EXPECT_GT(leaking.heapBytes, 100'000);
 }
 
 // A folder whose comparison is no order at all (every pair "less", as an
@@ -410,4 +408,19 @@ TEST(ShellFolder, FallbackColumnsComeFromTheFileItself) {
     TShellFolder gone(&root, element.get(), nullptr);
     EXPECT_EQ(ErrorText([&] { gone.LoadColumnDetails(&root, nullptr, 4); }),
               FolderInformationErrorText(path, ERROR_FILE_NOT_FOUND));
+}
+
+TEST(ShellFolder, ErrorTextsOfIndexesAndPlatformCodes) {
+    TempDir dir;
+    dir.MakeFile(L"one.txt");
+    auto root = RootOf(dir.Path());
+    auto item = ChildNamed(*root, L"one.txt");
+    item->LoadColumnDetails(root.get(), nullptr, 4);
+    EXPECT_EQ(ErrorText([&] { item->DetailText(5); }),
+              L"リストのインデックスが範囲を超えています (4)");
+    EXPECT_EQ(ErrorText([&] { item->DetailText(0); }),
+              L"リストのインデックスが範囲を超えています (-1)");
+    EXPECT_NO_THROW(item->DetailText(4));
+    // A code the system has no text for.
+    EXPECT_EQ(SystemMessageText(static_cast<HRESULT>(0xA0F71234)), L"OLE エラー a0f71234");
 }

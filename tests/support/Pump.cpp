@@ -57,6 +57,39 @@ void WhileModal(std::function<void()> action, UINT delayMs) {
     SetTimer(nullptr, 0, delayMs, RunPending);
 }
 
+namespace {
+bool deadlineHit = false;
+BOOL CALLBACK CloseModal(HWND window, LPARAM) {
+    wchar_t name[32] = L"";
+    GetClassNameW(window, name, 32);
+    if (!IsWindowVisible(window) || !IsWindowEnabled(window))
+        return TRUE;
+    // Message boxes end with Cancel; the program's own dialogs with a close.
+    if (std::wstring(name) == L"#32770")
+        PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
+    else if (GetWindowLongPtrW(window, GWL_EXSTYLE) & WS_EX_DLGMODALFRAME)
+        PostMessageW(window, WM_CLOSE, 0, 0);
+    return TRUE;
+}
+void CALLBACK DeadlinePassed(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    deadlineHit = true;
+    EnumThreadWindows(GetCurrentThreadId(), CloseModal, 0);
+}
+} // namespace
+
+ModalDeadline::ModalDeadline(DWORD ms) : timer_(SetTimer(nullptr, 0, ms, DeadlinePassed)) {
+    deadlineHit = false;
+}
+
+ModalDeadline::~ModalDeadline() {
+    KillTimer(nullptr, timer_);
+}
+
+bool ModalDeadline::Hit() const {
+    return deadlineHit;
+}
+
 HWND FindDialogBox() {
     HWND box = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), FindBox, reinterpret_cast<LPARAM>(&box));

@@ -21,4 +21,19 @@ void WhileModal(std::function<void()> action, UINT delayMs = 100);
 // The thread's visible dialog box (a message box), or null.
 HWND FindDialogBox();
 
+// A bound on a modal loop: if a dialog or message box of the thread is still
+// open when the time is up, it is closed (and Hit() tells), so a test whose
+// action failed to close it fails instead of hanging.
+class ModalDeadline {
+public:
+    explicit ModalDeadline(DWORD ms = 5000);
+    ~ModalDeadline();
+    ModalDeadline(const ModalDeadline&) = delete;
+    ModalDeadline& operator=(const ModalDeadline&) = delete;
+    bool Hit() const;
+
+private:
+    UINT_PTR timer_;
+};
+
 } // namespace kalvera::test
