@@ -10,6 +10,23 @@
 
 namespace kalvera {
 
+namespace {
+
+// The child of a folder that has the name, as the folder parses it.
+IdList ChildByName(IShellFolder* folder, const std::wstring& name) {
+    IdList child;
+    if (!folder || name.empty())
+        return child;
+    std::wstring text = name;
+    ULONG eaten = 0;
+    if (folder->ParseDisplayName(nullptr, nullptr, text.data(), &eaten, child.put_rel(), nullptr) !=
+        S_OK)
+        child.reset();
+    return child;
+}
+
+} // namespace
+
 TShellFolder::TShellFolder(TShellFolder* parent, const ITEMIDLIST* list,
                            ComPtr<IShellFolder> folder)
     : folder_(std::move(folder)) {
@@ -234,18 +251,22 @@ bool TShellFolder::RenameTo(std::wstring_view newName) {
         throw Error(FormatMessageText(L"%s に名前を変更できませんでした。", name));
     // Done, but the folder gave no new identifier: the item is read again
     // by its new name. Kept with its old lists it would name nothing.
-    if (!renamed) {
-        std::wstring text = name;
-        ULONG eaten = 0;
-        if (parent->ParseDisplayName(nullptr, nullptr, text.data(), &eaten, renamed.put_rel(),
-                                     nullptr) != S_OK ||
-            !renamed)
-            throw Error(FormatMessageText(L"%s に名前を変更できませんでした。", name));
-    }
+    if (!renamed && !(renamed = ChildByName(parent, name)))
+        throw Error(FormatMessageText(L"%s に名前を変更できませんでした。", name));
+    TakeRelativeList(std::move(renamed));
+    return true;
+}
+
+void TShellFolder::RefreshDetails() {
+    detailTexts_.clear();
+    if (IdList fresh = ChildByName(ParentFolderInterface(), InFolderParsingName()))
+        TakeRelativeList(std::move(fresh));
+}
+
+void TShellFolder::TakeRelativeList(IdList renamed) {
     absolute_ = parent_ ? IdListConcat(parent_->AbsoluteIdList(), renamed.get())
                         : IdListCopy(renamed.get());
     relative_ = std::move(renamed);
-    return true;
 }
 
 void TShellFolder::OpenDefault() const {

@@ -59,6 +59,10 @@ public:
     // describe the columns. Loads columns 1..columnCount (not the name).
     void LoadColumnDetails(TShellFolder* root, HWND window, int columnCount);
     bool DetailsLoaded() const { return !detailTexts_.empty(); }
+    // Reads the item again by its name, for details that changed on disk:
+    // the identifier lists of a file carry its times and size as they were
+    // when the folder was read. Drops the cached detail texts too.
+    void RefreshDetails();
     // Index counts from 1.
     const std::wstring& DetailText(int index) const;
 
@@ -67,6 +71,9 @@ public:
     void OpenDefault() const;
 
 private:
+    // The item's lists made anew from a child list of the parent folder.
+    void TakeRelativeList(IdList renamed);
+
     IdList relative_;
     IdList absolute_;
     TShellFolder* parent_ = nullptr;

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <unordered_set>
 
 namespace kalvera {
 namespace {
@@ -411,6 +412,21 @@ void TCustomShellListView::BeginRename() {
 // A replaced partner keeps its link back to the list, so each stays
 // registered for the other's removal: whichever goes first, the other
 // clears its pointer.
+void TCustomShellListView::RefreshDetailsOf(const std::vector<std::wstring>& paths) {
+    if (!HandleAllocated() || paths.empty())
+        return;
+    std::unordered_set<std::wstring> changed(paths.begin(), paths.end());
+    // Only rows whose details were shown hold texts to drop; their paths are
+    // asked, no other row's.
+    for (int row = 0; row < Count(); ++row) {
+        TShellFolder& item = *items_[static_cast<size_t>(row)];
+        if (item.DetailsLoaded() && changed.contains(item.ParsingName())) {
+            item.RefreshDetails();
+            ListView_RedrawItems(Handle(), row, row);
+        }
+    }
+}
+
 void TCustomShellListView::SetPartner(ShellListPartner*& slot, Component*& component,
                                       ShellListPartner* partner) {
     if (partner == slot)

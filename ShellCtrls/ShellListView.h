@@ -98,6 +98,10 @@ public:
     void ApplyRootName();
     void SyncPartners();
     void BeginRename();
+    // The rows of these files show their details afresh (times changed on
+    // disk): only their cached texts go and only they are redrawn, with no
+    // new fill; selection, focus and scroll position stay.
+    void RefreshDetailsOf(const std::vector<std::wstring>& paths);
     void DiscardItems();
 
     void Loaded() override;

@@ -2,6 +2,7 @@
 #include "About/AboutForm.h"
 #include "app/Application.h"
 #include "resources/resource.h"
+#include "ui/MessageLoop.h"
 
 namespace kalvera {
 
@@ -288,7 +289,7 @@ void TChangeForm1::BuildOptions() {
         const wchar_t* unitText;
     };
     for (const Selector& s :
-         {Selector{ComboBox2, 4, 145, 50, Numbers(1985, 2015, false), Label2, 57, L"年"},
+         {Selector{ComboBox2, 4, 145, 50, Numbers(1980, 2107, false), Label2, 57, L"年"},
           Selector{ComboBox3, 74, 145, 40, Numbers(1, 12, false), Label3, 117, L"月"},
           Selector{ComboBox4, 134, 145, 40, Numbers(1, 31, false), Label4, 177, L"日"},
           Selector{ComboBox5, 14, 175, 40, Numbers(0, 24, false), Label5, 57, L"時"},
@@ -331,6 +332,8 @@ void TChangeForm1::BuildMenu() {
     fileMenu_ = CreatePopupMenu();
     AppendMenuW(fileMenu_, MF_STRING, Property1, L"プロパティ/&Property...");
     AppendMenuW(fileMenu_, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(fileMenu_, MF_STRING, Undo1, L"元に戻す/&Undo\tCtrl+Z");
+    AppendMenuW(fileMenu_, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(fileMenu_, MF_STRING, Exit1, L"終了/E&xit");
     showMenu_ = CreatePopupMenu();
     AppendMenuW(showMenu_, MF_STRING, KFoldBar1, L"フォルダ バー/&Folder");
@@ -350,6 +353,9 @@ void TChangeForm1::BuildMenu() {
     AppendMenuW(optionMenu_, MF_STRING, Access1, L"ファイルアクセス日/&Access");
     AppendMenuW(optionMenu_, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(optionMenu_, MF_STRING, Run1, L"実行/&Run...");
+    AppendMenuW(optionMenu_, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(optionMenu_, MF_STRING, Now1, L"現在の日時/&Now");
+    AppendMenuW(optionMenu_, MF_STRING, Load1, L"選択ファイルの日時を読み込む/&Load");
     HMENU helpMenu = CreatePopupMenu();
     AppendMenuW(helpMenu, MF_STRING, About1, L"バージョン情報/&About...");
     AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(fileMenu_), L"ファイル/&File");
@@ -449,6 +455,8 @@ LRESULT TChangeForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         if (wParam)
             Application::Instance().Terminate();
         return 0;
+    case kPreviewKey:
+        return PreviewKey(*reinterpret_cast<const MSG*>(lParam));
     case WM_DPICHANGED:
         Rescale(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
@@ -507,6 +515,15 @@ void TChangeForm1::ChooseMenuItem(UINT item) {
         break;
     case About1:
         About1Click();
+        break;
+    case Undo1:
+        Undo1Click();
+        break;
+    case Now1:
+        Now1Click();
+        break;
+    case Load1:
+        Load1Click();
         break;
     }
 }

@@ -6,6 +6,7 @@
 #include "ShellCtrls/ShellComboBox.h"
 #include "ShellCtrls/ShellListView.h"
 #include "ShellCtrls/ShellTreeView.h"
+#include "change/TimestampCore.h"
 #include "ui/Splitter.h"
 #include "ui/SpeedButton.h"
 #include "ui/Widgets.h"
@@ -58,7 +59,10 @@ public:
         Update1,
         Access1,
         Run1,
-        About1
+        About1,
+        Undo1, // File menu: the last run's times back
+        Now1,  // Option menu: the lists to the current date and time
+        Load1  // Option menu: the lists to the selected row's time
     };
     HMENU MainMenu() const { return menu_; }
     bool MenuItemChecked(UINT item) const;
@@ -84,6 +88,11 @@ public:
     void About1Click();
     void KShow1Click();
     void SpeedButton1Click();
+    void Undo1Click();
+    void Now1Click();
+    void Load1Click();
+    // The last run, for undoing it.
+    const RunRecord& LastRun() const { return lastRun_; }
     void SpeedButton3Click();
     void SpeedButton4Click();
     void SpeedButton5Click();
@@ -129,6 +138,9 @@ private:
     void BuildMenu();
     void BuildOptions();
     void ApplyRunEnabledRuleToButton();
+    void SelectDateTime(DateTime local);
+    bool PreviewKey(const MSG& msg);
+    void ShowNewTimesOf(const RunRecord& run);
     void ApplyRunEnabledRuleToMenu();
     bool AnyKindChosen() const;
     void Place(Control& control, Control* parent, int left, int top, int width, int height);
@@ -145,6 +157,7 @@ private:
     std::vector<Placement> placements_;
     TAboutForm1* about_ = nullptr;
     FocusMemory focusMemory_;
+    RunRecord lastRun_;
     bool laidOut_ = false;
 };
 

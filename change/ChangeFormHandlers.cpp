@@ -4,7 +4,10 @@
 #include "About/AboutForm.h"
 #include "app/Application.h"
 #include "change/ChangeForm.h"
+#include "change/Calendar.h"
+#include "change/SystemTime.h"
 #include "change/TimestampCore.h"
+#include "win/Path.h"
 
 namespace kalvera {
 namespace {
@@ -36,6 +39,57 @@ public:
 private:
     Label& label_;
 };
+
+// A long run's progress in the status bar's first panel ("n / total"), the
+// wait cursor, and Esc to stop it between two files. The panel and the
+// queue are looked at about ten times a second, so the run keeps its pace.
+class StatusProgress : public ProgressService {
+public:
+    explicit StatusProgress(StatusBar& bar) : bar_(bar) {}
+    ~StatusProgress() override { Finished(); }
+
+    bool Continue(int done, int total) override {
+        const ULONGLONG now = GetTickCount64();
+        if (!started_) {
+            started_ = true;
+            previousCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            shown_ = now;
+        }
+        if (now - shown_ < 100 && done != total)
+            return true;
+        shown_ = now;
+        bar_.SetPanelText(0, std::to_wstring(done) + L" / " + std::to_wstring(total));
+        return !EscapePressed();
+    }
+    void Finished() override {
+        if (!started_)
+            return;
+        started_ = false;
+        bar_.SetPanelText(0, L"");
+        SetCursor(previousCursor_);
+    }
+
+private:
+    // An Esc waiting in the queue is taken; other keys are left there.
+    static bool EscapePressed() {
+        MSG msg;
+        if (PeekMessageW(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) &&
+            msg.wParam == VK_ESCAPE) {
+            PeekMessageW(&msg, msg.hwnd, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
+            return true;
+        }
+        return GetAsyncKeyState(VK_ESCAPE) < 0;
+    }
+
+    StatusBar& bar_;
+    bool started_ = false;
+    ULONGLONG shown_ = 0;
+    HCURSOR previousCursor_ = nullptr;
+};
+
+FileTime Ticks(const FILETIME& ft) {
+    return (static_cast<FileTime>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
 
 } // namespace
 
@@ -107,6 +161,78 @@ void TChangeForm1::KFold1Click() {
 void TChangeForm1::File1Click() {
     EnableMenuItem(menu_, Property1,
                    MF_BYCOMMAND | (ShellListView1.ItemIndex() != -1 ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(menu_, Undo1, MF_BYCOMMAND | (lastRun_.CanUndo() ? MF_ENABLED : MF_GRAYED));
+}
+
+void TChangeForm1::Undo1Click() {
+    if (!lastRun_.CanUndo())
+        return;
+    ApplicationBoxes boxes;
+    StatusProgress progress(StatusBar1);
+    UndoTimestampChange(lastRun_, boxes, &progress);
+    ShowNewTimesOf(lastRun_);
+}
+
+void TChangeForm1::ShowNewTimesOf(const RunRecord& run) {
+    std::vector<std::wstring> paths;
+    for (const WrittenFile& file : run.files)
+        paths.push_back(file.path);
+    ShellListView1.RefreshDetailsOf(paths);
+}
+
+void TChangeForm1::SelectDateTime(DateTime local) {
+    const SYSTEMTIME t = SystemTimeFromDateTime(local);
+    auto twoDigits = [](int n) { return (n < 10 ? L"0" : L"") + std::to_wstring(n); };
+    ComboBox2.SelectText(std::to_wstring(t.wYear));
+    ComboBox3.SelectText(std::to_wstring(t.wMonth));
+    ComboBox4.SelectText(std::to_wstring(t.wDay));
+    ComboBox5.SelectText(std::to_wstring(t.wHour));
+    ComboBox6.SelectText(twoDigits(t.wMinute));
+    ComboBox7.SelectText(twoDigits(t.wSecond));
+}
+
+void TChangeForm1::Now1Click() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    SelectDateTime(static_cast<DateTime>(DaysSinceEpoch(now.wYear, now.wMonth, now.wDay)) +
+                   (now.wHour * 3600 + now.wMinute * 60 + now.wSecond) / 86400.0);
+}
+
+void TChangeForm1::Load1Click() {
+    const int index = ShellListView1.ItemIndex();
+    if (index < 0) {
+        Label9.SetVisible(true);
+        return;
+    }
+    const std::wstring path = ShellListView1.ItemAt(index)->ParsingName();
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!IsFullyQualifiedPath(path) ||
+        !GetFileAttributesExW(ExtendedLengthPath(path).c_str(), GetFileExInfoStandard, &data)) {
+        ApplicationMessageBox(kMissingFileText, kErrorCaption, 0);
+        return;
+    }
+    const DateTime local = FileTimeToLocalDateTime(Ticks(data.ftLastWriteTime));
+    const auto& years = ComboBox2.Items();
+    const int year = SystemTimeFromDateTime(local).wYear;
+    if (year < std::stoi(years.front()) || year > std::stoi(years.back())) {
+        ApplicationMessageBox(kOutOfRangeText, kErrorCaption, 0);
+        return;
+    }
+    SelectDateTime(local);
+}
+
+bool TChangeForm1::PreviewKey(const MSG& msg) {
+    // Ctrl+Z undoes the last run, except in an edit box (a label being
+    // renamed, the address box's text), which keeps its own Ctrl+Z.
+    if (msg.message != WM_KEYDOWN || msg.wParam != 'Z' || GetKeyState(VK_CONTROL) >= 0 ||
+        GetKeyState(VK_MENU) < 0 || GetKeyState(VK_SHIFT) < 0)
+        return false;
+    wchar_t name[16] = L"";
+    GetClassNameW(GetFocus(), name, 16);
+    if (lstrcmpiW(name, L"Edit") == 0)
+        return false;
+    Undo1Click();
+    return true;
 }
 
 void TChangeForm1::PropertyClick() {
@@ -233,7 +359,24 @@ void TChangeForm1::SpeedButton1Click() {
     ListRows rows(ShellListView1);
     ApplicationBoxes boxes;
     LabelHint hint(Label9);
-    RunTimestampChange(texts, ComboBox1.ItemIndex(), kinds, rows, boxes, hint);
+    StatusProgress progress(StatusBar1);
+    RunRecord record;
+    // What was written stays undoable and shown afresh, also when an error
+    // ends the run part way.
+    auto keep = [&] {
+        if (!record.ran)
+            return;
+        lastRun_ = std::move(record);
+        ShowNewTimesOf(lastRun_);
+    };
+    try {
+        RunTimestampChange(texts, ComboBox1.ItemIndex(), kinds, rows, boxes, hint,
+                           {&record, &progress});
+    } catch (...) {
+        keep();
+        throw;
+    }
+    keep();
 }
 
 } // namespace kalvera

@@ -1,5 +1,6 @@
 #include "change/TimestampCore.h"
 #include "change/Calendar.h"
+#include "change/SystemTime.h"
 #include "win/Error.h"
 
 #include <optional>
@@ -9,6 +10,14 @@ namespace kalvera {
 std::wstring ComposeDateText(const SelectorTexts& t) {
     return t.year + L"/" + t.month + L"/" + t.day + L" " + t.hour + L":" + t.minute + L":" +
            t.second;
+}
+
+std::wstring DateTextOf(DateTime local) {
+    const SYSTEMTIME t = SystemTimeFromDateTime(local);
+    auto twoDigits = [](int n) { return (n < 10 ? L"0" : L"") + std::to_wstring(n); };
+    return ComposeDateText({std::to_wstring(t.wYear), std::to_wstring(t.wMonth),
+                            std::to_wstring(t.wDay), std::to_wstring(t.wHour), twoDigits(t.wMinute),
+                            twoDigits(t.wSecond)});
 }
 
 namespace {

@@ -27,21 +27,41 @@ void SetOne(HANDLE file, std::wstring_view path, const FILETIME* creation,
         throw Error(FormatMessageText(kSetErrorText, path));
 }
 
+FILETIME ToFileTime(FileTime ticks) {
+    return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+FileTime Ticks(const FILETIME& ft) {
+    return (static_cast<FileTime>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+}
+
+FileTimes ReadTimes(HANDLE file) {
+    FILETIME creation{}, lastAccess{}, lastWrite{};
+    GetFileTime(file, &creation, &lastAccess, &lastWrite);
+    return {Ticks(creation), Ticks(lastAccess), Ticks(lastWrite)};
+}
+
 // One call per chosen time, each passing that time alone.
 void SetChosenTimes(HANDLE file, std::wstring_view path, const FileTimes& times,
                     TimestampKinds kinds) {
-    const FILETIME creation{static_cast<DWORD>(times.creation),
-                            static_cast<DWORD>(times.creation >> 32)};
-    const FILETIME lastAccess{static_cast<DWORD>(times.lastAccess),
-                              static_cast<DWORD>(times.lastAccess >> 32)};
-    const FILETIME lastWrite{static_cast<DWORD>(times.lastWrite),
-                             static_cast<DWORD>(times.lastWrite >> 32)};
+    const FILETIME creation = ToFileTime(times.creation);
+    const FILETIME lastAccess = ToFileTime(times.lastAccess);
+    const FILETIME lastWrite = ToFileTime(times.lastWrite);
     if (kinds.creation)
         SetOne(file, path, &creation, nullptr, nullptr);
     if (kinds.lastWrite)
         SetOne(file, path, nullptr, nullptr, &lastWrite);
     if (kinds.lastAccess)
         SetOne(file, path, nullptr, &lastAccess, nullptr);
+}
+
+void SetAndReadBack(HANDLE file, std::wstring_view path, const FileTimes& times,
+                    TimestampKinds kinds, TimesReadBack* readBack) {
+    if (readBack)
+        readBack->before = ReadTimes(file);
+    SetChosenTimes(file, path, times, kinds);
+    if (readBack)
+        readBack->after = ReadTimes(file);
 }
 
 } // namespace
@@ -55,14 +75,16 @@ bool IsExistingFile(std::wstring_view path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void WriteFileTimesUtc(std::wstring_view path, const FileTimes& times, TimestampKinds kinds) {
+void WriteFileTimesUtc(std::wstring_view path, const FileTimes& times, TimestampKinds kinds,
+                       TimesReadBack* readBack) {
     UniqueFileHandle file = OpenExclusive(path);
     if (!file)
         RaiseOpenError(path);
-    SetChosenTimes(file.get(), path, times, kinds);
+    SetAndReadBack(file.get(), path, times, kinds, readBack);
 }
 
-bool WriteFileTimesIfFile(std::wstring_view path, const FileTimes& times, TimestampKinds kinds) {
+bool WriteFileTimesIfFile(std::wstring_view path, const FileTimes& times, TimestampKinds kinds,
+                          TimesReadBack* readBack) {
     UniqueFileHandle file = OpenExclusive(path);
     if (!file) {
         // A directory fails the open too, so only a failed open needs the test.
@@ -70,8 +92,26 @@ bool WriteFileTimesIfFile(std::wstring_view path, const FileTimes& times, Timest
             return false;
         RaiseOpenError(path);
     }
-    SetChosenTimes(file.get(), path, times, kinds);
+    SetAndReadBack(file.get(), path, times, kinds, readBack);
     return true;
+}
+
+RestoreOutcome RestoreFileTimes(std::wstring_view path, const TimesReadBack& written,
+                                TimestampKinds kinds) {
+    UniqueFileHandle file = OpenExclusive(path);
+    if (!file)
+        return IsExistingFile(path) ? RestoreOutcome::CantOpen : RestoreOutcome::Missing;
+    const FileTimes now = ReadTimes(file.get());
+    if ((kinds.creation && now.creation != written.after.creation) ||
+        (kinds.lastAccess && now.lastAccess != written.after.lastAccess) ||
+        (kinds.lastWrite && now.lastWrite != written.after.lastWrite))
+        return RestoreOutcome::Changed;
+    try {
+        SetChosenTimes(file.get(), path, written.before, kinds);
+    } catch (const Error&) {
+        return RestoreOutcome::CantOpen;
+    }
+    return RestoreOutcome::Restored;
 }
 
 void WriteFileTimes(std::wstring_view path, DateTime creation, DateTime lastAccess,

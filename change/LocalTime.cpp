@@ -107,6 +107,17 @@ SYSTEMTIME SystemTimeFromDateTime(DateTime value) {
     return st;
 }
 
+DateTime FileTimeToLocalDateTime(FileTime utc) {
+    SYSTEMTIME utcTime{}, local{};
+    const FILETIME ft = ToFileTime(utc);
+    FileTimeToSystemTime(&ft, &utcTime);
+    const TIME_ZONE_INFORMATION zone = ZoneRulesForYear(utcTime.wYear);
+    if (!SystemTimeToTzSpecificLocalTime(&zone, &utcTime, &local))
+        local = utcTime;
+    return static_cast<DateTime>(DaysSinceEpoch(local.wYear, local.wMonth, local.wDay)) +
+           (local.wHour * 3600 + local.wMinute * 60 + local.wSecond) / 86400.0;
+}
+
 FileTime LocalDateTimeToFileTime(DateTime local) {
     const SYSTEMTIME st = SystemTimeFromDateTime(local);
     FILETIME localTime{};

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kalvera {
 
@@ -14,6 +15,18 @@ namespace kalvera {
 using DateTime = double;
 // 100-ns ticks since 1601-01-01 00:00 UTC.
 using FileTime = std::uint64_t;
+
+// The three times of one file.
+struct FileTimes {
+    FileTime creation = 0, lastAccess = 0, lastWrite = 0;
+    bool operator==(const FileTimes&) const = default;
+};
+
+// A file's times as a write found them and as it left them (read back on
+// the writer's own handle).
+struct TimesReadBack {
+    FileTimes before, after;
+};
 
 struct TimestampKinds {
     bool creation = false;
@@ -38,6 +51,10 @@ std::wstring ComposeDateText(const SelectorTexts& texts);
 // month does not have.
 DateTime ParseDateTimeText(std::wstring_view text);
 
+// The date text of a date-time, written as the six lists write their items:
+// "2019/7/4 13:05:09".
+std::wstring DateTextOf(DateTime local);
+
 // Local date-time to UTC, with the offset in force at that local time (the
 // zone's rules for that year, daylight saving included):
 // - a local time skipped when the clocks go forward is read with the offset
@@ -46,6 +63,10 @@ DateTime ParseDateTimeText(std::wstring_view text);
 // - a local time that occurs twice when the clocks go back is read as its
 //   first occurrence (still daylight time).
 FileTime LocalDateTimeToFileTime(DateTime local);
+
+// UTC to local time by the same rules, whole seconds (the inverse of
+// LocalDateTimeToFileTime outside the hour the clocks repeat).
+DateTime FileTimeToLocalDateTime(FileTime utc);
 
 // True when the path is fully qualified and names an existing entry that is
 // not a directory.
@@ -78,10 +99,58 @@ public:
     virtual void ShowHint() = 0;
 };
 
+// Told of a long run's progress after each file; answers false to stop it
+// there. Used for runs over more than kProgressFrom files.
+class ProgressService {
+public:
+    virtual ~ProgressService() = default;
+    virtual bool Continue(int done, int total) = 0;
+    // The run has ended, stopped or not.
+    virtual void Finished() = 0;
+};
+inline constexpr int kProgressFrom = 300;
+
+// What a run did: the times it chose, and every file it wrote with the times
+// found and left there. Undoing the run works from it.
+struct WrittenFile {
+    std::wstring path;
+    TimesReadBack times;
+};
+struct RunRecord {
+    TimestampKinds kinds;
+    FileTimes chosen;
+    std::vector<WrittenFile> files;
+    bool ran = false; // the run got past reading its date
+    bool stopped = false;
+    bool undone = false;
+    bool CanUndo() const { return !files.empty() && !undone; }
+};
+
+// What a run may be given beyond the Run command's inputs.
+struct RunExtras {
+    RunRecord* record = nullptr; // the files written, each read back
+    ProgressService* progress = nullptr;
+};
+
 // The Run command. Raises the conversion, open and set errors; every outcome
-// it anticipates is reported through the message box.
+// it anticipates is reported through the message box. The record holds what
+// was written even when an error ends the run.
 void RunTimestampChange(const SelectorTexts& texts, int mode, TimestampKinds kinds,
-                        FileListService& files, MessageBoxService& messages, HintService& hint);
+                        FileListService& files, MessageBoxService& messages, HintService& hint,
+                        const RunExtras& extras = {});
+
+// The lines added to a run's report when a file system stored other times
+// than the ones chosen (FAT keeps last-write times in 2-second steps and
+// last-access times as dates; some shares ignore creation times): a blank
+// line, the heading, one line per file (at most 10, then "ほか n 個").
+// Empty when every chosen time of every file read back as chosen.
+std::wstring StoredTimesReport(const RunRecord& record);
+
+// Sets the times the last run changed back to those read before it, on the
+// files that still read back as it left them, and reports in a box. Marks
+// the record undone: one level, not itself undoable.
+void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
+                         ProgressService* progress = nullptr);
 
 // Messages of the Run command.
 inline constexpr std::wstring_view kConversionErrorText = L"'%s' は日付または時刻ではありません";
@@ -96,5 +165,15 @@ inline constexpr std::wstring_view kMissingAbortText =
     L"指定のファイルが存在しません。中止します。";
 inline constexpr std::wstring_view kReportCaption = L"結果報告";
 inline constexpr std::wstring_view kErrorCaption = L"Error";
+inline constexpr std::wstring_view kStoppedText = L"中止しました。";
+inline constexpr std::wstring_view kStoredOtherwiseText =
+    L"次のファイルは指定どおりの時刻を記録できませんでした:";
+inline constexpr std::wstring_view kUndoneSuffixText =
+    L" 個のファイルのタイムスタンプを元に戻しました。";
+inline constexpr std::wstring_view kNotUndoneText = L"次のファイルは元に戻しませんでした:";
+inline constexpr std::wstring_view kChangedSinceText = L"変更されています";
+inline constexpr std::wstring_view kGoneText = L"見つかりません";
+inline constexpr std::wstring_view kCantOpenText = L"開けません";
+inline constexpr std::wstring_view kOutOfRangeText = L"選択ファイルの日時は選べる範囲の外です。";
 
 } // namespace kalvera

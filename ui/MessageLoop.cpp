@@ -31,8 +31,14 @@ HWND DialogWindow() {
 
 void ProcessMessage(MSG& msg) {
     try {
-        if (dialogWindow && IsWindow(dialogWindow) && IsDialogMessageW(dialogWindow, &msg))
-            return;
+        if (dialogWindow && IsWindow(dialogWindow)) {
+            if ((msg.message == WM_KEYDOWN || msg.message == WM_SYSKEYDOWN) &&
+                (msg.hwnd == dialogWindow || IsChild(dialogWindow, msg.hwnd)) &&
+                SendMessageW(dialogWindow, kPreviewKey, 0, reinterpret_cast<LPARAM>(&msg)))
+                return;
+            if (IsDialogMessageW(dialogWindow, &msg))
+                return;
+        }
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     } catch (...) {

@@ -15,6 +15,11 @@ namespace kalvera {
 void SetDialogWindow(HWND window);
 HWND DialogWindow();
 
+// Sent to the dialog window with a key message (WM_KEYDOWN, WM_SYSKEYDOWN)
+// for it or one of its controls before anything else sees it; lParam points
+// to the MSG. A window that answers TRUE has used the key (a shortcut).
+inline constexpr UINT kPreviewKey = WM_APP + 22;
+
 // Dialog keyboard handling, else translation and dispatch. A failure that
 // escapes goes to the failure path and the loop goes on.
 void ProcessMessage(MSG& msg);

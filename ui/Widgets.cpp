@@ -181,6 +181,19 @@ int StatusBar::PanelRight(int index) {
     return rights[index];
 }
 
+void StatusBar::SetPanelText(int index, const std::wstring& text) {
+    SendMessageW(Handle(), SB_SETTEXTW, index, reinterpret_cast<LPARAM>(text.c_str()));
+    UpdateWindow(Handle());
+}
+
+std::wstring StatusBar::PanelText(int index) {
+    const int length = LOWORD(SendMessageW(Handle(), SB_GETTEXTLENGTHW, index, 0));
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    SendMessageW(Handle(), SB_GETTEXTW, index, reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(length));
+    return text;
+}
+
 // Drop-down list.
 
 CreateParams ComboBox::GetCreateParams() const {

@@ -86,6 +86,8 @@ public:
     // Widths of all panels but the last, which reaches the right end.
     void SetPanelWidths(std::vector<int> widths);
     int PanelRight(int index);
+    void SetPanelText(int index, const std::wstring& text);
+    std::wstring PanelText(int index);
 
 protected:
     CreateParams GetCreateParams() const override;

@@ -1,0 +1,217 @@
+// What the main window adds to a run: the rows showing the new times, Undo
+// (menu and Ctrl+Z), Now and Load for the six lists, and progress with Esc.
+
+#include "ShellCtrls/ShellModule.h"
+#include "change/TimestampCore.h"
+#include "tests/support/Input.h"
+#include "tests/support/MainWindowHost.h"
+#include "tests/support/Pump.h"
+#include "tests/support/ShellItems.h"
+#include "tests/support/TestFiles.h"
+#include "win/Error.h"
+#include "win/Handle.h"
+
+#include <gtest/gtest.h>
+
+using namespace kalvera;
+using namespace kalvera::test;
+
+namespace {
+
+class MainWindowRun : public MainWindow {
+protected:
+    TempDir dir;
+
+    void Show(const std::wstring& folder) {
+        form->ShellListView1.NavigateToIdList(RootOf(folder)->AbsoluteIdList());
+    }
+    std::vector<std::wstring> Lists() {
+        return {form->ComboBox2.SelectedText(), form->ComboBox3.SelectedText(),
+                form->ComboBox4.SelectedText(), form->ComboBox5.SelectedText(),
+                form->ComboBox6.SelectedText(), form->ComboBox7.SelectedText()};
+    }
+    void Pick(const SelectorTexts& t) {
+        for (auto [list, text] : {std::pair{&form->ComboBox2, t.year},
+                                  {&form->ComboBox3, t.month},
+                                  {&form->ComboBox4, t.day},
+                                  {&form->ComboBox5, t.hour},
+                                  {&form->ComboBox6, t.minute},
+                                  {&form->ComboBox7, t.second}})
+            ASSERT_TRUE(list->SelectText(text)) << ToUtf8(text);
+    }
+    std::wstring RowText(int row, int column) {
+        wchar_t text[260] = L"";
+        ListView_GetItemText(form->ShellListView1.Handle(), row, column, text, 260);
+        return text;
+    }
+    // The text a freshly made item of the file shows in a column.
+    std::wstring FreshDetail(const std::wstring& name, int column) {
+        auto root = RootOf(dir.Path());
+        auto item = ChildNamed(*root, name);
+        item->LoadColumnDetails(root.get(), nullptr, form->ShellListView1.ColumnCount());
+        return item->DetailText(column);
+    }
+    int ModifiedColumn() {
+        for (int column = 1; column < form->ShellListView1.ColumnCount(); ++column) {
+            wchar_t text[64] = L"";
+            LVCOLUMNW info{LVCF_TEXT, 0, 0, text, 64};
+            ListView_GetColumn(form->ShellListView1.Handle(), column, &info);
+            if (std::wstring(text).find(L"更新") != std::wstring::npos ||
+                std::wstring(text).find(L"odified") != std::wstring::npos)
+                return column;
+        }
+        return -1;
+    }
+};
+
+} // namespace
+
+// After a run the details view shows the new time of the row at once, and
+// after Ctrl+Z the old one: no new fill, the selection and focus stay.
+TEST_F(MainWindowRun, TheRowShowsTheNewTimesAndCtrlZUndoes) {
+    const std::wstring file = dir.MakeFile(L"row.txt");
+    dir.MakeFile(L"other.txt");
+    SetKnownTimes(file);
+    Show(dir.Path());
+    form->ChooseMenuItem(TChangeForm1::KReport1);
+    const int column = ModifiedColumn();
+    ASSERT_GT(column, 0);
+    const int row = form->ShellListView1.ItemAt(0)->InFolderName() == L"row.txt" ? 0 : 1;
+    const std::wstring oldText = RowText(row, column);
+    form->ShellListView1.SetItemIndex(row);
+    SetFocus(form->ShellListView1.Handle());
+    form->DropDownMenu(0);
+    EXPECT_FALSE(form->MenuItemEnabled(TChangeForm1::Undo1));
+
+    Pick({L"2004", L"4", L"1", L"9", L"30", L"00"});
+    form->CheckBox2.SetChecked(true);
+    const long enumerations = FolderEnumerations();
+    Click(form->SpeedButton1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"ファイルのタイムスタンプを変更しました。");
+    const std::wstring newText = RowText(row, column);
+    EXPECT_NE(newText, oldText);
+    EXPECT_EQ(newText, FreshDetail(L"row.txt", column));
+    EXPECT_EQ(FolderEnumerations(), enumerations);
+    EXPECT_EQ(form->ShellListView1.ItemIndex(), row);
+    EXPECT_EQ(GetFocus(), form->ShellListView1.Handle());
+    form->DropDownMenu(0);
+    EXPECT_TRUE(form->MenuItemEnabled(TChangeForm1::Undo1));
+
+    PressKeys({VK_CONTROL, 'Z'});
+    PumpFor(50);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, L"1 個のファイルのタイムスタンプを元に戻しました。");
+    EXPECT_EQ(boxes[1].caption, L"結果報告");
+    EXPECT_EQ(RowText(row, column), oldText);
+    EXPECT_EQ(FolderEnumerations(), enumerations);
+    form->DropDownMenu(0);
+    EXPECT_FALSE(form->MenuItemEnabled(TChangeForm1::Undo1));
+    PressKeys({VK_CONTROL, 'Z'}); // nothing left to undo
+    PumpFor(30);
+    EXPECT_EQ(boxes.size(), 2u);
+}
+
+// In the label being renamed, Ctrl+Z belongs to the edit box.
+TEST_F(MainWindowRun, CtrlZInARenameEditLeavesTheRunAlone) {
+    const std::wstring file = dir.MakeFile(L"keep.txt");
+    Show(dir.Path());
+    form->ShellListView1.SetItemIndex(0);
+    form->CheckBox2.SetChecked(true);
+    form->SpeedButton1Click();
+    const FileTime written = TimesOf(file).lastWrite;
+    form->ShellListView1.BeginRename();
+    HWND edit = ListView_GetEditControl(form->ShellListView1.Handle());
+    ASSERT_TRUE(edit);
+    ASSERT_EQ(GetFocus(), edit);
+    PressKeys({VK_CONTROL, 'Z'});
+    PumpFor(50);
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(TimesOf(file).lastWrite, written);
+    EXPECT_TRUE(form->LastRun().CanUndo());
+    SendMessageW(edit, WM_KEYDOWN, VK_ESCAPE, 0);
+    PumpFor(20);
+}
+
+TEST_F(MainWindowRun, NowAndLoadSetTheSixLists) {
+    // The year list reaches every year a file system can store.
+    EXPECT_EQ(form->ComboBox2.Items().size(), 128u);
+    EXPECT_EQ(form->ComboBox2.Items().front(), L"1980");
+    EXPECT_EQ(form->ComboBox2.Items().back(), L"2107");
+    EXPECT_EQ(form->ComboBox2.SelectedText(), L"2003");
+
+    SYSTEMTIME before, after;
+    GetLocalTime(&before);
+    form->ChooseMenuItem(TChangeForm1::Now1);
+    GetLocalTime(&after);
+    const auto now = Lists();
+    EXPECT_EQ(now[0], std::to_wstring(after.wYear));
+    EXPECT_EQ(now[2], std::to_wstring(after.wDay));
+    EXPECT_TRUE(now[3] == std::to_wstring(before.wHour) || now[3] == std::to_wstring(after.wHour));
+
+    // Load: the selected row's last-write time, local, as the items are written.
+    const std::wstring file = dir.MakeFile(L"source.txt");
+    const std::wstring old = dir.MakeFile(L"old.txt");
+    const std::wstring sub = dir.MakeDir(L"sub");
+    Show(dir.Path());
+    form->ShellListView1.SetItemIndex(-1);
+    form->ChooseMenuItem(TChangeForm1::Load1);
+    EXPECT_TRUE(form->Label9.Visible());
+    EXPECT_TRUE(boxes.empty());
+    auto setWrite = [](const std::wstring& path, const wchar_t* local) {
+        const FileTime t = LocalDateTimeToFileTime(ParseDateTimeText(local));
+        const FILETIME ft{static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)};
+        UniqueFileHandle handle(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        SetFileTime(handle.get(), nullptr, nullptr, &ft);
+    };
+    setWrite(file, L"2019/7/4 13:05:09");
+    setWrite(old, L"1979/12/31 23:59:59");
+    setWrite(sub, L"2107/12/31 8:00:00");
+    auto rowOf = [&](const std::wstring& name) {
+        for (int i = 0; i < form->ShellListView1.Count(); ++i)
+            if (form->ShellListView1.ItemAt(i)->InFolderName() == name)
+                return i;
+        return -1;
+    };
+    form->ShellListView1.SetItemIndex(rowOf(L"source.txt"));
+    form->ChooseMenuItem(TChangeForm1::Load1);
+    EXPECT_EQ(Lists(), (std::vector<std::wstring>{L"2019", L"7", L"4", L"13", L"05", L"09"}));
+    form->ShellListView1.SetItemIndex(rowOf(L"sub"));
+    form->ChooseMenuItem(TChangeForm1::Load1);
+    EXPECT_EQ(Lists(), (std::vector<std::wstring>{L"2107", L"12", L"31", L"8", L"00", L"00"}));
+    form->ShellListView1.SetItemIndex(rowOf(L"old.txt"));
+    form->ChooseMenuItem(TChangeForm1::Load1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"選択ファイルの日時は選べる範囲の外です。");
+    EXPECT_EQ(boxes[0].caption, L"Error");
+    EXPECT_EQ(boxes[0].flags, 0u);
+    EXPECT_EQ(Lists()[0], L"2107"); // the lists stay as they were
+}
+
+// Esc stops a long run between two files: the report counts the files
+// written (their times changed on disk), says that it stopped, and the
+// status bar is empty again.
+TEST_F(MainWindowRun, EscStopsALongRunAndTheReportCountsWhatWasWritten) {
+    for (int i = 0; i < 1500; ++i)
+        dir.MakeFile(L"f" + std::to_wstring(10000 + i) + L".txt");
+    Show(dir.Path());
+    form->ComboBox1.SetItemIndex(1);
+    form->CheckBox2.SetChecked(true);
+    PostMessageW(form->ShellListView1.Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+    form->SpeedButton1Click();
+    ASSERT_EQ(boxes.size(), 1u);
+    const FileTime chosen = LocalDateTimeToFileTime(ParseDateTimeText(L"2003/1/1 0:00:00"));
+    int changed = 0;
+    for (int i = 0; i < 1500; ++i)
+        changed +=
+            TimesOf(dir.Child(L"f" + std::to_wstring(10000 + i) + L".txt")).lastWrite == chosen;
+    EXPECT_GT(changed, 0);
+    EXPECT_LT(changed, 1500);
+    EXPECT_EQ(boxes[0].text, std::to_wstring(changed) +
+                                 L"個のファイルのタイムスタンプを変更しました。\n中止しました。");
+    EXPECT_EQ(form->StatusBar1.PanelText(0), L"");
+    EXPECT_EQ(static_cast<int>(form->LastRun().files.size()), changed);
+    EXPECT_TRUE(form->LastRun().CanUndo());
+}

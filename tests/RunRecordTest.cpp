@@ -1,0 +1,237 @@
+// What a run keeps of the files it wrote: the times read back, the report
+// of times a file system stored otherwise, undoing the run, and its progress.
+
+#include "change/FileTimeWriter.h"
+#include "change/TimestampCore.h"
+#include "tests/support/RunServices.h"
+#include "tests/support/TestFiles.h"
+#include "win/Handle.h"
+
+#include <gtest/gtest.h>
+
+using namespace kalvera;
+using namespace kalvera::test;
+
+namespace {
+
+constexpr FileTime kSecond = 10'000'000, kDay = 86400 * kSecond;
+const SelectorTexts kApril{L"2004", L"4", L"1", L"9", L"30", L"01"};
+
+FileTime Local(const wchar_t* text) {
+    return LocalDateTimeToFileTime(ParseDateTimeText(text));
+}
+
+// A record of a run that chose 2004/4/1 9:30:01 for the given kinds.
+RunRecord Chosen(TimestampKinds kinds) {
+    RunRecord record;
+    record.kinds = kinds;
+    const FileTime t = Local(L"2004/4/1 9:30:01");
+    record.chosen = {t, t, t};
+    return record;
+}
+
+void Add(RunRecord& record, const wchar_t* path, FileTimes stored) {
+    record.files.push_back({path, {{}, stored}});
+}
+
+void SetTimes(const std::wstring& path, const FileTimes& times) {
+    UniqueFileHandle file(
+        CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    const FILETIME c{static_cast<DWORD>(times.creation), static_cast<DWORD>(times.creation >> 32)};
+    const FILETIME a{static_cast<DWORD>(times.lastAccess),
+                     static_cast<DWORD>(times.lastAccess >> 32)};
+    const FILETIME w{static_cast<DWORD>(times.lastWrite),
+                     static_cast<DWORD>(times.lastWrite >> 32)};
+    ASSERT_TRUE(SetFileTime(file.get(), &c, &a, &w));
+}
+
+class ProgressRecorder : public ProgressService {
+public:
+    std::vector<std::pair<int, int>> calls;
+    int stopAfter = -1;
+    int finished = 0;
+    bool Continue(int done, int total) override {
+        calls.emplace_back(done, total);
+        return done != stopAfter;
+    }
+    void Finished() override { ++finished; }
+};
+
+} // namespace
+
+TEST(StoredTimesReport, EveryTimeAsChosenAddsNothing) {
+    RunRecord record = Chosen({true, true, true});
+    Add(record, L"C:\\d\\a.txt", record.chosen);
+    EXPECT_EQ(StoredTimesReport(record), L"");
+    EXPECT_EQ(StoredTimesReport(Chosen({true, true, true})), L"");
+}
+
+// FAT: last write in 2-second steps, last access as a date; a share that
+// ignores creation times keeps the old one. Kinds not chosen don't count.
+TEST(StoredTimesReport, NamesEachFileTheTimeAndWhatWasStored) {
+    RunRecord record = Chosen({.creation = true, .lastWrite = true, .lastAccess = true});
+    const FileTime t = record.chosen.lastWrite;
+    Add(record, L"C:\\fat\\even.txt", {t, Local(L"2004/4/1 0:00:00"), t + kSecond});
+    Add(record, L"C:\\fat\\fine.txt", {t, t, t});
+    Add(record, L"\\\\share\\x\\old.txt", {Local(L"1999/12/31 23:59:59"), t, t});
+    EXPECT_EQ(StoredTimesReport(record),
+              L"\n\n次のファイルは指定どおりの時刻を記録できませんでした:"
+              L"\neven.txt: 更新 2004/4/1 9:30:02、アクセス 2004/4/1 0:00:00"
+              L"\nold.txt: 作成 1999/12/31 23:59:59");
+
+    record.kinds = {.lastAccess = true};
+    EXPECT_EQ(StoredTimesReport(record),
+              L"\n\n次のファイルは指定どおりの時刻を記録できませんでした:"
+              L"\neven.txt: アクセス 2004/4/1 0:00:00");
+    record.kinds = {.creation = false, .lastWrite = false, .lastAccess = false};
+    EXPECT_EQ(StoredTimesReport(record), L"");
+}
+
+TEST(StoredTimesReport, TenFilesAreNamedAndTheRestCounted) {
+    RunRecord record = Chosen({.lastWrite = true});
+    const FileTime other = record.chosen.lastWrite + kSecond;
+    for (int i = 0; i < 13; ++i) {
+        const std::wstring path = L"C:\\f\\" + std::to_wstring(i) + L".txt";
+        record.files.push_back({path, {{}, {0, 0, other}}});
+    }
+    const std::wstring report = StoredTimesReport(record);
+    EXPECT_NE(report.find(L"\n9.txt: 更新 2004/4/1 9:30:02\nほか 3 個"), std::wstring::npos);
+    EXPECT_EQ(report.find(L"10.txt"), std::wstring::npos);
+    EXPECT_TRUE(report.ends_with(L"\nほか 3 個"));
+}
+
+// The writer reads the times on its own handle before and after: on a file
+// system that keeps what it is given, the times after are the chosen ones.
+TEST(RunRecord, AWholeFolderRunKeepsEachFileWithItsTimesBeforeAndAfter) {
+    TempDir dir;
+    FileListFake list;
+    MessageBoxRecorder boxes;
+    HintRecorder hint;
+    for (const wchar_t* name : {L"1.txt", L"2.txt"}) {
+        list.rows.push_back(dir.MakeFile(name));
+        SetKnownTimes(list.rows.back());
+    }
+    const ReadTimes known = TimesOf(list.rows[0]);
+    RunRecord record;
+    RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true}, list, boxes, hint, {&record});
+    const FileTime t = Local(L"2004/4/1 9:30:01");
+    ASSERT_EQ(record.files.size(), 2u);
+    EXPECT_EQ(record.files[1].path, list.rows[1]);
+    EXPECT_EQ(record.files[0].times.before.lastWrite, known.lastWrite);
+    EXPECT_EQ(record.files[0].times.before.lastAccess, known.lastAccess);
+    EXPECT_EQ(record.files[0].times.after.lastWrite, t);
+    EXPECT_EQ(record.files[0].times.after.lastAccess, known.lastAccess);
+    // What was read back is what the disk holds, the kinds not chosen too.
+    for (size_t i = 0; i < 2; ++i) {
+        const ReadTimes disk = TimesOf(list.rows[i]);
+        EXPECT_EQ(record.files[i].times.after,
+                  (FileTimes{disk.creation, disk.lastAccess, disk.lastWrite}));
+    }
+    EXPECT_TRUE(record.CanUndo());
+    EXPECT_FALSE(record.stopped);
+    EXPECT_EQ(boxes.shown, (std::vector<ShownBox>{{L"2個のファイルのタイムスタンプを変更しました。",
+                                                   L"結果報告", 0}}));
+}
+
+// Undo gives each file its old times back to the tick, and leaves alone (and
+// names, in order) a file changed since, one that is gone and one it can't
+// open.
+TEST(RunRecord, UndoRestoresExactTimesAndReportsWhatItLeftAlone) {
+    TempDir dir;
+    FileListFake list;
+    MessageBoxRecorder boxes;
+    HintRecorder hint;
+    std::vector<FileTimes> before;
+    for (const wchar_t* name : {L"a.txt", L"changed.txt", L"gone.txt", L"held.txt", L"e.txt"}) {
+        list.rows.push_back(dir.MakeFile(name));
+        // Times with ticks below the second, as other programs leave them.
+        const FileTime base = 126309519060000000ULL + before.size() * kDay + 1234567;
+        before.push_back({base, base + 1111, base + 2222});
+        SetTimes(list.rows.back(), before.back());
+    }
+    RunRecord record;
+    RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true, .lastAccess = true}, list, boxes,
+                       hint, {&record});
+    ASSERT_EQ(record.files.size(), 5u);
+    SetTimes(list.rows[1], {0, record.chosen.lastAccess, record.chosen.lastWrite + kSecond});
+    DeleteFileW(list.rows[2].c_str());
+    UniqueFileHandle holder(
+        CreateFileW(list.rows[3].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    boxes.shown.clear();
+    UndoTimestampChange(record, boxes);
+    holder.reset();
+    for (size_t i : {0u, 4u}) {
+        EXPECT_EQ(TimesOf(list.rows[i]).lastWrite, before[i].lastWrite);
+        EXPECT_EQ(TimesOf(list.rows[i]).lastAccess, before[i].lastAccess);
+    }
+    EXPECT_EQ(TimesOf(list.rows[1]).lastWrite, record.chosen.lastWrite + kSecond);
+    EXPECT_EQ(TimesOf(list.rows[3]).lastWrite, record.chosen.lastWrite);
+    EXPECT_EQ(boxes.shown,
+              (std::vector<ShownBox>{{L"2 個のファイルのタイムスタンプを元に戻しました。"
+                                      L"\n\n次のファイルは元に戻しませんでした:"
+                                      L"\nchanged.txt: 変更されています"
+                                      L"\ngone.txt: 見つかりません"
+                                      L"\nheld.txt: 開けません",
+                                      L"結果報告", 0}}));
+    // One level: the undo is not undone again.
+    EXPECT_FALSE(record.CanUndo());
+    UndoTimestampChange(record, boxes);
+    EXPECT_EQ(boxes.shown.size(), 1u);
+}
+
+// A long run tells its progress after each file, and stops between two files
+// when told to: the report counts the files written, says that it stopped,
+// and the run stays undoable for what it wrote.
+TEST(RunRecord, LongRunsReportProgressAndStopWhenTold) {
+    TempDir dir;
+    FileListFake list;
+    MessageBoxRecorder boxes;
+    HintRecorder hint;
+    for (int i = 0; i < 1000; ++i) {
+        list.rows.push_back(dir.MakeFile(L"f" + std::to_wstring(i)));
+        SetKnownTimes(list.rows.back());
+    }
+    ProgressRecorder progress;
+    RunRecord record;
+    RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
+                       {&record, &progress});
+    ASSERT_EQ(progress.calls.size(), 1000u);
+    for (size_t i = 0; i < progress.calls.size(); ++i)
+        ASSERT_EQ(progress.calls[i], (std::pair<int, int>(static_cast<int>(i) + 1, 1000)));
+    EXPECT_EQ(progress.finished, 1);
+
+    for (const auto& path : list.rows)
+        SetKnownTimes(path);
+    ProgressRecorder stopping;
+    stopping.stopAfter = 400;
+    boxes.shown.clear();
+    RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
+                       {&record, &stopping});
+    const FileTime t = Local(L"2004/4/1 9:30:01");
+    int changed = 0;
+    for (const auto& path : list.rows)
+        changed += TimesOf(path).lastWrite == t ? 1 : 0;
+    EXPECT_EQ(changed, 400);
+    EXPECT_EQ(stopping.calls.size(), 400u);
+    EXPECT_TRUE(record.stopped);
+    EXPECT_EQ(record.files.size(), 400u);
+    EXPECT_EQ(boxes.shown,
+              (std::vector<ShownBox>{{L"400個のファイルのタイムスタンプを変更しました。"
+                                      L"\n中止しました。",
+                                      L"結果報告", 0}}));
+    EXPECT_TRUE(record.CanUndo());
+
+    // A short run tells nothing.
+    list.rows.resize(kProgressFrom);
+    ProgressRecorder silent;
+    RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
+                       {&record, &silent});
+    EXPECT_TRUE(silent.calls.empty());
+}
+
+TEST(DateTextOf, WritesTheTimeAsTheListsWriteTheirItems) {
+    EXPECT_EQ(DateTextOf(ParseDateTimeText(L"2019/7/4 13:05:09")), L"2019/7/4 13:05:09");
+    EXPECT_EQ(DateTextOf(ParseDateTimeText(L"2003/12/31 0:00:00")), L"2003/12/31 0:00:00");
+    for (const wchar_t* text : {L"2019/7/4 13:05:09", L"2010/1/15 23:59:59", L"1980/1/1 0:00:00"})
+        EXPECT_EQ(DateTextOf(FileTimeToLocalDateTime(Local(text))), text);
+}
