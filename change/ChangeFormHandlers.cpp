@@ -4,10 +4,11 @@
 #include "About/AboutForm.h"
 #include "app/Application.h"
 #include "change/ChangeForm.h"
-#include "change/Calendar.h"
 #include "change/SystemTime.h"
 #include "change/TimestampCore.h"
 #include "win/Path.h"
+
+#include <algorithm>
 
 namespace kalvera {
 namespace {
@@ -86,10 +87,6 @@ private:
     ULONGLONG shown_ = 0;
     HCURSOR previousCursor_ = nullptr;
 };
-
-FileTime Ticks(const FILETIME& ft) {
-    return (static_cast<FileTime>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-}
 
 } // namespace
 
@@ -181,21 +178,19 @@ void TChangeForm1::ShowNewTimesOf(const RunRecord& run) {
 }
 
 void TChangeForm1::SelectDateTime(DateTime local) {
-    const SYSTEMTIME t = SystemTimeFromDateTime(local);
-    auto twoDigits = [](int n) { return (n < 10 ? L"0" : L"") + std::to_wstring(n); };
-    ComboBox2.SelectText(std::to_wstring(t.wYear));
-    ComboBox3.SelectText(std::to_wstring(t.wMonth));
-    ComboBox4.SelectText(std::to_wstring(t.wDay));
-    ComboBox5.SelectText(std::to_wstring(t.wHour));
-    ComboBox6.SelectText(twoDigits(t.wMinute));
-    ComboBox7.SelectText(twoDigits(t.wSecond));
+    const SelectorTexts texts = SelectorTextsOf(local);
+    ComboBox2.SelectText(texts.year);
+    ComboBox3.SelectText(texts.month);
+    ComboBox4.SelectText(texts.day);
+    ComboBox5.SelectText(texts.hour);
+    ComboBox6.SelectText(texts.minute);
+    ComboBox7.SelectText(texts.second);
 }
 
 void TChangeForm1::Now1Click() {
     SYSTEMTIME now;
     GetLocalTime(&now);
-    SelectDateTime(static_cast<DateTime>(DaysSinceEpoch(now.wYear, now.wMonth, now.wDay)) +
-                   (now.wHour * 3600 + now.wMinute * 60 + now.wSecond) / 86400.0);
+    SelectDateTime(DateTimeFromSystemTime(now));
 }
 
 void TChangeForm1::Load1Click() {
@@ -211,10 +206,10 @@ void TChangeForm1::Load1Click() {
         ApplicationMessageBox(kMissingFileText, kErrorCaption, 0);
         return;
     }
-    const DateTime local = FileTimeToLocalDateTime(Ticks(data.ftLastWriteTime));
+    const DateTime local = FileTimeToLocalDateTime(FromFileTime(data.ftLastWriteTime));
+    // A year the list does not offer leaves the lists as they are.
     const auto& years = ComboBox2.Items();
-    const int year = SystemTimeFromDateTime(local).wYear;
-    if (year < std::stoi(years.front()) || year > std::stoi(years.back())) {
+    if (std::find(years.begin(), years.end(), SelectorTextsOf(local).year) == years.end()) {
         ApplicationMessageBox(kOutOfRangeText, kErrorCaption, 0);
         return;
     }

@@ -12,12 +12,15 @@ std::wstring ComposeDateText(const SelectorTexts& t) {
            t.second;
 }
 
-std::wstring DateTextOf(DateTime local) {
+SelectorTexts SelectorTextsOf(DateTime local) {
     const SYSTEMTIME t = SystemTimeFromDateTime(local);
     auto twoDigits = [](int n) { return (n < 10 ? L"0" : L"") + std::to_wstring(n); };
-    return ComposeDateText({std::to_wstring(t.wYear), std::to_wstring(t.wMonth),
-                            std::to_wstring(t.wDay), std::to_wstring(t.wHour), twoDigits(t.wMinute),
-                            twoDigits(t.wSecond)});
+    return {std::to_wstring(t.wYear), std::to_wstring(t.wMonth), std::to_wstring(t.wDay),
+            std::to_wstring(t.wHour), twoDigits(t.wMinute),      twoDigits(t.wSecond)};
+}
+
+std::wstring DateTextOf(DateTime local) {
+    return ComposeDateText(SelectorTextsOf(local));
 }
 
 namespace {

@@ -1,4 +1,5 @@
 #include "change/FileTimeWriter.h"
+#include "change/SystemTime.h"
 #include "win/Error.h"
 #include "win/Handle.h"
 #include "win/Path.h"
@@ -27,18 +28,10 @@ void SetOne(HANDLE file, std::wstring_view path, const FILETIME* creation,
         throw Error(FormatMessageText(kSetErrorText, path));
 }
 
-FILETIME ToFileTime(FileTime ticks) {
-    return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
-
-FileTime Ticks(const FILETIME& ft) {
-    return (static_cast<FileTime>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-}
-
 FileTimes ReadTimes(HANDLE file) {
     FILETIME creation{}, lastAccess{}, lastWrite{};
     GetFileTime(file, &creation, &lastAccess, &lastWrite);
-    return {Ticks(creation), Ticks(lastAccess), Ticks(lastWrite)};
+    return {FromFileTime(creation), FromFileTime(lastAccess), FromFileTime(lastWrite)};
 }
 
 // One call per chosen time, each passing that time alone.

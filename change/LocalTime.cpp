@@ -15,14 +15,6 @@ namespace {
 constexpr long long kTicksPerMinute = 600'000'000;
 constexpr long long kMsPerDay = 86'400'000;
 
-FileTime FromFileTime(const FILETIME& ft) {
-    return (static_cast<FileTime>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
-}
-
-FILETIME ToFileTime(FileTime ticks) {
-    return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
-
 TimeZoneSource& InstalledSource() {
     static TimeZoneSource source;
     return source;
@@ -114,8 +106,12 @@ DateTime FileTimeToLocalDateTime(FileTime utc) {
     const TIME_ZONE_INFORMATION zone = ZoneRulesForYear(utcTime.wYear);
     if (!SystemTimeToTzSpecificLocalTime(&zone, &utcTime, &local))
         local = utcTime;
-    return static_cast<DateTime>(DaysSinceEpoch(local.wYear, local.wMonth, local.wDay)) +
-           (local.wHour * 3600 + local.wMinute * 60 + local.wSecond) / 86400.0;
+    return DateTimeFromSystemTime(local);
+}
+
+DateTime DateTimeFromSystemTime(const SYSTEMTIME& time) {
+    return static_cast<DateTime>(DaysSinceEpoch(time.wYear, time.wMonth, time.wDay)) +
+           (time.wHour * 3600 + time.wMinute * 60 + time.wSecond) / 86400.0;
 }
 
 FileTime LocalDateTimeToFileTime(DateTime local) {

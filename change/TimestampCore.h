@@ -51,8 +51,10 @@ std::wstring ComposeDateText(const SelectorTexts& texts);
 // month does not have.
 DateTime ParseDateTimeText(std::wstring_view text);
 
-// The date text of a date-time, written as the six lists write their items:
-// "2019/7/4 13:05:09".
+// The six lists' texts for a date-time, written as their items are: no
+// leading zero for month, day and hour, two digits for minute and second.
+SelectorTexts SelectorTextsOf(DateTime local);
+// The date text of a date-time, composed of those: "2019/7/4 13:05:09".
 std::wstring DateTextOf(DateTime local);
 
 // Local date-time to UTC, with the offset in force at that local time (the
