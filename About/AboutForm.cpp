@@ -92,11 +92,7 @@ void TAboutForm1::Place(Control& control, Control* parent, int left, int top, in
 
 int TAboutForm1::ShowModal() {
     if (!shownBefore_) {
-        RECT r;
-        GetWindowRect(Handle(), &r);
-        const int left = std::max(0L, (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2);
-        const int top = std::max(0L, (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2);
-        SetWindowPos(Handle(), nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        CentreOnScreen(Handle());
         shownBefore_ = true;
     }
     HWND previous = GetActiveWindow();

@@ -26,7 +26,6 @@ public:
 
     // The window whose closing ends the program.
     void SetMainWindow(HWND window) { mainWindow_ = window; }
-    HWND MainWindow() const { return mainWindow_; }
     // Shows and activates the main window; centred on the screen the first
     // time, where it was left afterwards.
     void ShowMainWindow();
@@ -34,13 +33,11 @@ public:
     // the task-bar entry shows it minimised and the main window is hidden
     // until the entry is restored.
     void Minimize();
-    bool MainWindowAwaitsRestore() const { return mainHiddenByMinimize_; }
 
     // Every way out of the program comes here: the quit request ends any
     // modal loop that runs (the About dialog, a message box) and then the
     // main loop, which destroys the windows once and ends with code 0.
     void Terminate();
-    bool Terminated() const { return terminated_; }
 
 private:
     Application() = default;

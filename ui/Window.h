@@ -41,7 +41,6 @@ public:
     bool OnActivate(HWND window, WPARAM wParam, HWND fallback);
     // The control that gets the focus at the next activation.
     void Remember(HWND control) { saved_ = control; }
-    HWND Saved() const { return saved_; }
 
 private:
     HWND saved_ = nullptr;
