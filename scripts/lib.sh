@@ -7,8 +7,8 @@ BUILD=${KALVERA_BUILD:-$ROOT/build/i686}
 
 PACKAGES=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix cmake ninja-build
-  googletest wine wine32:i386 xvfb xauth fonts-ipafont-gothic fonts-wine
-  locales imagemagick x11-utils xdotool
+  googletest wine wine32:i386 xvfb xauth fonts-ipafont-gothic fonts-nanum
+  fonts-wine locales imagemagick x11-utils xdotool
 )
 
 need_root() {
@@ -94,6 +94,26 @@ prepare_prefix() {
     done
     wineserver -w
     touch "$WINEPREFIX/.kalvera-ready"
+  fi
+  prepare_fonts
+}
+
+# Caption buttons are drawn with Marlett, which a new prefix lacks. The
+# Japanese substitutes have no Hangul: a linked font takes over for the
+# characters they miss, so that Korean names draw as text, not boxes. Links
+# are looked up by the family names Wine gives the substitutes, which follow
+# the language (the English ones count as aliases under Japanese and the
+# other way round): both are linked.
+prepare_fonts() {
+  local fonts=$WINEPREFIX/drive_c/windows/Fonts
+  [ -f "$fonts/marlett.ttf" ] || cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+  if [ ! -f "$WINEPREFIX/.kalvera-fontlink" ]; then
+    local link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+    for family in 'IPA Pゴシック' 'IPAゴシック' IPAPGothic IPAGothic; do
+      wine_reg "$link" /v "$family" /t REG_MULTI_SZ /d 'NanumGothic.ttf,NanumGothic'
+    done
+    wineserver -w
+    touch "$WINEPREFIX/.kalvera-fontlink"
   fi
 }
 
