@@ -1,5 +1,6 @@
 #include "About/AboutForm.h"
 #include "app/Application.h"
+#include "resources/Version.h"
 #include "resources/resource.h"
 
 namespace kalvera {
@@ -29,7 +30,8 @@ TAboutForm1::TAboutForm1() {
         int top;
         const wchar_t* text;
     };
-    for (const Line& line : {Line{Panel1, 15, L"『Kalvera』"}, Line{Panel2, 39, L"Version 1.20"},
+    for (const Line& line : {Line{Panel1, 15, L"『Kalvera』"},
+                             Line{Panel2, 39, L"Version " KALVERA_SHORT_VERSION_TEXT},
                              Line{Panel3, 63, L"Copyright (C) 2026 Kalvera Project"},
                              Line{Panel4, 87, L"Programmed by the Kalvera Project"}}) {
         Place(line.panel, nullptr, 72, line.top, 332, 20);

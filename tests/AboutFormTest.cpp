@@ -1,6 +1,7 @@
 #include "About/AboutForm.h"
 #include "app/Application.h"
 #include "change/ChangeForm.h"
+#include "resources/Version.h"
 #include "tests/support/Pump.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +30,7 @@ TEST(AboutDialog, FixedGeometryAndTexts) {
     EXPECT_TRUE(GetWindowLongPtrW(about.Handle(), GWL_EXSTYLE) & WS_EX_TOPMOST);
     EXPECT_FALSE(GetWindowLongPtrW(about.Handle(), GWL_STYLE) & WS_THICKFRAME);
     EXPECT_EQ(about.Panel1.Text(), L"『Kalvera』");
-    EXPECT_EQ(about.Panel2.Text(), L"Version 1.20");
+    EXPECT_EQ(about.Panel2.Text(), L"Version " KALVERA_SHORT_VERSION_TEXT);
     EXPECT_EQ(about.BitBtn1.Width(), 90);
     EXPECT_EQ(about.BitBtn1.Height(), 25);
     EXPECT_TRUE(GetWindowLongPtrW(about.Edit1.Handle(), GWL_STYLE) & ES_READONLY);

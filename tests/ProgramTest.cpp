@@ -2,14 +2,21 @@
 // code 0, it starts minimised when asked and comes back laid out, and no key
 // can hang it.
 
+#include "change/TimestampCore.h"
+#include "resources/Version.h"
 #include "tests/support/Input.h"
 #include "tests/support/Program.h"
+#include "tests/support/TestFiles.h"
 
+#include <commctrl.h>
+#include <shlobj.h>
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <string>
+#include <vector>
 
+using namespace kalvera;
 using namespace kalvera::test;
 
 namespace {
@@ -40,17 +47,42 @@ bool AboutShown(const Program& program) {
     });
 }
 
-// The first window of the class anywhere below the parent.
-HWND DescendantOfClass(HWND parent, const wchar_t* className) {
+// The first window of the class anywhere below the parent, with the text
+// when one is given.
+HWND DescendantOfClass(HWND parent, const wchar_t* className, const wchar_t* text = nullptr) {
     for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
-        wchar_t name[64] = L"";
+        wchar_t name[64] = L"", shown[64] = L"";
         GetClassNameW(child, name, 64);
-        if (std::wstring(name) == className)
+        GetWindowTextW(child, shown, 64);
+        if (std::wstring(name) == className && (!text || std::wstring(shown) == text))
             return child;
-        if (HWND found = DescendantOfClass(child, className))
+        if (HWND found = DescendantOfClass(child, className, text))
             return found;
     }
     return nullptr;
+}
+
+int RowsOf(HWND list) {
+    return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
+}
+
+BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM found) {
+    wchar_t name[16] = L"";
+    GetClassNameW(window, name, 16);
+    if (std::wstring(name) != L"#32770" || !IsWindowVisible(window))
+        return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+// The program's message box, once it is up.
+HWND ReportBox(const Program& program) {
+    HWND box = nullptr;
+    WaitUntil([&] {
+        EnumThreadWindows(program.UiThread(), FindVisibleDialog, reinterpret_cast<LPARAM>(&box));
+        return box != nullptr;
+    });
+    return box;
 }
 
 RECT ClientRectIn(HWND window, HWND parent) {
@@ -76,6 +108,93 @@ TEST(Program, EveryWayOutEndsItWithExitCodeZero) {
             EXPECT_EQ(program.WaitForExit(), 0u);
         }
     }
+}
+
+// The whole way a user goes, in the program as shipped: it starts with the
+// desktop listed, a file there is picked by typing its name in the list, its
+// last-write time is changed and reported, and the program ends with 0.
+TEST(Program, ChangesAFileThroughItsWindowAndEndsWithZero) {
+    wchar_t desktop[MAX_PATH] = L"";
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop), S_OK);
+    const std::wstring name = L"kalvera" + std::to_wstring(GetCurrentProcessId()) + L"x.txt";
+    const std::wstring file = std::wstring(desktop) + L"\\" + name;
+    struct Removed {
+        const std::wstring& path;
+        ~Removed() { DeleteFileW(path.c_str()); }
+    } removed{file};
+    CloseHandle(CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    SetKnownTimes(file);
+    const ReadTimes before = TimesOf(file);
+
+    Program program;
+    ASSERT_TRUE(program.WaitUntilShown());
+    HWND main = program.MainWindow();
+    HWND list = DescendantOfClass(main, WC_LISTVIEWW);
+    ASSERT_TRUE(list);
+    ASSERT_TRUE(WaitUntil([&] { return RowsOf(list) > 1; }));
+
+    RECT client;
+    GetClientRect(list, &client);
+    ClickAt(list, {client.right - 8, client.bottom - 8}); // below the last row
+    ASSERT_TRUE(WaitUntil([&] { return program.Focus() == list; }));
+    TypeText(name.substr(0, name.size() - 4));
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) == 1; }));
+
+    HWND lastWrite = DescendantOfClass(main, WC_BUTTONW, L"ファイル更新日時");
+    ASSERT_TRUE(lastWrite);
+    ClickCentre(lastWrite);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(lastWrite, BM_GETCHECK, 0, 0) == 1; }));
+    HWND run = DescendantOfClass(main, L"KalveraControl", L"実行");
+    ASSERT_TRUE(run);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(run) != FALSE; }));
+    ClickCentre(run);
+
+    HWND box = ReportBox(program);
+    ASSERT_TRUE(box);
+    wchar_t text[128] = L"";
+    GetDlgItemTextW(box, 0xFFFF, text, 128);
+    EXPECT_STREQ(text, L"ファイルのタイムスタンプを変更しました。");
+    PressKeys({VK_RETURN});
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+
+    const ReadTimes after = TimesOf(file);
+    EXPECT_EQ(after.lastWrite, LocalDateTimeToFileTime(ParseDateTimeText(L"2003/1/1 0:00:00")));
+    EXPECT_EQ(after.lastAccess, before.lastAccess);
+    if (!RunningUnderWine()) { // Wine reports the creation time from the other two
+        EXPECT_EQ(after.creation, before.creation);
+    }
+
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(), 0u);
+}
+
+// The version block carries the project's version in its fixed part and its
+// texts, and the About dialog's short form follows from the same numbers.
+TEST(Program, VersionBlockCarriesTheProjectVersion) {
+    const std::wstring path = ProgramPath();
+    DWORD unused = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &unused);
+    ASSERT_GT(size, 0u);
+    std::vector<BYTE> block(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, block.data()));
+    void* value = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", &value, &length));
+    const auto& fixed = *static_cast<const VS_FIXEDFILEINFO*>(value);
+    const DWORD high = MAKELONG(KALVERA_VERSION_MINOR, KALVERA_VERSION_MAJOR);
+    const DWORD low = MAKELONG(KALVERA_VERSION_TWEAK, KALVERA_VERSION_PATCH);
+    EXPECT_EQ(fixed.dwFileVersionMS, high);
+    EXPECT_EQ(fixed.dwFileVersionLS, low);
+    EXPECT_EQ(fixed.dwProductVersionMS, high);
+    EXPECT_EQ(fixed.dwProductVersionLS, low);
+    for (const wchar_t* name : {L"FileVersion", L"ProductVersion"}) {
+        const std::wstring key = std::wstring(L"\\StringFileInfo\\041103A4\\") + name;
+        ASSERT_TRUE(VerQueryValueW(block.data(), key.c_str(), &value, &length)) << name;
+        EXPECT_STREQ(static_cast<const wchar_t*>(value), L"" KALVERA_VERSION_TEXT) << name;
+    }
+    EXPECT_EQ(std::to_wstring(KALVERA_VERSION_MAJOR) + L"." +
+                  std::to_wstring(KALVERA_VERSION_MINOR) + std::to_wstring(KALVERA_VERSION_PATCH),
+              L"" KALVERA_SHORT_VERSION_TEXT);
 }
 
 TEST(Program, LogOffEndsItWithExitCodeZero) {

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <initializer_list>
+#include <string>
 
 namespace kalvera::test {
 
@@ -15,5 +16,7 @@ void ClickCentre(HWND window);
 // Presses the keys in order and releases them in reverse (a chord such as
 // Alt+Home).
 void PressKeys(std::initializer_list<WORD> keys);
+// Types the characters, whatever the keyboard layout.
+void TypeText(const std::wstring& text);
 
 } // namespace kalvera::test

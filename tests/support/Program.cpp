@@ -1,10 +1,13 @@
 #include "tests/support/Program.h"
 
 namespace kalvera::test {
-namespace {
 
-// The program beside the test executables: <build>\app\Kalvera.exe.
 std::wstring ProgramPath() {
+    if (DWORD size = GetEnvironmentVariableW(L"KALVERA_PROGRAM", nullptr, 0)) {
+        std::wstring path(size, L'\0');
+        path.resize(GetEnvironmentVariableW(L"KALVERA_PROGRAM", path.data(), size));
+        return path;
+    }
     wchar_t self[MAX_PATH * 2] = L"";
     GetModuleFileNameW(nullptr, self, MAX_PATH * 2);
     std::wstring path = self;
@@ -12,6 +15,8 @@ std::wstring ProgramPath() {
     path.resize(path.find_last_of(L'\\'));
     return path + L"\\app\\Kalvera.exe";
 }
+
+namespace {
 
 struct Search {
     DWORD processId;

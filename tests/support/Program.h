@@ -9,6 +9,11 @@
 
 namespace kalvera::test {
 
+// The program run: KALVERA_PROGRAM when set (an unpacked release, say),
+// otherwise the one built beside the test executables,
+// <build>\app\Kalvera.exe.
+std::wstring ProgramPath();
+
 class Program {
 public:
     // show: the show command passed in the start-up information, or -1 for
