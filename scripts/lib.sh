@@ -7,8 +7,8 @@ BUILD=${KALVERA_BUILD:-$ROOT/build/i686}
 
 PACKAGES=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix cmake ninja-build
-  googletest wine wine32:i386 xvfb xauth fonts-ipafont-gothic fonts-nanum
-  fonts-wine locales imagemagick x11-utils xdotool
+  googletest wine wine32:i386 wine64 xvfb xauth fonts-ipafont-gothic
+  fonts-nanum fonts-wine locales imagemagick x11-utils xdotool zip unzip
 )
 
 need_root() {
@@ -41,13 +41,40 @@ install_packages() {
   fi
 }
 
+# Builds everything, or the targets given after the folder.
 configure_and_build() {
   local arch=${1:-i686} dir=${2:-$BUILD}
   if [ ! -f "$dir/build.ninja" ]; then
     cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
       -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" >/dev/null
   fi
-  cmake --build "$dir" -j"$(nproc)"
+  local targets=()
+  for t in "${@:3}"; do targets+=(--target "$t"); done
+  cmake --build "$dir" -j"$(nproc)" "${targets[@]}"
+}
+
+# The release archives of both builds and their checksums, in the folder
+# given. Every entry gets the commit's time and a fixed mode, so the same
+# commit gives the same bytes.
+package_release() {
+  local dist=$1 version epoch stage arch suffix
+  mkdir -p "$dist"
+  epoch=$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null || echo 315532800)
+  for arch in i686 x86_64; do
+    configure_and_build "$arch" "$ROOT/build/$arch" Kalvera >/dev/null
+    version=$(cat "$ROOT/build/$arch/version.txt")
+    suffix=$([ "$arch" = i686 ] && echo win32 || echo win64)
+    stage=$(mktemp -d)
+    cp "$ROOT/build/$arch/app/Kalvera.exe" "$ROOT/README.md" "$ROOT/LICENSE" "$stage/"
+    chmod 755 "$stage/Kalvera.exe"
+    chmod 644 "$stage/README.md" "$stage/LICENSE"
+    touch -d "@$epoch" "$stage"/*
+    rm -f "$dist/Kalvera-$version-$suffix.zip"
+    (cd "$stage" && TZ=UTC zip -q -X -D -9 "$dist/Kalvera-$version-$suffix.zip" \
+      Kalvera.exe README.md LICENSE)
+    rm -rf "$stage"
+  done
+  (cd "$dist" && sha256sum "Kalvera-$version-win32.zip" "Kalvera-$version-win64.zip" >SHA256SUMS)
 }
 
 # Starts our own X server on a free display, unless one was given.
@@ -69,7 +96,8 @@ start_xvfb() {
 }
 
 wine_env() {
-  export WINEPREFIX=${KALVERA_PREFIX:-$BUILD/wineprefix} WINEARCH=win32 WINEDEBUG=-all
+  export WINEPREFIX=${KALVERA_PREFIX:-$BUILD/wineprefix} WINEARCH=${KALVERA_WINEARCH:-win32}
+  export WINEDEBUG=-all
   export WINEDLLOVERRIDES='mscoree,mshtml='
   export XDG_DATA_HOME=$BUILD/xdg
   export LANG=${KALVERA_LANG:-ja_JP.UTF-8}
@@ -120,7 +148,7 @@ prepare_fonts() {
 # ctest waits for every process holding a test's output pipe; Wine's helper
 # processes must therefore be started outside it, with their streams closed.
 start_wineserver() {
-  wineserver -w </dev/null >/dev/null 2>&1 || true
+  wineserver -k </dev/null >/dev/null 2>&1 || true
   wineserver -p </dev/null >/dev/null 2>&1
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
