@@ -18,7 +18,7 @@ struct ObjectDeleter {
 using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
 using GdiObject = std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, ObjectDeleter>;
 
-// A top-down 32-bit bitmap selected into a memory DC, for the time of f.
+// What paint draws into a top-down 32-bit bitmap held by a memory DC.
 template <typename Paint> Picture Draw(int width, int height, Paint paint) {
     Picture picture{width, height, std::vector<std::uint32_t>(size_t(width) * height)};
     BITMAPINFO info{};
@@ -116,7 +116,8 @@ UniqueFont SameSizeIn(HFONT font, const std::wstring& family) {
 }
 
 bool ShowsText(const Picture& picture, const RECT& area, const Picture& text) {
-    if (text.pixels.empty() || area.right > picture.width || area.bottom > picture.height)
+    if (text.pixels.empty() || area.left < 0 || area.top < 0 || area.right > picture.width ||
+        area.bottom > picture.height || area.right <= area.left || area.bottom <= area.top)
         return false;
     const std::uint32_t background = BackgroundOf(picture, area);
     const auto ink = std::count_if(text.pixels.begin(), text.pixels.end(),
