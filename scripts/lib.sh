@@ -25,6 +25,7 @@ install_packages() {
   done
   if [ ${#missing[@]} -gt 0 ]; then
     need_root "${missing[@]}"
+    echo "installing: ${missing[*]}" >&2
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
       dpkg --add-architecture i386
     fi
@@ -57,8 +58,8 @@ configure_and_build() {
 # given. Every entry gets the commit's time and a fixed mode, so the same
 # commit gives the same bytes.
 package_release() {
-  local dist=$1 version epoch stage arch suffix
-  mkdir -p "$dist"
+  local dist version epoch stage arch suffix
+  dist=$(mkdir -p "$1" && cd "$1" && pwd)
   epoch=$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null || echo 315532800)
   for arch in i686 x86_64; do
     configure_and_build "$arch" "$ROOT/build/$arch" Kalvera >/dev/null
@@ -109,6 +110,7 @@ wine_reg() { wine reg add "$@" /f >/dev/null 2>&1 </dev/null; }
 prepare_prefix() {
   wine_env
   if [ ! -f "$WINEPREFIX/.kalvera-ready" ]; then
+    echo "making the Wine prefix $WINEPREFIX ($WINEARCH)" >&2
     wineboot -i </dev/null >/dev/null 2>&1
     wineserver -w
     # Unmanaged windows: closing a box costs ms instead of 2 s without a WM.
