@@ -15,11 +15,11 @@ constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_TOPMOST | WS_EX_CONTROLPA
 
 TAboutForm1::TAboutForm1() {
     AboutForm1 = this;
-    font_ = CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
-                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                        DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック");
-    icon_ = static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_KALVERA),
-                                          IMAGE_ICON, 32, 32, 0));
+    font_.reset(CreateFontW(-12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                            DEFAULT_PITCH | FF_DONTCARE, L"ＭＳ Ｐゴシック"));
+    icon_.reset(static_cast<HICON>(LoadImageW(
+        GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_KALVERA), IMAGE_ICON, 32, 32, 0)));
     RECT outer{0, 0, kClientWidth, kClientHeight};
     AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
     CreateHandle(L"バージョン情報", kStyle, kExStyle, 0, 0, outer.right - outer.left,
@@ -59,10 +59,10 @@ TAboutForm1::TAboutForm1() {
     Place(BitBtn1, nullptr, 168, 197, 90, 25);
     BitBtn1.SetText(L"OK");
     BitBtn1.SetDefault(true);
-    okPicture_ =
+    okPicture_.reset(
         static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_OK),
-                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    BitBtn1.SetPicture(okPicture_, 18, 18, RGB(0, 128, 128));
+                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    BitBtn1.SetPicture(okPicture_.get(), 18, 18, RGB(0, 128, 128));
     BitBtn1.OnClick = [this] { modalResult_ = 1; };
 
     for (Control* c :
@@ -76,10 +76,6 @@ TAboutForm1::TAboutForm1() {
 TAboutForm1::~TAboutForm1() {
     if (AboutForm1 == this)
         AboutForm1 = nullptr;
-    DeleteObject(font_);
-    DeleteObject(okPicture_);
-    if (icon_)
-        DestroyIcon(icon_);
 }
 
 void TAboutForm1::Place(Control& control, Control* parent, int left, int top, int width,
@@ -88,7 +84,7 @@ void TAboutForm1::Place(Control& control, Control* parent, int left, int top, in
         control.SetParent(parent);
     else
         control.SetParentWindow(Handle());
-    control.SetFont(font_);
+    control.SetFont(font_.get());
     control.SetBounds(left, top, width, height);
 }
 
@@ -163,7 +159,7 @@ LRESULT TAboutForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(Handle(), &ps);
         if (icon_)
-            DrawIconEx(dc, 20, 20, icon_, 32, 32, 0, nullptr, DI_NORMAL);
+            DrawIconEx(dc, 20, 20, icon_.get(), 32, 32, 0, nullptr, DI_NORMAL);
         EndPaint(Handle(), &ps);
         return 0;
     }

@@ -5,6 +5,7 @@
 
 #include "ui/Widgets.h"
 #include "ui/Window.h"
+#include "win/Gdi.h"
 
 namespace kalvera {
 
@@ -31,9 +32,9 @@ protected:
 private:
     void Place(Control& control, Control* parent, int left, int top, int width, int height);
 
-    HFONT font_ = nullptr;
-    HICON icon_ = nullptr;
-    HBITMAP okPicture_ = nullptr;
+    UniqueFont font_;
+    UniqueIcon icon_;
+    UniqueBitmap okPicture_;
     int modalResult_ = 0;
     FocusMemory focusMemory_;
     bool shownBefore_ = false;

@@ -14,10 +14,10 @@ constexpr int kClientWidth = 734, kClientHeight = 548;
 constexpr DWORD kStyle =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
 
-HFONT MakeFont(int pixelHeight, bool bold, const wchar_t* face) {
-    return CreateFontW(-pixelHeight, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                       SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                       DEFAULT_PITCH | FF_DONTCARE, face);
+UniqueFont MakeFont(int pixelHeight, bool bold, const wchar_t* face) {
+    return UniqueFont(CreateFontW(-pixelHeight, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE,
+                                  FALSE, SHIFTJIS_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                                  DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face));
 }
 
 int ScreenDpi() {
@@ -72,11 +72,6 @@ void TChangeForm1::MakeFonts() {
 TChangeForm1::~TChangeForm1() {
     if (ChangeForm1 == this)
         ChangeForm1 = nullptr;
-    for (HBITMAP picture : pictures_)
-        DeleteObject(picture);
-    DeleteObject(font_);
-    DeleteObject(boldFont_);
-    DeleteObject(crossFont_);
 }
 
 HICON TChangeForm1::ClassIcon() const {
@@ -90,7 +85,7 @@ void TChangeForm1::Place(Control& control, Control* parent, int left, int top, i
     else
         control.SetParentWindow(Handle());
     if (!control.Font())
-        control.SetFont(font_);
+        control.SetFont(font_.get());
     control.SetBounds(Scale(left), Scale(top), Scale(width), Scale(height));
     placements_.push_back({&control, left, top, width, height});
 }
@@ -100,17 +95,19 @@ void TChangeForm1::Rescale(int dpi, const RECT* suggested) {
         const int oldTextHeight = textHeight_;
         const int paneWidth = Panel5.Width();
         const bool paneAsDesigned = paneWidth == Scale(185);
-        const HFONT oldFonts[] = {font_, boldFont_, crossFont_};
+        // The old fonts live until no control holds them any more.
+        const UniqueFont oldFonts[] = {std::move(font_), std::move(boldFont_),
+                                       std::move(crossFont_)};
         dpi_ = dpi;
         textHeight_ = MulDiv(12, dpi_, 96);
         MakeFonts();
-        const HFONT newFonts[] = {font_, boldFont_, crossFont_};
+        const HFONT newFonts[] = {font_.get(), boldFont_.get(), crossFont_.get()};
         laidOut_ = false;
         // Parents come before their children, as when the window was built,
         // so each anchor is taken against its parent's size at the new dpi.
         for (const Placement& p : placements_) {
             for (int i = 0; i < 3; ++i)
-                if (p.control->Font() == oldFonts[i])
+                if (p.control->Font() == oldFonts[i].get())
                     p.control->SetFont(newFonts[i]);
             p.control->SetBounds(Scale(p.left), Scale(p.top), Scale(p.width), Scale(p.height));
             const Anchors anchors = p.control->GetAnchors();
@@ -125,8 +122,6 @@ void TChangeForm1::Rescale(int dpi, const RECT* suggested) {
         if (!paneAsDesigned)
             Panel5.SetWidth(MulDiv(paneWidth, textHeight_, oldTextHeight));
         SendMessageW(ShellTreeView1.Handle(), TVM_SETINDENT, Scale(19), 0);
-        for (HFONT font : oldFonts)
-            DeleteObject(font);
         laidOut_ = true;
     }
     if (suggested)
@@ -142,10 +137,9 @@ HWND TChangeForm1::FirstTabControl() {
 }
 
 void TChangeForm1::LoadPicture(SpeedButton& button, int id, int size) {
-    HBITMAP strip = static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id),
-                                                    IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    pictures_.push_back(strip);
-    button.SetPicture(strip, size, size, RGB(0, 128, 128));
+    UniqueBitmap& strip = pictures_.emplace_back(static_cast<HBITMAP>(LoadImageW(
+        GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    button.SetPicture(strip.get(), size, size, RGB(0, 128, 128));
 }
 
 void TChangeForm1::BuildLayout() {
@@ -202,7 +196,7 @@ void TChangeForm1::BuildLayout() {
     Panel6.SetSunkenBorder(true);
     Panel6.SetCaptionAlign(Panel::CaptionAlign::Left);
     Panel6.SetText(L" フォルダ");
-    SpeedButton2.SetFont(crossFont_);
+    SpeedButton2.SetFont(crossFont_.get());
     Place(SpeedButton2, &Panel6, 166, 1, 18, 18);
     SpeedButton2.SetText(L"×");
     SpeedButton2.SetAnchors({false, false, true, true});
@@ -258,7 +252,7 @@ void TChangeForm1::BuildOptions() {
     Bevel2.SetAlign(Align::Top);
     Place(Label8, &Panel2, 4, 6, 43, 12);
     Label8.SetText(L"オプション");
-    Label9.SetFont(boldFont_);
+    Label9.SetFont(boldFont_.get());
     Place(Label9, &Panel2, 53, 6, 141, 12);
     Label9.SetText(L"ファイルを選択してください。");
     Label9.SetTextColor(RGB(255, 0, 0));
@@ -306,11 +300,7 @@ void TChangeForm1::BuildOptions() {
     Place(SpeedButton1, &Panel2, 60, 205, 80, 25);
     SpeedButton1.SetText(L"実行");
     SpeedButton1.SetFlat(false);
-    HBITMAP run =
-        static_cast<HBITMAP>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_RUN),
-                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    pictures_.push_back(run);
-    SpeedButton1.SetPicture(run, 12, 12, RGB(0, 128, 128));
+    LoadPicture(SpeedButton1, IDB_RUN, 12);
     SpeedButton1.OnClick = [this] { SpeedButton1Click(); };
 
     Place(Bevel5, &Panel2, 7, 240, 186, 218);

@@ -11,6 +11,7 @@
 #include "ui/SpeedButton.h"
 #include "ui/Widgets.h"
 #include "ui/Window.h"
+#include "win/Gdi.h"
 
 #include <functional>
 #include <memory>
@@ -115,7 +116,7 @@ public:
 
     // Scales a length given for 96 dpi and a 12-pixel font.
     int Scale(int value) const { return MulDiv(value, textHeight_, 12); }
-    HFONT FormFont() const { return font_; }
+    HFONT FormFont() const { return font_.get(); }
     int Dpi() const { return dpi_; }
     // Lays the window out again for another dpi (the window moved to a
     // monitor of another dpi): fonts, every control, and the window's outer
@@ -150,10 +151,10 @@ private:
 
     int dpi_;
     int textHeight_;
-    HFONT font_ = nullptr, boldFont_ = nullptr, crossFont_ = nullptr;
+    UniqueFont font_, boldFont_, crossFont_;
     HMENU menu_ = nullptr;
     HMENU fileMenu_ = nullptr, showMenu_ = nullptr, optionMenu_ = nullptr;
-    std::vector<HBITMAP> pictures_;
+    std::vector<UniqueBitmap> pictures_; // the tool buttons' picture strips
     std::vector<Placement> placements_;
     TAboutForm1* about_ = nullptr;
     FocusMemory focusMemory_;

@@ -4,6 +4,7 @@
 
 #include "change/TimestampCore.h"
 #include "resources/Version.h"
+#include "tests/support/DialogBoxes.h"
 #include "tests/support/Input.h"
 #include "tests/support/Program.h"
 #include "tests/support/TestFiles.h"
@@ -66,20 +67,11 @@ int RowsOf(HWND list) {
     return static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0));
 }
 
-BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM found) {
-    wchar_t name[16] = L"";
-    GetClassNameW(window, name, 16);
-    if (std::wstring(name) != L"#32770" || !IsWindowVisible(window))
-        return TRUE;
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-}
-
 // The program's message box, once it is up.
 HWND ReportBox(const Program& program) {
     HWND box = nullptr;
     WaitUntil([&] {
-        EnumThreadWindows(program.UiThread(), FindVisibleDialog, reinterpret_cast<LPARAM>(&box));
+        box = FindDialogBox(program.UiThread());
         return box != nullptr;
     });
     return box;

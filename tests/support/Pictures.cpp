@@ -2,21 +2,10 @@
 
 #include <algorithm>
 #include <map>
-#include <memory>
-#include <type_traits>
 #include <utility>
 
 namespace kalvera::test {
 namespace {
-
-struct DcDeleter {
-    void operator()(HDC dc) const { DeleteDC(dc); }
-};
-struct ObjectDeleter {
-    void operator()(HGDIOBJ object) const { DeleteObject(object); }
-};
-using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, DcDeleter>;
-using GdiObject = std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, ObjectDeleter>;
 
 // What paint draws into a top-down 32-bit bitmap held by a memory DC.
 template <typename Paint> Picture Draw(int width, int height, Paint paint) {
@@ -24,8 +13,8 @@ template <typename Paint> Picture Draw(int width, int height, Paint paint) {
     BITMAPINFO info{};
     info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB};
     void* bits = nullptr;
-    MemoryDc dc(CreateCompatibleDC(nullptr));
-    GdiObject bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
+    UniqueBitmap bitmap(CreateDIBSection(dc.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!dc || !bitmap)
         return {};
     HGDIOBJ previous = SelectObject(dc.get(), bitmap.get());
@@ -65,7 +54,7 @@ Picture TextIn(HFONT font, const std::wstring& text) {
     constexpr int kMargin = 4;
     SIZE size{};
     {
-        MemoryDc dc(CreateCompatibleDC(nullptr));
+        UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
         HGDIOBJ previous = SelectObject(dc.get(), font);
         GetTextExtentPoint32W(dc.get(), text.c_str(), int(text.size()), &size);
         SelectObject(dc.get(), previous);
@@ -107,12 +96,12 @@ UniqueFont SameSizeIn(HFONT font, const std::wstring& family) {
     // draws its own at that size, which the Japanese fonts do unsmoothed.
     logFont.lfQuality = NONANTIALIASED_QUALITY;
     UniqueFont made(CreateFontIndirectW(&logFont));
-    MemoryDc dc(CreateCompatibleDC(nullptr));
+    UniqueMemoryDc dc(CreateCompatibleDC(nullptr));
     HGDIOBJ previous = SelectObject(dc.get(), made.get());
     wchar_t face[LF_FACESIZE] = L"";
     GetTextFaceW(dc.get(), LF_FACESIZE, face);
     SelectObject(dc.get(), previous);
-    return family == face ? std::move(made) : nullptr;
+    return family == face ? std::move(made) : UniqueFont();
 }
 
 bool ShowsText(const Picture& picture, const RECT& area, const Picture& text) {

@@ -3,12 +3,12 @@
 // shows in it: enough to tell a drawn name from a row of "missing glyph"
 // boxes.
 
+#include "win/Gdi.h"
+
 #include <windows.h>
 
 #include <cstdint>
-#include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 namespace kalvera::test {
@@ -25,11 +25,6 @@ Picture PaintedClientOf(HWND window);
 
 // The text drawn once in the font, dark on white, cut to its ink.
 Picture TextIn(HFONT font, const std::wstring& text);
-
-struct FontDeleter {
-    void operator()(HFONT font) const { DeleteObject(font); }
-};
-using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 
 // The font of the same size and weight in another family, or null when the
 // system has no such family (it would hand over a substitute).

@@ -41,15 +41,6 @@ void CALLBACK RunPending(HWND, UINT, UINT_PTR id, DWORD) {
     if (auto action = std::exchange(pending, nullptr))
         action();
 }
-BOOL CALLBACK FindBox(HWND candidate, LPARAM data) {
-    wchar_t name[32] = L"";
-    GetClassNameW(candidate, name, 32);
-    if (std::wstring(name) == L"#32770" && IsWindowVisible(candidate)) {
-        *reinterpret_cast<HWND*>(data) = candidate;
-        return FALSE;
-    }
-    return TRUE;
-}
 } // namespace
 
 void WhileModal(std::function<void()> action, UINT delayMs) {
@@ -88,12 +79,6 @@ ModalDeadline::~ModalDeadline() {
 
 bool ModalDeadline::Hit() const {
     return deadlineHit;
-}
-
-HWND FindDialogBox() {
-    HWND box = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), FindBox, reinterpret_cast<LPARAM>(&box));
-    return box;
 }
 
 } // namespace kalvera::test

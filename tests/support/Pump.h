@@ -4,6 +4,8 @@
 // window set with SetDialogWindow, the failure guard) and run the idle work
 // whenever the queue is empty. Every wait is bounded.
 
+#include "tests/support/DialogBoxes.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -18,8 +20,6 @@ void PumpFor(DWORD ms);
 // Runs the action from a timer of the thread after the delay: from inside
 // whatever modal loop runs by then (a message box, a dialog, a menu).
 void WhileModal(std::function<void()> action, UINT delayMs = 100);
-// The thread's visible dialog box (a message box), or null.
-HWND FindDialogBox();
 
 // A bound on a modal loop: if a dialog or message box of the thread is still
 // open when the time is up, it is closed (and Hit() tells), so a test whose

@@ -1,0 +1,26 @@
+#include "tests/support/DialogBoxes.h"
+
+#include <string>
+
+namespace kalvera::test {
+namespace {
+
+BOOL CALLBACK FindBox(HWND candidate, LPARAM data) {
+    wchar_t name[32] = L"";
+    GetClassNameW(candidate, name, 32);
+    if (std::wstring(name) == L"#32770" && IsWindowVisible(candidate)) {
+        *reinterpret_cast<HWND*>(data) = candidate;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+} // namespace
+
+HWND FindDialogBox(DWORD threadId) {
+    HWND box = nullptr;
+    EnumThreadWindows(threadId, FindBox, reinterpret_cast<LPARAM>(&box));
+    return box;
+}
+
+} // namespace kalvera::test
