@@ -64,16 +64,18 @@ TEST_F(MainWindow, HangulNamesDrawAsTextInTheListAndTheTree) {
     EXPECT_FALSE(ShowsText(listPainted, folderLabel, TextIn(listFallback.get(), kFile)));
 
     TShellTreeView& tree = form->ShellTreeView1;
-    HTREEITEM folderNode = nullptr;
-    for (int pass = 0; pass < 2 && !folderNode; ++pass) {
-        for (HTREEITEM node = tree.FirstNode(); node && !folderNode; node = tree.NextNode(node))
+    auto findFolderNode = [&]() -> HTREEITEM {
+        for (HTREEITEM node = tree.FirstNode(); node; node = tree.NextNode(node))
             if (tree.TextOf(node) == kFolder)
-                folderNode = node;
-        if (!folderNode) {
-            tree.Expand(reinterpret_cast<HTREEITEM>(
-                SendMessageW(tree.Handle(), TVM_GETNEXTITEM, TVGN_CARET, 0)));
-            PumpFor(50);
-        }
+                return node;
+        return nullptr;
+    };
+    HTREEITEM folderNode = findFolderNode();
+    if (!folderNode) { // the folder's node shows once its parent is open
+        tree.Expand(reinterpret_cast<HTREEITEM>(
+            SendMessageW(tree.Handle(), TVM_GETNEXTITEM, TVGN_CARET, 0)));
+        PumpFor(50);
+        folderNode = findFolderNode();
     }
     ASSERT_TRUE(folderNode);
     SendMessageW(tree.Handle(), TVM_ENSUREVISIBLE, 0, reinterpret_cast<LPARAM>(folderNode));
