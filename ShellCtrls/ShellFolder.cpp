@@ -1,12 +1,15 @@
 #include "ShellCtrls/ShellFolder.h"
 #include "ShellCtrls/ShellModule.h"
-#include "change/Calendar.h"
 #include "change/SystemTime.h"
 #include "win/Error.h"
 #include "win/Handle.h"
 #include "win/Path.h"
 
+#include <ntquery.h>
+#include <shlguid.h>
+
 #include <cmath>
+#include <optional>
 
 namespace kalvera {
 
@@ -23,6 +26,39 @@ IdList ChildByName(IShellFolder* folder, const std::wstring& name) {
         S_OK)
         child.reset();
     return child;
+}
+
+// The text of a date column of a file-system item, from the file's own
+// time: the shell may write it from the DOS date its item list carries,
+// which wraps outside 1980-2107. Nothing for other columns, or when the
+// file can't be found (the shell's text stands then).
+std::optional<std::wstring> RealDateText(IShellFolder2& folder, int column,
+                                         const TShellFolder& item,
+                                         std::optional<WIN32_FIND_DATAW>& data) {
+    SHCOLSTATEF state = 0;
+    if (FAILED(folder.GetDefaultColumnState(column, &state)) ||
+        (state & SHCOLSTATE_TYPEMASK) != SHCOLSTATE_TYPE_DATE)
+        return std::nullopt;
+    if (!data) {
+        try {
+            data = FindDataOf(item);
+        } catch (const Error&) {
+            return std::nullopt;
+        }
+    }
+    const FILETIME* time = &data->ftLastWriteTime;
+    SHCOLUMNID id{};
+    if (SUCCEEDED(folder.MapColumnToSCID(column, &id)) && id.fmtid == FMTID_Storage) {
+        if (id.pid == PID_STG_CREATETIME)
+            time = &data->ftCreationTime;
+        else if (id.pid == PID_STG_ACCESSTIME)
+            time = &data->ftLastAccessTime;
+    }
+    const SYSTEMTIME st = SystemTimeFromDateTime(FileTimeToLocalDateTime(FromFileTime(*time)));
+    wchar_t date[64] = L"", clock[64] = L"";
+    GetDateFormatW(LOCALE_USER_DEFAULT, DATE_SHORTDATE, &st, nullptr, date, 64);
+    GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &st, nullptr, clock, 64);
+    return std::wstring(date) + L" " + clock;
 }
 
 } // namespace
@@ -191,6 +227,8 @@ IShellDetails* TShellFolder::DetailsProvider() {
 }
 
 void TShellFolder::LoadColumnDetails(TShellFolder* root, HWND window, int columnCount) {
+    if (detailsStale_)
+        RefreshDetails();
     if (static_cast<int>(detailTexts_.size()) >= columnCount)
         return;
     detailTexts_.clear();
@@ -201,7 +239,15 @@ void TShellFolder::LoadColumnDetails(TShellFolder* root, HWND window, int column
                                           : std::wstring());
     };
     if (IShellFolder2* extended = root->ExtendedFolder()) {
+        const bool fileSystem = root->AttributeSet().Has(AttrFileSystem);
+        std::optional<WIN32_FIND_DATAW> data;
         for (int column = 1; column <= columnCount; ++column) {
+            if (fileSystem) {
+                if (auto text = RealDateText(*extended, column, *this, data)) {
+                    detailTexts_.push_back(std::move(*text));
+                    continue;
+                }
+            }
             SHELLDETAILS details{};
             append(extended->GetDetailsOf(child, column, &details), details);
         }
@@ -258,6 +304,7 @@ bool TShellFolder::RenameTo(std::wstring_view newName) {
 }
 
 void TShellFolder::RefreshDetails() {
+    detailsStale_ = false;
     detailTexts_.clear();
     if (IdList fresh = ChildByName(ParentFolderInterface(), InFolderParsingName()))
         TakeRelativeList(std::move(fresh));
@@ -335,19 +382,14 @@ std::wstring FileDetailText(const WIN32_FIND_DATAW& data, int column) {
         return std::wstring(name.substr(dot));
     }
     case 3: {
-        FILETIME local;
-        WORD dosDate = 0, dosTime = 0;
-        if (isFolder || !FileTimeToLocalFileTime(&data.ftLastWriteTime, &local) ||
-            !FileTimeToDosDateTime(&local, &dosDate, &dosTime))
+        if (isFolder)
             return DateTimeDisplayText(-1.0);
-        // DOS times keep even seconds only.
-        const int year = 1980 + (dosDate >> 9), month = (dosDate >> 5) & 15, day = dosDate & 31;
-        const int seconds =
-            (dosTime >> 11) * 3600 + ((dosTime >> 5) & 63) * 60 + (dosTime & 31) * 2;
-        if (month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
-            return DateTimeDisplayText(-1.0);
-        return DateTimeDisplayText(static_cast<double>(DaysSinceEpoch(year, month, day)) +
-                                   seconds / 86400.0);
+        // Taken from the time itself, not a DOS date that wraps outside
+        // 1980-2107; shown in even seconds as DOS times were.
+        const DateTime local = FileTimeToLocalDateTime(FromFileTime(data.ftLastWriteTime));
+        const double seconds =
+            std::floor(std::round((local - std::floor(local)) * 86400.0) / 2) * 2;
+        return DateTimeDisplayText(std::floor(local) + seconds / 86400.0);
     }
     case 4:
         return std::to_wstring(data.dwFileAttributes);

@@ -63,6 +63,9 @@ public:
     // the identifier lists of a file carry its times and size as they were
     // when the folder was read. Drops the cached detail texts too.
     void RefreshDetails();
+    // The file changed on disk: the item is read again when its details
+    // are next asked for (an item's list can carry its times).
+    void MarkDetailsStale() { detailsStale_ = true; }
     // Index counts from 1.
     const std::wstring& DetailText(int index) const;
 
@@ -86,6 +89,7 @@ private:
     int depth_ = 0;
     HWND ownerWindow_ = nullptr;
     std::vector<std::wstring> detailTexts_;
+    bool detailsStale_ = false;
 };
 
 // The shell cuts parsing names at this many characters (MAX_PATH - 1).

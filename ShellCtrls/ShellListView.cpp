@@ -416,13 +416,17 @@ void TCustomShellListView::RefreshDetailsOf(const std::vector<std::wstring>& pat
     if (!HandleAllocated() || paths.empty())
         return;
     std::unordered_set<std::wstring> changed(paths.begin(), paths.end());
-    // Only rows whose details were shown hold texts to drop; their paths are
-    // asked, no other row's.
+    // Rows shown already are read again now; the others when they are
+    // drawn, so a large run costs no lookup for rows never seen.
     for (int row = 0; row < Count(); ++row) {
         TShellFolder& item = *items_[static_cast<size_t>(row)];
-        if (item.DetailsLoaded() && changed.contains(item.ParsingName())) {
+        if (!changed.contains(item.ParsingName()))
+            continue;
+        if (item.DetailsLoaded()) {
             item.RefreshDetails();
             ListView_RedrawItems(Handle(), row, row);
+        } else {
+            item.MarkDetailsStale();
         }
     }
 }

@@ -68,7 +68,7 @@ LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT message, WPARAM wParam,
         // The task bar's close asks this window, disabled or not (a modal
         // dialog may be open): the program ends either way.
         if ((wParam & 0xFFF0) == SC_CLOSE) {
-            application.Terminate();
+            application.RequestClose();
             return 0;
         }
         if ((wParam & 0xFFF0) == SC_RESTORE) {
@@ -79,13 +79,12 @@ LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT message, WPARAM wParam,
         break;
     // The task bar's "close window", End task, or a close sent to it.
     case WM_CLOSE:
-        application.Terminate();
+        application.RequestClose();
         return 0;
     case WM_QUERYENDSESSION:
-        return TRUE;
+        return application.QueryEndSession();
     case WM_ENDSESSION:
-        if (wParam)
-            application.Terminate();
+        application.EndSession(wParam);
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -179,7 +178,52 @@ void Application::Terminate() {
     if (terminated_)
         return;
     terminated_ = true;
+    // A tracked menu (the menu bar after Alt and Esc) takes the quit message
+    // out of the queue under Wine and goes on: it is ended first, and the
+    // quit is posted again by CloseWhenIdle if it was taken.
+    EndMenu();
     PostQuitMessage(0);
+}
+
+void Application::BeginWriting(std::wstring_view reason) {
+    writing_ = true;
+    if (mainWindow_)
+        ShutdownBlockReasonCreate(mainWindow_, std::wstring(reason).c_str());
+}
+
+void Application::EndWriting() {
+    if (!writing_)
+        return;
+    writing_ = false;
+    if (mainWindow_)
+        ShutdownBlockReasonDestroy(mainWindow_);
+}
+
+void Application::RequestClose() {
+    if (writing_)
+        closeRequested_ = true;
+    else
+        Terminate();
+}
+
+void Application::CloseWhenIdle() {
+    if (terminated_)
+        PostQuitMessage(0);
+    else if (closeRequested_ && !writing_)
+        Terminate();
+}
+
+bool Application::QueryEndSession() {
+    if (writing_)
+        return false;
+    sessionEnding_ = true;
+    return true;
+}
+
+void Application::EndSession(bool ending) {
+    sessionEnding_ = ending;
+    if (ending)
+        Terminate();
 }
 
 PlatformMessageBox SetPlatformMessageBox(PlatformMessageBox box) {
@@ -187,13 +231,17 @@ PlatformMessageBox SetPlatformMessageBox(PlatformMessageBox box) {
 }
 
 int ApplicationMessageBox(std::wstring_view text, std::wstring_view caption, UINT flags) {
-    HWND owner = Application::Instance().Window();
     HWND active = GetActiveWindow();
+    // Owned by the window the user works in, the box stays above it however
+    // that window is brought forward; the application window is hidden.
+    const bool ownActive = active && IsWindowVisible(active) && IsWindowEnabled(active);
+    HWND owner = ownActive ? active : Application::Instance().Window();
     // Open the box on the monitor the user works on.
     RECT ownerRect{};
     bool moved = false;
     HMONITOR activeMonitor = MonitorFromWindow(active, MONITOR_DEFAULTTONEAREST);
-    if (active && activeMonitor != MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST)) {
+    if (!ownActive && active &&
+        activeMonitor != MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST)) {
         MONITORINFO info{sizeof info};
         GetMonitorInfoW(activeMonitor, &info);
         GetWindowRect(owner, &ownerRect);

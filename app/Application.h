@@ -39,6 +39,27 @@ public:
     // main loop, which destroys the windows once and ends with code 0.
     void Terminate();
 
+    // While a run writes files the end of the session is held, with the
+    // reason given, and a close request is remembered instead of ending the
+    // program: the run stops at its next look, shows its report, and the
+    // outermost loop ends the program afterwards (CloseWhenIdle).
+    void BeginWriting(std::wstring_view reason);
+    void EndWriting();
+    bool Writing() const { return writing_; }
+    // Every close request (the windows' close, the task bar's, Exit) comes
+    // here: the program ends, or, while a run writes, the run stops first.
+    void RequestClose();
+    bool CloseRequested() const { return closeRequested_; }
+    // For the outermost loop between messages: a close that waited for a
+    // run ends the program now.
+    void CloseWhenIdle();
+    // The answer to WM_QUERYENDSESSION: no while a run writes; yes
+    // otherwise, and from then on no run starts until the end is called off.
+    bool QueryEndSession();
+    void EndSession(bool ending);
+    // The session is ending: nothing may be written any more.
+    bool SessionEnding() const { return sessionEnding_; }
+
 private:
     Application() = default;
     friend LRESULT CALLBACK ApplicationWindowProc(HWND, UINT, WPARAM, LPARAM);
@@ -52,6 +73,9 @@ private:
     bool mainShownBefore_ = false;
     bool mainHiddenByMinimize_ = false;
     bool terminated_ = false;
+    bool writing_ = false;
+    bool closeRequested_ = false;
+    bool sessionEnding_ = false;
 };
 
 // Places a top-level window in the middle of the screen, not above or left
@@ -78,8 +102,9 @@ using PlatformMessageBox = std::function<int(HWND owner, const std::wstring& tex
                                              const std::wstring& caption, UINT flags)>;
 PlatformMessageBox SetPlatformMessageBox(PlatformMessageBox box);
 
-// A modal box owned by the application window, opened on the monitor of the
-// active window, with the program's other windows disabled meanwhile; the
+// A modal box owned by the program's window that is active (the main window
+// or a dialog), else by the application window on the monitor of the active
+// window, with the program's other windows disabled meanwhile; the
 // window that was active before is active again afterwards.
 int ApplicationMessageBox(std::wstring_view text, std::wstring_view caption, UINT flags);
 

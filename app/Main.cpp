@@ -75,6 +75,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     }
 
     SetDialogWindow(main);
+    AddIdleHandler([&application] { application.CloseWhenIdle(); });
     const int code = RunMessageLoop();
     SetDialogWindow(nullptr);
     about.reset();

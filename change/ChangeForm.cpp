@@ -181,7 +181,6 @@ void TChangeForm1::BuildLayout() {
         v.button.SetGroupIndex(1);
         v.button.OnClick = [this, click = v.click] { (this->*click)(); };
     }
-    SpeedButton6.SetDown(true);
     Place(Bevel6, &Panel4, 176, 4, 5, 25);
 
     Place(StatusBar1, nullptr, 0, 529, 734, 19);
@@ -229,6 +228,7 @@ void TChangeForm1::BuildLayout() {
     ShellListView1.SetShellTreeView(&ShellTreeView1);
     ShellListView1.SetShellComboBox(&ShellComboBox1);
     ShellListView1.SetViewStyle(vsSmallIcon);
+    ShowViewOnButtons();
 
     for (Control* top : std::initializer_list<Control*>{&Panel1, &Panel4, &StatusBar1, &Panel5,
                                                         &Splitter1, &Panel2, &ShellListView1})
@@ -437,13 +437,12 @@ LRESULT TChangeForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     // Closing the main window, whichever way, ends the program; the windows
     // are destroyed once, when the loop has ended.
     case WM_CLOSE:
-        Application::Instance().Terminate();
+        Application::Instance().RequestClose();
         return 0;
     case WM_QUERYENDSESSION:
-        return TRUE;
+        return Application::Instance().QueryEndSession();
     case WM_ENDSESSION:
-        if (wParam)
-            Application::Instance().Terminate();
+        Application::Instance().EndSession(wParam);
         return 0;
     case kPreviewKey:
         return PreviewKey(*reinterpret_cast<const MSG*>(lParam));

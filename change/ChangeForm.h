@@ -139,6 +139,8 @@ private:
     void BuildMenu();
     void BuildOptions();
     void ApplyRunEnabledRuleToButton();
+    // The down view button is the list's view style.
+    void ShowViewOnButtons();
     void SelectDateTime(DateTime local);
     bool PreviewKey(const MSG& msg);
     void ShowNewTimesOf(const RunRecord& run);

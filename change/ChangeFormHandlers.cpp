@@ -25,6 +25,43 @@ private:
     TCustomShellListView& list_;
 };
 
+// Input that reached the program's windows while a run wrote is taken out
+// of the queue, so that nothing typed or clicked meanwhile acts afterwards
+// (a queued Enter or Space would close the report unseen). Esc asks the
+// run to stop; a close (Alt+F4, the caption's close button, WM_CLOSE, the
+// task bar's close) asks it to stop and the program to end after the
+// report. Returns true when Esc was among the input.
+bool TakeInputOfRun(HWND mainWindow) {
+    Application& application = Application::Instance();
+    bool escape = false;
+    MSG msg;
+    auto drain = [&](UINT first, UINT last, auto&& use) {
+        while (PeekMessageW(&msg, nullptr, first, last, PM_REMOVE))
+            use(msg);
+    };
+    drain(WM_KEYFIRST, WM_KEYLAST, [&](const MSG& m) {
+        if (m.message == WM_KEYDOWN && m.wParam == VK_ESCAPE)
+            escape = true;
+        else if (m.message == WM_SYSKEYDOWN && m.wParam == VK_F4 && (m.lParam & (1 << 29)))
+            application.RequestClose();
+    });
+    drain(WM_MOUSEFIRST, WM_MOUSELAST, [](const MSG&) {});
+    drain(WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK, [&](const MSG& m) {
+        if (m.message == WM_NCLBUTTONDOWN && m.wParam == HTCLOSE && m.hwnd == mainWindow)
+            application.RequestClose();
+    });
+    drain(WM_CLOSE, WM_CLOSE, [&](const MSG&) { application.RequestClose(); });
+    // The task bar's commands: its close waits for the run like any other;
+    // minimise and restore go on as usual.
+    drain(WM_SYSCOMMAND, WM_SYSCOMMAND, [&](MSG& m) {
+        if ((m.wParam & 0xFFF0) == SC_CLOSE)
+            application.RequestClose();
+        else
+            DispatchMessageW(&m);
+    });
+    return escape;
+}
+
 class ApplicationBoxes : public MessageBoxService {
 public:
     void Show(std::wstring_view text, std::wstring_view caption, unsigned flags) override {
@@ -42,48 +79,48 @@ private:
 };
 
 // A long run's progress in the status bar's first panel ("n / total"), the
-// wait cursor, and Esc to stop it between two files. The panel and the
-// queue are looked at about ten times a second, so the run keeps its pace.
+// wait cursor, Esc to stop it between two files, and the end of the session
+// held while it writes. The panel and the queue are looked at about ten
+// times a second, so the run keeps its pace.
 class StatusProgress : public ProgressService {
 public:
-    explicit StatusProgress(StatusBar& bar) : bar_(bar) {}
+    StatusProgress(StatusBar& bar, HWND window) : bar_(bar), window_(window) {}
     ~StatusProgress() override { Finished(); }
 
     bool Continue(int done, int total) override {
+        Application& application = Application::Instance();
         const ULONGLONG now = GetTickCount64();
         if (!started_) {
             started_ = true;
+            application.BeginWriting(L"タイムスタンプを変更しています");
             previousCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
             shown_ = now;
         }
+        // Once the session is ending not one more file is written.
+        if (application.SessionEnding())
+            return false;
         if (now - shown_ < 100 && done != total)
             return true;
         shown_ = now;
         bar_.SetPanelText(0, std::to_wstring(done) + L" / " + std::to_wstring(total));
-        return !EscapePressed();
+        stop_ = TakeInputOfRun(window_) || stop_;
+        return !stop_ && !application.CloseRequested() && !application.SessionEnding();
     }
     void Finished() override {
         if (!started_)
             return;
         started_ = false;
+        TakeInputOfRun(window_);
+        Application::Instance().EndWriting();
         bar_.SetPanelText(0, L"");
         SetCursor(previousCursor_);
     }
 
 private:
-    // An Esc waiting in the queue is taken; other keys are left there.
-    static bool EscapePressed() {
-        MSG msg;
-        if (PeekMessageW(&msg, nullptr, WM_KEYDOWN, WM_KEYDOWN, PM_NOREMOVE) &&
-            msg.wParam == VK_ESCAPE) {
-            PeekMessageW(&msg, msg.hwnd, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE);
-            return true;
-        }
-        return GetAsyncKeyState(VK_ESCAPE) < 0;
-    }
-
     StatusBar& bar_;
+    HWND window_;
     bool started_ = false;
+    bool stop_ = false;
     ULONGLONG shown_ = 0;
     HCURSOR previousCursor_ = nullptr;
 };
@@ -164,8 +201,10 @@ void TChangeForm1::File1Click() {
 void TChangeForm1::Undo1Click() {
     if (!lastRun_.CanUndo())
         return;
+    if (Application::Instance().SessionEnding())
+        return;
     ApplicationBoxes boxes;
-    StatusProgress progress(StatusBar1);
+    StatusProgress progress(StatusBar1, Handle());
     UndoTimestampChange(lastRun_, boxes, &progress);
     ShowNewTimesOf(lastRun_);
 }
@@ -258,15 +297,24 @@ void TChangeForm1::KShow1Click() {
 
 void TChangeForm1::SpeedButton4Click() {
     ShellListView1.SetViewStyle(vsIcon);
+    ShowViewOnButtons();
 }
 void TChangeForm1::SpeedButton5Click() {
     ShellListView1.SetViewStyle(vsSmallIcon);
+    ShowViewOnButtons();
 }
 void TChangeForm1::SpeedButton6Click() {
     ShellListView1.SetViewStyle(vsList);
+    ShowViewOnButtons();
 }
 void TChangeForm1::SpeedButton7Click() {
     ShellListView1.SetViewStyle(vsReport);
+    ShowViewOnButtons();
+}
+
+void TChangeForm1::ShowViewOnButtons() {
+    SpeedButton* const byStyle[] = {&SpeedButton4, &SpeedButton5, &SpeedButton6, &SpeedButton7};
+    byStyle[ShellListView1.ViewStyle()]->SetDown(true);
 }
 
 void TChangeForm1::SpeedButton3Click() {
@@ -347,6 +395,8 @@ bool TChangeForm1::SystemMenuCommand(WPARAM command) {
 }
 
 void TChangeForm1::SpeedButton1Click() {
+    if (Application::Instance().SessionEnding())
+        return;
     const SelectorTexts texts{ComboBox2.SelectedText(), ComboBox3.SelectedText(),
                               ComboBox4.SelectedText(), ComboBox5.SelectedText(),
                               ComboBox6.SelectedText(), ComboBox7.SelectedText()};
@@ -354,12 +404,13 @@ void TChangeForm1::SpeedButton1Click() {
     ListRows rows(ShellListView1);
     ApplicationBoxes boxes;
     LabelHint hint(Label9);
-    StatusProgress progress(StatusBar1);
+    StatusProgress progress(StatusBar1, Handle());
     RunRecord record;
-    // What was written stays undoable and shown afresh, also when an error
-    // ends the run part way.
+    // A run that wrote something replaces the one to undo, also when an
+    // error ends it part way; one that wrote nothing (refused, empty, no
+    // row, an error on its first file) leaves the earlier run undoable.
     auto keep = [&] {
-        if (!record.ran)
+        if (record.files.empty())
             return;
         lastRun_ = std::move(record);
         ShowNewTimesOf(lastRun_);

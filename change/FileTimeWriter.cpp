@@ -22,39 +22,67 @@ UniqueFileHandle OpenExclusive(std::wstring_view path) {
     throw Error(FormatMessageText(kOpenErrorText, path));
 }
 
-void SetOne(HANDLE file, std::wstring_view path, const FILETIME* creation,
-            const FILETIME* lastAccess, const FILETIME* lastWrite) {
-    if (!SetFileTime(file, creation, lastAccess, lastWrite))
-        throw Error(FormatMessageText(kSetErrorText, path));
+FileTime Ticks(const LARGE_INTEGER& value) {
+    return static_cast<FileTime>(value.QuadPart);
 }
 
-FileTimes ReadTimes(HANDLE file) {
-    FILETIME creation{}, lastAccess{}, lastWrite{};
-    GetFileTime(file, &creation, &lastAccess, &lastWrite);
-    return {FromFileTime(creation), FromFileTime(lastAccess), FromFileTime(lastWrite)};
+// The three times and the change time in one call.
+bool ReadTimes(HANDLE file, FileTimes& times, FileTime* change = nullptr) {
+    FILE_BASIC_INFO basic{};
+    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic))
+        return false;
+    times = {Ticks(basic.CreationTime), Ticks(basic.LastAccessTime), Ticks(basic.LastWriteTime)};
+    if (change)
+        *change = Ticks(basic.ChangeTime);
+    return true;
 }
 
-// One call per chosen time, each passing that time alone.
-void SetChosenTimes(HANDLE file, std::wstring_view path, const FileTimes& times,
-                    TimestampKinds kinds) {
+// The state a write or a restore left: times, change time, size, identity.
+void ReadStateAfter(HANDLE file, TimesReadBack& state) {
+    if (!ReadTimes(file, state.after, &state.changeAfter)) {
+        state.changeAfter = 0;
+        return;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (GetFileInformationByHandle(file, &info)) {
+        state.sizeAfter =
+            (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+        state.identity = {info.dwVolumeSerialNumber,
+                          (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) |
+                              info.nFileIndexLow};
+    }
+}
+
+// The chosen times in one call, so that a refusal leaves the file as it was
+// on a file system that checks all of them first.
+bool SetChosenTimes(HANDLE file, const FileTimes& times, TimestampKinds kinds) {
     const FILETIME creation = ToFileTime(times.creation);
     const FILETIME lastAccess = ToFileTime(times.lastAccess);
     const FILETIME lastWrite = ToFileTime(times.lastWrite);
-    if (kinds.creation)
-        SetOne(file, path, &creation, nullptr, nullptr);
-    if (kinds.lastWrite)
-        SetOne(file, path, nullptr, nullptr, &lastWrite);
-    if (kinds.lastAccess)
-        SetOne(file, path, nullptr, &lastAccess, nullptr);
+    return SetFileTime(file, kinds.creation ? &creation : nullptr,
+                       kinds.lastAccess ? &lastAccess : nullptr,
+                       kinds.lastWrite ? &lastWrite : nullptr);
 }
 
 void SetAndReadBack(HANDLE file, std::wstring_view path, const FileTimes& times,
                     TimestampKinds kinds, TimesReadBack* readBack) {
+    // Zero times would be taken as "leave unchanged" by a later restore:
+    // a file whose times can't be read is not written.
+    if (readBack && !ReadTimes(file, readBack->before))
+        throw Error(FormatMessageText(kReadErrorText, path));
     if (readBack)
-        readBack->before = ReadTimes(file);
-    SetChosenTimes(file, path, times, kinds);
+        readBack->after = readBack->before;
+    const bool set = SetChosenTimes(file, times, kinds);
     if (readBack)
-        readBack->after = ReadTimes(file);
+        ReadStateAfter(file, *readBack);
+    if (!set)
+        throw Error(FormatMessageText(kSetErrorText, path));
+}
+
+bool Differs(TimestampKinds kinds, const FileTimes& a, const FileTimes& b) {
+    return (kinds.creation && a.creation != b.creation) ||
+           (kinds.lastAccess && a.lastAccess != b.lastAccess) ||
+           (kinds.lastWrite && a.lastWrite != b.lastWrite);
 }
 
 } // namespace
@@ -89,21 +117,23 @@ bool WriteFileTimesIfFile(std::wstring_view path, const FileTimes& times, Timest
     return true;
 }
 
-RestoreOutcome RestoreFileTimes(std::wstring_view path, const TimesReadBack& written,
-                                TimestampKinds kinds) {
+RestoreOutcome RestoreFileTimes(std::wstring_view path, const TimesReadBack& expected,
+                                TimestampKinds kinds, TimesReadBack* left) {
     UniqueFileHandle file = OpenExclusive(path);
     if (!file)
         return IsExistingFile(path) ? RestoreOutcome::CantOpen : RestoreOutcome::Missing;
-    const FileTimes now = ReadTimes(file.get());
-    if ((kinds.creation && now.creation != written.after.creation) ||
-        (kinds.lastAccess && now.lastAccess != written.after.lastAccess) ||
-        (kinds.lastWrite && now.lastWrite != written.after.lastWrite))
+    // Content written or copied over since the run moves the change time
+    // and often the size, even where the last-write time was put back.
+    TimesReadBack now;
+    ReadStateAfter(file.get(), now);
+    if (Differs(kinds, now.after, expected.after) ||
+        (expected.changeAfter && now.changeAfter != expected.changeAfter) ||
+        (expected.changeAfter && now.sizeAfter != expected.sizeAfter))
         return RestoreOutcome::Changed;
-    try {
-        SetChosenTimes(file.get(), path, written.before, kinds);
-    } catch (const Error&) {
-        return RestoreOutcome::CantOpen;
-    }
+    if (!SetChosenTimes(file.get(), expected.before, kinds))
+        return RestoreOutcome::SetRefused;
+    if (left)
+        ReadStateAfter(file.get(), *left);
     return RestoreOutcome::Restored;
 }
 
@@ -114,7 +144,8 @@ void WriteFileTimes(std::wstring_view path, DateTime creation, DateTime lastAcce
         RaiseOpenError(path);
     const FileTimes times{LocalDateTimeToFileTime(creation), LocalDateTimeToFileTime(lastAccess),
                           LocalDateTimeToFileTime(lastWrite)};
-    SetChosenTimes(file.get(), path, times, kinds);
+    if (!SetChosenTimes(file.get(), times, kinds))
+        throw Error(FormatMessageText(kSetErrorText, path));
 }
 
 } // namespace kalvera

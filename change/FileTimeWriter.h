@@ -8,8 +8,12 @@
 namespace kalvera {
 
 // Raises the open error when the file can't be opened exclusively. With
-// readBack, the file's times are read on the same handle before and after
-// the set calls: no other open, no other lookup.
+// readBack, the file's times are read on the same handle before the set
+// call (into readBack at once, so that a failure after it still tells them)
+// and after it: no other open, no other lookup. A file whose times can't be
+// read raises the read error before anything is written; a refused set
+// raises the set error with readBack->after read again, so that a file left
+// partly set shows as one.
 void WriteFileTimesUtc(std::wstring_view path, const FileTimes& times, TimestampKinds kinds,
                        TimesReadBack* readBack = nullptr);
 
@@ -19,12 +23,14 @@ void WriteFileTimesUtc(std::wstring_view path, const FileTimes& times, Timestamp
 bool WriteFileTimesIfFile(std::wstring_view path, const FileTimes& times, TimestampKinds kinds,
                           TimesReadBack* readBack = nullptr);
 
-enum class RestoreOutcome { Restored, Changed, Missing, CantOpen };
+enum class RestoreOutcome { Restored, Changed, Missing, CantOpen, SetRefused };
 
 // Sets the kinds back to the times read before a write, to the tick, when
-// the file still reads back as that write left it; with the same exclusive
-// open. A file changed since, gone, or that can't be opened is left alone.
-RestoreOutcome RestoreFileTimes(std::wstring_view path, const TimesReadBack& written,
-                                TimestampKinds kinds);
+// the file still reads back as expected (the times, and the change time and
+// size where known); with the same exclusive open. A file changed since,
+// gone, or that can't be opened is left alone. A restored file's state
+// afterwards goes to left (its after, change time, size and identity).
+RestoreOutcome RestoreFileTimes(std::wstring_view path, const TimesReadBack& expected,
+                                TimestampKinds kinds, TimesReadBack* left = nullptr);
 
 } // namespace kalvera

@@ -2,6 +2,7 @@
 
 #include "change/FileTimeWriter.h"
 #include "change/TimestampCore.h"
+#include "win/Error.h"
 
 #include <string>
 #include <vector>
@@ -51,34 +52,70 @@ std::wstring StoredTimesReport(const RunRecord& record) {
     return Listing(kStoredOtherwiseText, lines);
 }
 
+bool RunRecord::CanUndo() const {
+    return PendingCount() > 0;
+}
+
+int RunRecord::PendingCount() const {
+    int pending = 0;
+    for (const WrittenFile& file : files)
+        pending += file.done ? 0 : 1;
+    return pending;
+}
+
 void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
                          ProgressService* progress) {
-    if (!record.CanUndo())
+    const int total = record.PendingCount();
+    if (total == 0)
         return;
-    record.undone = true;
-    const int total = static_cast<int>(record.files.size());
     if (total <= kProgressFrom)
         progress = nullptr;
-    int restored = 0;
+    int restored = 0, visited = 0;
     bool stopped = false;
     std::vector<std::wstring> leftAlone;
-    for (int i = 0; i < total; ++i) {
-        const WrittenFile& file = record.files[static_cast<size_t>(i)];
-        switch (RestoreFileTimes(file.path, file.times, record.kinds)) {
+    auto leave = [&](const WrittenFile& file, std::wstring_view why) {
+        leftAlone.push_back(FileNameOf(file.path) + L": " + std::wstring(why));
+    };
+    // Backwards: a file reached twice gets the times it had before the
+    // first write last.
+    for (auto it = record.files.rbegin(); it != record.files.rend(); ++it) {
+        WrittenFile& file = *it;
+        if (file.done)
+            continue;
+        const auto key = std::pair(file.times.identity.volume, file.times.identity.index);
+        const bool known = key != std::pair<std::uint32_t, std::uint64_t>{};
+        TimesReadBack expected = file.times;
+        if (auto left = known ? record.leftByUndo.find(key) : record.leftByUndo.end();
+            left != record.leftByUndo.end()) {
+            expected.after = left->second.after;
+            expected.changeAfter = left->second.changeAfter;
+            expected.sizeAfter = left->second.sizeAfter;
+        }
+        TimesReadBack leftState;
+        switch (RestoreFileTimes(file.path, expected, record.kinds, &leftState)) {
         case RestoreOutcome::Restored:
             ++restored;
+            file.done = true;
+            if (known)
+                record.leftByUndo[key] = leftState;
             break;
         case RestoreOutcome::Changed:
-            leftAlone.push_back(FileNameOf(file.path) + L": " + std::wstring(kChangedSinceText));
+            file.done = true;
+            leave(file, kChangedSinceText);
             break;
         case RestoreOutcome::Missing:
-            leftAlone.push_back(FileNameOf(file.path) + L": " + std::wstring(kGoneText));
+            file.done = true;
+            leave(file, kGoneText);
             break;
         case RestoreOutcome::CantOpen:
-            leftAlone.push_back(FileNameOf(file.path) + L": " + std::wstring(kCantOpenText));
+            leave(file, kCantOpenText);
+            break;
+        case RestoreOutcome::SetRefused:
+            leave(file, kSetRefusedText);
             break;
         }
-        if (progress && !progress->Continue(i + 1, total) && i + 1 < total) {
+        ++visited;
+        if (progress && !progress->Continue(visited, total) && visited < total) {
             stopped = true;
             break;
         }
@@ -88,6 +125,8 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
     std::wstring text = std::to_wstring(restored) + std::wstring(kUndoneSuffixText);
     if (stopped)
         text += L"\n" + std::wstring(kStoppedText);
+    if (const int pending = record.PendingCount(); pending > 0)
+        text += L"\n" + FormatMessageText(kUndoLeftText, std::to_wstring(pending));
     messages.Show(text + Listing(kNotUndoneText, leftAlone), kReportCaption, 0);
 }
 

@@ -1,29 +1,67 @@
 #include "change/FileTimeWriter.h"
 #include "change/TimestampCore.h"
+#include "win/Error.h"
 
 #include <string>
 
 namespace kalvera {
 namespace {
 
-// Writes one target, keeping it in the record when one is asked for.
+// Writes one target, keeping it in the record when one is asked for. The
+// record holds the file from the moment its times were read, so a file that
+// a refused set left partly changed stays undoable, and the error says so.
 bool WriteTarget(const std::wstring& path, const FileTimes& times, TimestampKinds kinds,
                  RunRecord* record, bool ifFile) {
-    TimesReadBack readBack;
-    TimesReadBack* read = record ? &readBack : nullptr;
-    if (ifFile) {
-        if (!WriteFileTimesIfFile(path, times, kinds, read))
-            return false;
-    } else {
-        WriteFileTimesUtc(path, times, kinds, read);
+    TimesReadBack* read = nullptr;
+    if (record) {
+        record->files.push_back({path, {}});
+        read = &record->files.back().times;
     }
-    if (record)
-        record->files.push_back({path, readBack});
+    auto dropEntry = [&] {
+        if (record)
+            record->files.pop_back();
+    };
+    try {
+        if (ifFile) {
+            if (!WriteFileTimesIfFile(path, times, kinds, read)) {
+                dropEntry();
+                return false;
+            }
+        } else {
+            WriteFileTimesUtc(path, times, kinds, read);
+        }
+    } catch (const Error& e) {
+        if (!read || read->after == read->before) {
+            dropEntry();
+            throw;
+        }
+        throw Error(e.Message() + L"\n" + std::wstring(kPartlySetText));
+    }
     return true;
 }
 
-std::wstring WithReadBack(std::wstring text, const RunRecord* record) {
-    return record ? text + StoredTimesReport(*record) : text;
+// True when at least one written file read back every chosen time as chosen.
+bool AnyStoredAsChosen(const RunRecord& record) {
+    const TimestampKinds k = record.kinds;
+    for (const WrittenFile& file : record.files) {
+        const FileTimes& got = file.times.after;
+        if ((!k.creation || got.creation == record.chosen.creation) &&
+            (!k.lastWrite || got.lastWrite == record.chosen.lastWrite) &&
+            (!k.lastAccess || got.lastAccess == record.chosen.lastAccess))
+            return true;
+    }
+    return false;
+}
+
+// The report's headline, then the read-back list. Where files were written
+// but not one of them kept the chosen times, the headline says so instead of
+// claiming a change.
+std::wstring Report(std::wstring headline, const RunRecord* record) {
+    if (!record)
+        return headline;
+    if (!record->files.empty() && !AnyStoredAsChosen(*record))
+        headline = std::wstring(kNothingStoredText);
+    return headline + StoredTimesReport(*record);
 }
 
 void RunOnSelectedFile(const FileTimes& times, TimestampKinds kinds, FileListService& files,
@@ -39,7 +77,7 @@ void RunOnSelectedFile(const FileTimes& times, TimestampKinds kinds, FileListSer
         return;
     }
     WriteTarget(path, times, kinds, record, false);
-    messages.Show(WithReadBack(std::wstring(kChangedText), record), kReportCaption, 0);
+    messages.Show(Report(std::wstring(kChangedText), record), kReportCaption, 0);
 }
 
 void RunOnWholeFolder(const FileTimes& times, TimestampKinds kinds, FileListService& files,
@@ -65,6 +103,17 @@ void RunOnWholeFolder(const FileTimes& times, TimestampKinds kinds, FileListServ
                 break;
             }
         }
+    } catch (const Error& e) {
+        if (progress)
+            progress->Finished();
+        // The files changed before the error stay changed: the error says
+        // how many, and that the undo gives them back.
+        const size_t changed = extras.record ? extras.record->files.size() : written;
+        if (changed == 0)
+            throw;
+        throw Error(e.Message() + L"\n" +
+                    FormatMessageText(kChangedBeforeErrorText, std::to_wstring(changed)) + L"\n" +
+                    std::wstring(kUndoHintText));
     } catch (...) {
         if (progress)
             progress->Finished();
@@ -77,7 +126,7 @@ void RunOnWholeFolder(const FileTimes& times, TimestampKinds kinds, FileListServ
     std::wstring text = std::to_wstring(written) + std::wstring(kCountSuffixText);
     if (stopped)
         text += L"\n" + std::wstring(kStoppedText);
-    messages.Show(WithReadBack(text, extras.record), kReportCaption, 0);
+    messages.Show(Report(text, extras.record), kReportCaption, 0);
 }
 
 } // namespace
@@ -95,7 +144,6 @@ void RunTimestampChange(const SelectorTexts& texts, int mode, TimestampKinds kin
     const FileTimes times{utc, utc, utc};
     if (extras.record) {
         *extras.record = RunRecord{};
-        extras.record->ran = true;
         extras.record->kinds = kinds;
         extras.record->chosen = times;
     }

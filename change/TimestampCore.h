@@ -5,6 +5,7 @@
 // the inputs and provides the three services below.
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,10 +23,22 @@ struct FileTimes {
     bool operator==(const FileTimes&) const = default;
 };
 
+// Which file a path led to: two paths that are hard links of one file have
+// the same identity.
+struct FileIdentity {
+    std::uint32_t volume = 0;
+    std::uint64_t index = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 // A file's times as a write found them and as it left them (read back on
-// the writer's own handle).
+// the writer's own handle), with what moves on any other change after it:
+// the change time and the size. A change time of 0 was not known.
 struct TimesReadBack {
     FileTimes before, after;
+    FileTime changeAfter = 0;
+    std::uint64_t sizeAfter = 0;
+    FileIdentity identity;
 };
 
 struct TimestampKinds {
@@ -74,8 +87,8 @@ DateTime FileTimeToLocalDateTime(FileTime utc);
 // not a directory.
 bool IsExistingFile(std::wstring_view path);
 
-// Opens the file for exclusive read and write, sets each chosen time with a
-// call of its own (creation, last write, last access) and closes it. Raises
+// Opens the file for exclusive read and write, sets the chosen times in one
+// call and closes it. Raises
 // the open error, or the set error when the file system refuses a time.
 void WriteFileTimes(std::wstring_view path, DateTime creation, DateTime lastAccess,
                     DateTime lastWrite, TimestampKinds kinds);
@@ -113,19 +126,27 @@ public:
 inline constexpr int kProgressFrom = 300;
 
 // What a run did: the times it chose, and every file it wrote with the times
-// found and left there. Undoing the run works from it.
+// found and left there. Undoing the run works from it, file by file: a file
+// is done once restored, or once it proved changed since or gone; a file
+// that could not be opened or set, or that a stopped undo did not reach,
+// waits for the next undo.
 struct WrittenFile {
     std::wstring path;
     TimesReadBack times;
+    bool done = false;
 };
 struct RunRecord {
     TimestampKinds kinds;
     FileTimes chosen;
     std::vector<WrittenFile> files;
-    bool ran = false; // the run got past reading its date
     bool stopped = false;
-    bool undone = false;
-    bool CanUndo() const { return !files.empty() && !undone; }
+    // What undoing left on each file it restored, by identity: a file the
+    // run reached twice (hard links) is expected in that state when its
+    // earlier entry comes up.
+    std::map<std::pair<std::uint32_t, std::uint64_t>, TimesReadBack> leftByUndo;
+    // True when a file is left to undo.
+    bool CanUndo() const;
+    int PendingCount() const;
 };
 
 // What a run may be given beyond the Run command's inputs.
@@ -148,9 +169,11 @@ void RunTimestampChange(const SelectorTexts& texts, int mode, TimestampKinds kin
 // Empty when every chosen time of every file read back as chosen.
 std::wstring StoredTimesReport(const RunRecord& record);
 
-// Sets the times the last run changed back to those read before it, on the
-// files that still read back as it left them, and reports in a box. Marks
-// the record undone: one level, not itself undoable.
+// Sets the times the last run changed back to those read before it, in the
+// reverse order of the run, on the files that still read back as it left
+// them (times, change time and size), and reports in a box. Each file is
+// marked done as it is restored: a stopped undo, or files that could not be
+// opened or set, leave the rest for the next call.
 void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
                          ProgressService* progress = nullptr);
 
@@ -171,7 +194,18 @@ inline constexpr std::wstring_view kStoppedText = L"中止しました。";
 inline constexpr std::wstring_view kStoredOtherwiseText =
     L"次のファイルは指定どおりの時刻を記録できませんでした:";
 inline constexpr std::wstring_view kUndoneSuffixText =
-    L" 個のファイルのタイムスタンプを元に戻しました。";
+    L"個のファイルのタイムスタンプを元に戻しました。";
+inline constexpr std::wstring_view kUndoLeftText =
+    L"残り%s個のファイルは「元に戻す」(Ctrl+Z) で戻せます。";
+inline constexpr std::wstring_view kChangedBeforeErrorText =
+    L"それまでに%s個のファイルのタイムスタンプを変更しました。";
+inline constexpr std::wstring_view kUndoHintText = L"「元に戻す」(Ctrl+Z) で元に戻せます";
+inline constexpr std::wstring_view kPartlySetText =
+    L"このファイルの時刻は一部だけ変更されています。";
+inline constexpr std::wstring_view kReadErrorText = L"ファイル %s のタイムスタンプを読めません";
+inline constexpr std::wstring_view kNothingStoredText =
+    L"ファイルシステムは指定の時刻を記録しませんでした。";
+inline constexpr std::wstring_view kSetRefusedText = L"設定できません";
 inline constexpr std::wstring_view kNotUndoneText = L"次のファイルは元に戻しませんでした:";
 inline constexpr std::wstring_view kChangedSinceText = L"変更されています";
 inline constexpr std::wstring_view kGoneText = L"見つかりません";

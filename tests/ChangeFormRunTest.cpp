@@ -101,7 +101,7 @@ TEST_F(MainWindowRun, TheRowShowsTheNewTimesAndCtrlZUndoes) {
     PressKeys({VK_CONTROL, 'Z'});
     PumpFor(50);
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[1].text, L"1 個のファイルのタイムスタンプを元に戻しました。");
+    EXPECT_EQ(boxes[1].text, L"1個のファイルのタイムスタンプを元に戻しました。");
     EXPECT_EQ(boxes[1].caption, L"結果報告");
     EXPECT_EQ(RowText(row, column), oldText);
     EXPECT_EQ(FolderEnumerations(), enumerations);

@@ -100,7 +100,7 @@ TEST_F(MainWindow, ToolButtonReleasedOutsideItselfDoesNothing) {
     SendMessageW(button, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(60, 5));
     SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(60, 5));
     EXPECT_EQ(form->ShellListView1.ViewStyle(), vsSmallIcon);
-    EXPECT_TRUE(form->SpeedButton6.Down());
+    EXPECT_TRUE(form->SpeedButton5.Down());
     SendMessageW(button, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
     SendMessageW(button, WM_LBUTTONUP, 0, MAKELPARAM(24, 24));
     EXPECT_EQ(form->ShellListView1.ViewStyle(), vsReport);
@@ -225,26 +225,32 @@ TEST_F(MainWindow, OptionMenuAndRunEnabling) {
     EXPECT_TRUE(form->MenuItemChecked(TChangeForm1::KFold1));
 }
 
-TEST_F(MainWindow, ViewMenuLeavesTheToolButtonsAlone) {
-    EXPECT_TRUE(form->SpeedButton6.Down());
-    EXPECT_EQ(form->ShellListView1.ViewStyle(), vsSmallIcon);
-    form->DropDownMenu(1);
-    EXPECT_TRUE(form->MenuItemChecked(TChangeForm1::KSmallIcon1));
+// The down view button is always the view the list shows: at start, after
+// a view chosen from the Show menu, and after a button.
+TEST_F(MainWindow, TheDownViewButtonIsTheListsView) {
+    SpeedButton* const buttons[] = {&form->SpeedButton4, &form->SpeedButton5, &form->SpeedButton6,
+                                    &form->SpeedButton7};
+    auto expectDown = [&](int style) {
+        EXPECT_EQ(form->ShellListView1.ViewStyle(), style);
+        for (int i = 0; i < 4; ++i)
+            EXPECT_EQ(buttons[i]->Down(), i == style) << "button of view " << i;
+        form->DropDownMenu(1);
+        EXPECT_TRUE(form->MenuItemChecked(TChangeForm1::KLargeIcon1 + style));
+    };
+    expectDown(vsSmallIcon);
     EXPECT_TRUE(form->MenuItemChecked(TChangeForm1::KFoldBar1));
-    form->ChooseMenuItem(TChangeForm1::KList1);
-    EXPECT_EQ(form->ShellListView1.ViewStyle(), vsList);
-    form->ChooseMenuItem(TChangeForm1::KReport1);
-    EXPECT_TRUE(form->SpeedButton6.Down());
-    form->DropDownMenu(1);
-    EXPECT_TRUE(form->MenuItemChecked(TChangeForm1::KReport1));
-    EXPECT_FALSE(form->MenuItemChecked(TChangeForm1::KList1));
-
+    const std::pair<UINT, int> byMenu[] = {{TChangeForm1::KList1, vsList},
+                                           {TChangeForm1::KReport1, vsReport},
+                                           {TChangeForm1::KLargeIcon1, vsIcon},
+                                           {TChangeForm1::KSmallIcon1, vsSmallIcon}};
+    for (auto [item, style] : byMenu) {
+        form->ChooseMenuItem(item);
+        expectDown(style);
+    }
     Click(form->SpeedButton4);
-    EXPECT_TRUE(form->SpeedButton4.Down());
-    EXPECT_FALSE(form->SpeedButton6.Down());
-    EXPECT_EQ(form->ShellListView1.ViewStyle(), vsIcon);
-    Click(form->SpeedButton4);
-    EXPECT_TRUE(form->SpeedButton4.Down());
+    expectDown(vsIcon);
+    Click(form->SpeedButton4); // a second click leaves it down
+    expectDown(vsIcon);
 }
 
 TEST_F(MainWindow, PropertyNeedsASelectedRow) {

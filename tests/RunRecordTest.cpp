@@ -133,28 +133,42 @@ TEST(RunRecord, AWholeFolderRunKeepsEachFileWithItsTimesBeforeAndAfter) {
                                                    L"結果報告", 0}}));
 }
 
-// Undo gives each file its old times back to the tick, and leaves alone (and
-// names, in order) a file changed since, one that is gone and one it can't
-// open.
+// Undo gives each file its old times back to the tick, last file first, and
+// leaves alone (and names, in that order) a file changed since (its times,
+// or its content copied over with the times kept), one that is gone and
+// one it can't open. A file reached twice through a hard link ends with the
+// times it had before the first write. What could not be opened waits for
+// the next undo, which finishes it.
 TEST(RunRecord, UndoRestoresExactTimesAndReportsWhatItLeftAlone) {
     TempDir dir;
     FileListFake list;
     MessageBoxRecorder boxes;
     HintRecorder hint;
     std::vector<FileTimes> before;
-    for (const wchar_t* name : {L"a.txt", L"changed.txt", L"gone.txt", L"held.txt", L"e.txt"}) {
+    for (const wchar_t* name :
+         {L"a.txt", L"changed.txt", L"gone.txt", L"held.txt", L"e.txt", L"copied.txt"}) {
         list.rows.push_back(dir.MakeFile(name));
         // Times with ticks below the second, as other programs leave them.
         const FileTime base = 126309519060000000ULL + before.size() * kDay + 1234567;
         before.push_back({base, base + 1111, base + 2222});
         SetTimes(list.rows.back(), before.back());
     }
+    list.rows.push_back(dir.Child(L"z-link.txt"));
+    ASSERT_TRUE(CreateHardLinkW(list.rows.back().c_str(), list.rows[0].c_str(), nullptr));
     RunRecord record;
     RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true, .lastAccess = true}, list, boxes,
                        hint, {&record});
-    ASSERT_EQ(record.files.size(), 5u);
+    ASSERT_EQ(record.files.size(), 7u);
     SetTimes(list.rows[1], {0, record.chosen.lastAccess, record.chosen.lastWrite + kSecond});
     DeleteFileW(list.rows[2].c_str());
+    {
+        // As a copy that keeps the times does: new content, the times put back.
+        UniqueFileHandle copy(CreateFileW(list.rows[5].c_str(), GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+        DWORD written = 0;
+        WriteFile(copy.get(), "other", 5, &written, nullptr);
+    }
+    SetTimes(list.rows[5], record.files[5].times.after);
     UniqueFileHandle holder(
         CreateFileW(list.rows[3].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     boxes.shown.clear();
@@ -166,17 +180,38 @@ TEST(RunRecord, UndoRestoresExactTimesAndReportsWhatItLeftAlone) {
     }
     EXPECT_EQ(TimesOf(list.rows[1]).lastWrite, record.chosen.lastWrite + kSecond);
     EXPECT_EQ(TimesOf(list.rows[3]).lastWrite, record.chosen.lastWrite);
+    EXPECT_EQ(TimesOf(list.rows[5]).lastWrite, record.chosen.lastWrite);
     EXPECT_EQ(boxes.shown,
-              (std::vector<ShownBox>{{L"2 個のファイルのタイムスタンプを元に戻しました。"
+              (std::vector<ShownBox>{{L"3個のファイルのタイムスタンプを元に戻しました。"
+                                      L"\n残り1個のファイルは「元に戻す」(Ctrl+Z) で戻せます。"
                                       L"\n\n次のファイルは元に戻しませんでした:"
-                                      L"\nchanged.txt: 変更されています"
+                                      L"\ncopied.txt: 変更されています"
+                                      L"\nheld.txt: 開けません"
                                       L"\ngone.txt: 見つかりません"
-                                      L"\nheld.txt: 開けません",
+                                      L"\nchanged.txt: 変更されています",
                                       L"結果報告", 0}}));
-    // One level: the undo is not undone again.
+    // The held file, free again, is the one left.
+    ASSERT_TRUE(record.CanUndo());
+    UndoTimestampChange(record, boxes);
+    EXPECT_EQ(TimesOf(list.rows[3]).lastWrite, before[3].lastWrite);
+    EXPECT_EQ(TimesOf(list.rows[3]).lastAccess, before[3].lastAccess);
+    EXPECT_EQ(boxes.shown.back().text, L"1個のファイルのタイムスタンプを元に戻しました。");
     EXPECT_FALSE(record.CanUndo());
     UndoTimestampChange(record, boxes);
-    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown.size(), 2u);
+
+    // A time the file system refuses is named as such, and the file waits.
+    RunRecord refused;
+    FileListFake one;
+    one.rows = {list.rows[4]};
+    RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true}, one, boxes, hint, {&refused});
+    refused.files[0].times.before.lastWrite = 0x8000000000000000ULL;
+    UndoTimestampChange(refused, boxes);
+    EXPECT_EQ(boxes.shown.back().text, L"0個のファイルのタイムスタンプを元に戻しました。"
+                                       L"\n残り1個のファイルは「元に戻す」(Ctrl+Z) で戻せます。"
+                                       L"\n\n次のファイルは元に戻しませんでした:"
+                                       L"\ne.txt: 設定できません");
+    EXPECT_TRUE(refused.CanUndo());
 }
 
 // A long run tells its progress after each file, and stops between two files

@@ -157,13 +157,21 @@ TEST_F(RunTimestampChangeTest, WholeFolderWithASubfolderAnywhereChangesNothing) 
     }
 }
 
+// The error names the file; when files were changed before it, it says how
+// many and that the undo gives them back.
 TEST_F(RunTimestampChangeTest, WholeFolderStopsAtAFileThatCantBeOpened) {
     const std::wstring first = File(L"1.txt"), second = File(L"2.txt"), third = File(L"3.txt");
-    UniqueFileHandle holder(
-        CreateFileW(second.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(holder);
     list.rows = {first, second, third};
-    EXPECT_EQ(RunError(cmWholeFolder), L"ファイル " + second + L" は開けません");
+    UniqueFileHandle holder(
+        CreateFileW(first.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    EXPECT_EQ(RunError(cmWholeFolder), L"ファイル " + first + L" は開けません");
+    holder.reset(CreateFileW(second.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
+    EXPECT_EQ(RunError(cmWholeFolder),
+              L"ファイル " + second +
+                  L" は開けません"
+                  L"\nそれまでに1個のファイルのタイムスタンプを変更しました。"
+                  L"\n「元に戻す」(Ctrl+Z) で元に戻せます");
     holder.reset();
     EXPECT_TRUE(Changed(first));
     EXPECT_FALSE(Changed(second));
