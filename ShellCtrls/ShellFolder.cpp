@@ -30,8 +30,8 @@ IdList ChildByName(IShellFolder* folder, const std::wstring& name) {
 
 // The text of a date column of a file-system item, from the file's own
 // time: the shell may write it from the DOS date its item list carries,
-// which wraps outside 1980-2107. Nothing for other columns, or when the
-// file can't be found (the shell's text stands then).
+// which wraps outside 1980-2107. Nothing for other columns, or for an item
+// that is no file (the shell's text stands then).
 std::optional<std::wstring> RealDateText(IShellFolder2& folder, int column,
                                          const TShellFolder& item,
                                          std::optional<WIN32_FIND_DATAW>& data) {
@@ -238,21 +238,31 @@ void TShellFolder::LoadColumnDetails(TShellFolder* root, HWND window, int column
         detailTexts_.push_back(hr == S_OK ? StrRetToText(relative_.get(), details.str)
                                           : std::wstring());
     };
+    // Date columns of a file-system item are written from the file's time
+    // whichever interface gives the other texts.
+    ComPtr<IShellFolder2> columns;
+    if (root->FolderInterface())
+        columns = ComPtr<IShellFolder>::Share(root->FolderInterface()).as<IShellFolder2>();
+    std::optional<WIN32_FIND_DATAW> data;
+    auto ownDate = [&](int column) {
+        if (!columns)
+            return false;
+        auto text = RealDateText(*columns.get(), column, *this, data);
+        if (text)
+            detailTexts_.push_back(std::move(*text));
+        return text.has_value();
+    };
     if (IShellFolder2* extended = root->ExtendedFolder()) {
-        const bool fileSystem = root->AttributeSet().Has(AttrFileSystem);
-        std::optional<WIN32_FIND_DATAW> data;
         for (int column = 1; column <= columnCount; ++column) {
-            if (fileSystem) {
-                if (auto text = RealDateText(*extended, column, *this, data)) {
-                    detailTexts_.push_back(std::move(*text));
-                    continue;
-                }
-            }
+            if (ownDate(column))
+                continue;
             SHELLDETAILS details{};
             append(extended->GetDetailsOf(child, column, &details), details);
         }
     } else if (IShellDetails* provider = root->DetailsProvider()) {
         for (int column = 1; column <= columnCount; ++column) {
+            if (ownDate(column))
+                continue;
             SHELLDETAILS details{};
             append(provider->GetDetailsOf(child, column, &details), details);
         }

@@ -126,6 +126,27 @@ prepare_prefix() {
     touch "$WINEPREFIX/.kalvera-ready"
   fi
   prepare_fonts
+  prepare_user_folders
+}
+
+# A new prefix links Desktop, Documents and the other shell folders to the
+# Unix home folder: whatever the tests put on the desktop would land there,
+# and every prefix on the machine would share it. They become folders of the
+# prefix; a file in each keeps Wine from linking an empty one again.
+prepare_user_folders() {
+  [ -f "$WINEPREFIX/.kalvera-folders" ] && return
+  local user folder
+  for user in "$WINEPREFIX"/drive_c/users/*/; do
+    [ "$(basename "$user")" = Public ] && continue
+    for folder in Desktop Documents Downloads Music Pictures Videos Templates; do
+      if [ -L "$user$folder" ]; then
+        rm "$user$folder"
+      fi
+      mkdir -p "$user$folder"
+      touch "$user$folder/.kalvera-prefix"
+    done
+  done
+  touch "$WINEPREFIX/.kalvera-folders"
 }
 
 # Caption buttons are drawn with Marlett, which a new prefix lacks. The

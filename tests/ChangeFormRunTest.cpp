@@ -2,6 +2,7 @@
 // (menu and Ctrl+Z), Now and Load for the six lists, and progress with Esc.
 
 #include "ShellCtrls/ShellModule.h"
+#include "change/SystemTime.h"
 #include "change/TimestampCore.h"
 #include "tests/support/Input.h"
 #include "tests/support/MainWindowHost.h"
@@ -85,10 +86,12 @@ TEST_F(MainWindowRun, TheRowShowsTheNewTimesAndCtrlZUndoes) {
 
     Pick({L"2004", L"4", L"1", L"9", L"30", L"00"});
     form->CheckBox2.SetChecked(true);
-    const long enumerations = FolderEnumerations();
+    long enumerations = FolderEnumerations();
     Click(form->SpeedButton1);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, L"ファイルのタイムスタンプを変更しました。");
+    // Owned by the window the user works in, so it can't fall behind it.
+    EXPECT_EQ(boxes[0].owner, form->Handle());
     const std::wstring newText = RowText(row, column);
     EXPECT_NE(newText, oldText);
     EXPECT_EQ(newText, FreshDetail(L"row.txt", column));
@@ -97,6 +100,31 @@ TEST_F(MainWindowRun, TheRowShowsTheNewTimesAndCtrlZUndoes) {
     EXPECT_EQ(GetFocus(), form->ShellListView1.Handle());
     form->DropDownMenu(0);
     EXPECT_TRUE(form->MenuItemEnabled(TChangeForm1::Undo1));
+
+    // Runs that write nothing leave that run to undo: no row selected, an
+    // empty folder, an error on the first file.
+    form->ShellListView1.SetItemIndex(-1);
+    Click(form->SpeedButton1);
+    EXPECT_TRUE(form->Label9.Visible());
+    TempDir empty;
+    Show(empty.Path());
+    form->ComboBox1.SetItemIndex(1);
+    Click(form->SpeedButton1);
+    Show(dir.Path());
+    const std::wstring first = form->ShellListView1.ItemAt(0)->ParsingName();
+    {
+        UniqueFileHandle holder(
+            CreateFileW(first.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        Click(form->SpeedButton1);
+    }
+    ASSERT_EQ(boxes.size(), 3u);
+    EXPECT_EQ(boxes[1].text, L"0個のファイルのタイムスタンプを変更しました。");
+    EXPECT_EQ(boxes[2].text, L"ファイル " + first + L" は開けません.");
+    boxes.resize(1);
+    form->ComboBox1.SetItemIndex(0);
+    form->ShellListView1.SetItemIndex(row);
+    SetFocus(form->ShellListView1.Handle());
+    enumerations = FolderEnumerations();
 
     PressKeys({VK_CONTROL, 'Z'});
     PumpFor(50);
@@ -110,6 +138,58 @@ TEST_F(MainWindowRun, TheRowShowsTheNewTimesAndCtrlZUndoes) {
     PressKeys({VK_CONTROL, 'Z'}); // nothing left to undo
     PumpFor(30);
     EXPECT_EQ(boxes.size(), 2u);
+}
+
+// Every row of a changed file shows its new time, whether it was drawn
+// before the run or not; dates outside the years of DOS dates show as they
+// are. A run whose times the file system kept none of says so first.
+TEST_F(MainWindowRun, EveryChangedRowShowsItsTimeAndDatesOutsideDosYears) {
+    for (int i = 0; i < 60; ++i)
+        dir.MakeFile(L"r" + std::to_wstring(100 + i) + L".txt");
+    auto setWrite = [](const std::wstring& path, const wchar_t* local) {
+        const FILETIME ft = ToFileTime(LocalDateTimeToFileTime(ParseDateTimeText(local)));
+        UniqueFileHandle handle(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                            OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(SetFileTime(handle.get(), nullptr, nullptr, &ft));
+    };
+    setWrite(dir.MakeFile(L"a-old.txt"), L"1975/1/1 12:00:00");
+    setWrite(dir.MakeFile(L"a-late.txt"), L"2200/1/1 12:00:00");
+    Show(dir.Path());
+    form->ChooseMenuItem(TChangeForm1::KReport1);
+    const int column = ModifiedColumn();
+    ASSERT_GT(column, 0);
+    auto rowOf = [&](const std::wstring& name) {
+        for (int i = 0; i < form->ShellListView1.Count(); ++i)
+            if (form->ShellListView1.ItemAt(i)->InFolderName() == name)
+                return i;
+        return -1;
+    };
+    EXPECT_NE(RowText(rowOf(L"a-old.txt"), column).find(L"1975"), std::wstring::npos);
+    EXPECT_NE(RowText(rowOf(L"a-late.txt"), column).find(L"2200"), std::wstring::npos);
+    PumpFor(50); // the first rows drawn
+
+    Pick({L"2004", L"4", L"1", L"9", L"30", L"00"});
+    form->ComboBox1.SetItemIndex(1);
+    form->CheckBox2.SetChecked(true);
+    Click(form->SpeedButton1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, L"62個のファイルのタイムスタンプを変更しました。");
+    for (const wchar_t* name : {L"a-old.txt", L"r100.txt", L"r159.txt"})
+        EXPECT_EQ(RowText(rowOf(name), column), FreshDetail(name, column)) << ToUtf8(name);
+    EXPECT_NE(RowText(rowOf(L"r159.txt"), column).find(L"2004"), std::wstring::npos);
+
+    if (RunningUnderWine()) { // Wine keeps no creation time a program sets
+        form->ComboBox1.SetItemIndex(0);
+        form->ShellListView1.SetItemIndex(rowOf(L"r100.txt"));
+        form->CheckBox2.SetChecked(false);
+        form->CheckBox1.SetChecked(true);
+        Pick({L"2005", L"5", L"2", L"10", L"00", L"00"});
+        Click(form->SpeedButton1);
+        ASSERT_EQ(boxes.size(), 2u);
+        EXPECT_TRUE(boxes[1].text.starts_with(L"ファイルシステムは指定の時刻を記録しませんでした。"
+                                              L"\n\n次のファイルは指定どおりの時刻を記録でき"
+                                              L"ませんでした:\nr100.txt: 作成 "));
+    }
 }
 
 // In the label being renamed, Ctrl+Z belongs to the edit box.
@@ -190,16 +270,24 @@ TEST_F(MainWindowRun, NowAndLoadSetTheSixLists) {
     EXPECT_EQ(Lists()[0], L"2107"); // the lists stay as they were
 }
 
-// Esc stops a long run between two files: the report counts the files
-// written (their times changed on disk), says that it stopped, and the
-// status bar is empty again.
-TEST_F(MainWindowRun, EscStopsALongRunAndTheReportCountsWhatWasWritten) {
+// Keys typed while a long run writes: Esc stops it between two files even
+// behind other keys, and the others are dropped, not delivered afterwards
+// (a queued Enter would close the report unseen). The report counts the
+// files written (their times changed on disk), says that it stopped, and
+// the status bar is empty again.
+TEST_F(MainWindowRun, EscBehindOtherKeysStopsALongRunAndTheRestIsDropped) {
     for (int i = 0; i < 1500; ++i)
         dir.MakeFile(L"f" + std::to_wstring(10000 + i) + L".txt");
     Show(dir.Path());
     form->ComboBox1.SetItemIndex(1);
     form->CheckBox2.SetChecked(true);
-    PostMessageW(form->ShellListView1.Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
+    SetForegroundWindow(form->Handle());
+    SetFocus(form->ShellListView1.Handle());
+    for (WORD key : {WORD('A'), WORD(VK_RETURN), WORD(VK_ESCAPE), WORD(VK_SPACE)})
+        PressKeys({key});
+    // The keys are on their way once the first is in the queue.
+    for (int i = 0; i < 5000 && !HIWORD(GetQueueStatus(QS_KEY)); ++i)
+        Sleep(1);
     form->SpeedButton1Click();
     ASSERT_EQ(boxes.size(), 1u);
     const FileTime chosen = LocalDateTimeToFileTime(ParseDateTimeText(L"2003/1/1 0:00:00"));
@@ -214,4 +302,8 @@ TEST_F(MainWindowRun, EscStopsALongRunAndTheReportCountsWhatWasWritten) {
     EXPECT_EQ(form->StatusBar1.PanelText(0), L"");
     EXPECT_EQ(static_cast<int>(form->LastRun().files.size()), changed);
     EXPECT_TRUE(form->LastRun().CanUndo());
+    MSG msg;
+    EXPECT_FALSE(PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE));
+    EXPECT_EQ(GetFocus(), form->ShellListView1.Handle());
+    EXPECT_EQ(form->ShellListView1.ItemIndex(), -1);
 }

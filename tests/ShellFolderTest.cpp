@@ -185,10 +185,11 @@ TEST(ShellFolder, FallbackDetailTextsFromFileData) {
     EXPECT_EQ(FileDetailText(odd, 3), FileDetailText(FileData(L"x", 0, 2004, 20), 3));
     EXPECT_NE(FileDetailText(odd, 3), FileDetailText(FileData(L"x", 0, 2004, 22), 3));
     EXPECT_EQ(FileDetailText(FileData(L"noext", 0, 2004, 0), 2), L"");
-    EXPECT_EQ(FileDetailText(FileData(L"old", 0, 1975, 0), 3), DateTimeDisplayText(-1.0));
-    // Where DOS dates begin: the last year before has none, 1980 has one.
-    EXPECT_EQ(FileDetailText(FileData(L"old", 0, 1979, 0), 3), DateTimeDisplayText(-1.0));
-    EXPECT_NE(FileDetailText(FileData(L"new", 0, 1980, 0), 3), DateTimeDisplayText(-1.0));
+    // Years outside those of DOS dates show as they are, not wrapped.
+    for (WORD year : {1975, 1979, 1980, 2107, 2108, 2200})
+        EXPECT_NE(FileDetailText(FileData(L"y", 0, year, 0), 3).find(std::to_wstring(year)),
+                  std::wstring::npos)
+            << year;
 
     // Under the Japanese locale the dates read year first.
     wchar_t format[80] = L"";

@@ -22,6 +22,7 @@ namespace kalvera::test {
 struct Box {
     std::wstring text, caption;
     UINT flags;
+    HWND owner = nullptr;
 };
 
 // The main window as the program makes it, with the platform's message box
@@ -38,8 +39,8 @@ protected:
     void SetUp() override {
         Application::Instance().SetTitle(L"Kalvera/カルヴェラ");
         previousBox = SetPlatformMessageBox(
-            [this](HWND, const std::wstring& text, const std::wstring& caption, UINT flags) {
-                boxes.push_back({text, caption, flags});
+            [this](HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
+                boxes.push_back({text, caption, flags, owner});
                 return IDOK;
             });
         previousHandler =
