@@ -71,10 +71,13 @@ LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT message, WPARAM wParam,
             application.RequestClose();
             return 0;
         }
+        // Restored here rather than by the default handling, which ignores
+        // the command while the window is disabled (a box is open).
         if ((wParam & 0xFFF0) == SC_RESTORE) {
-            const LRESULT result = DefWindowProcW(window, message, wParam, lParam);
+            if (IsIconic(window))
+                ShowWindow(window, SW_RESTORE);
             application.Restored();
-            return result;
+            return 0;
         }
         break;
     // The task bar's "close window", End task, or a close sent to it.

@@ -77,6 +77,16 @@ HWND ReportBox(const Program& program) {
     return box;
 }
 
+// The mode list: the drop-down list of two items.
+BOOL CALLBACK FindModeList(HWND child, LPARAM found) {
+    wchar_t name[32] = L"";
+    GetClassNameW(child, name, 32);
+    if (std::wstring(name) == WC_COMBOBOXW && SendMessageW(child, CB_GETCOUNT, 0, 0) == 2 &&
+        (GetWindowLongW(child, GWL_STYLE) & 3) == CBS_DROPDOWNLIST)
+        *reinterpret_cast<HWND*>(found) = child;
+    return TRUE;
+}
+
 RECT ClientRectIn(HWND window, HWND parent) {
     RECT r;
     GetWindowRect(window, &r);
@@ -245,7 +255,9 @@ TEST(Program, NoKeyHangsItWhileTheFocusedPaneIsHidden) {
     ASSERT_TRUE(WaitUntil([&] { return program.Active() == main; }));
     ClickCentre(tree);
     ASSERT_TRUE(WaitUntil([&] { return program.Focus() == tree; }));
-    PostMessageW(main, WM_COMMAND, kFolderBarItem, 0);
+    HWND cross = DescendantOfClass(main, L"KalveraControl", L"×");
+    ASSERT_TRUE(cross);
+    ClickCentre(cross);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindowVisible(tree); }));
     EXPECT_TRUE(WaitUntil([&] { return program.Focus() == main; }));
 
@@ -265,8 +277,19 @@ TEST(Program, NoKeyHangsItWhileTheFocusedPaneIsHidden) {
         PressKeys(keys);
         EXPECT_TRUE(program.Answers(1000)) << "after key " << *keys.begin();
     }
+    // A close while the menu bar is still active after one Esc: the menu's
+    // loop must not swallow the end of the program.
+    auto inMenuMode = [&] {
+        GUITHREADINFO info{sizeof info};
+        return GetGUIThreadInfo(program.UiThread(), &info) && (info.flags & GUI_INMENUMODE);
+    };
+    PressKeys({VK_MENU, 'H'});
+    ASSERT_TRUE(WaitUntil(inMenuMode));
+    PressKeys({VK_ESCAPE});
+    EXPECT_TRUE(program.Answers(1000));
+    EXPECT_TRUE(inMenuMode());
     PostMessageW(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(program.WaitForExit(), 0u);
+    EXPECT_EQ(program.WaitForExit(10000), 0u);
 }
 
 TEST(Program, AfterTheFirstAboutDialogTheKeyboardReachesAControl) {
@@ -285,5 +308,83 @@ TEST(Program, AfterTheFirstAboutDialogTheKeyboardReachesAControl) {
         return focus && IsChild(main, focus);
     }));
     PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(), 0u);
+}
+
+// A long whole-folder run in the program as shipped, walked as the user
+// goes: into a folder of 5,000 files by typing its name and Enter, the
+// mode picked with the keyboard. While it writes, the session's end is
+// refused, and keys typed and a close request do not close the report:
+// the run stops, the report stays until dismissed, then the program ends
+// with 0.
+TEST(Program, ALongRunHoldsTheSessionAndStopsForACloseAfterItsReport) {
+    wchar_t desktop[MAX_PATH] = L"";
+    ASSERT_EQ(SHGetFolderPathW(nullptr, CSIDL_DESKTOPDIRECTORY, nullptr, 0, desktop), S_OK);
+    const std::wstring name = L"kalvera" + std::to_wstring(GetCurrentProcessId()) + L"run";
+    const std::wstring folder = std::wstring(desktop) + L"\\" + name;
+    struct Removed {
+        const std::wstring& path;
+        ~Removed() { RemoveTree(path); }
+    } removed{folder};
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    constexpr int kFiles = 5000;
+    auto fileAt = [&](int i) { return folder + L"\\f" + std::to_wstring(100000 + i) + L".txt"; };
+    for (int i = 0; i < kFiles; ++i)
+        CloseHandle(
+            CreateFileW(fileAt(i).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    const FileTime chosen = LocalDateTimeToFileTime(ParseDateTimeText(L"2003/1/1 0:00:00"));
+
+    Program program;
+    ASSERT_TRUE(program.WaitUntilShown());
+    HWND main = program.MainWindow();
+    HWND list = DescendantOfClass(main, WC_LISTVIEWW);
+    ASSERT_TRUE(WaitUntil([&] { return RowsOf(list) > 1; }));
+    RECT client;
+    GetClientRect(list, &client);
+    ClickAt(list, {client.right - 8, client.bottom - 8});
+    ASSERT_TRUE(WaitUntil([&] { return program.Focus() == list; }));
+    TypeText(name);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) == 1; }));
+    PressKeys({VK_RETURN});
+    ASSERT_TRUE(WaitUntil([&] { return RowsOf(list) == kFiles; }, 20000));
+
+    HWND mode = nullptr;
+    EnumChildWindows(main, FindModeList, reinterpret_cast<LPARAM>(&mode));
+    ASSERT_TRUE(mode);
+    EXPECT_EQ(SendMessageW(mode, CB_GETCURSEL, 0, 0), 0);
+    ClickCentre(mode);
+    ASSERT_TRUE(WaitUntil([&] { return program.Focus() == mode; }));
+    PressKeys({VK_DOWN});
+    PressKeys({VK_RETURN});
+    wchar_t text[256] = L"";
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(mode, CB_GETCURSEL, 0, 0) == 1; }));
+    HWND lastWrite = DescendantOfClass(main, WC_BUTTONW, L"ファイル更新日時");
+    ClickCentre(lastWrite);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(lastWrite, BM_GETCHECK, 0, 0) == 1; }));
+    ClickCentre(DescendantOfClass(main, L"KalveraControl", L"実行"));
+    ASSERT_TRUE(WaitUntil([&] { return TimesOf(fileAt(0)).lastWrite == chosen; }));
+
+    DWORD_PTR allowed = TRUE;
+    ASSERT_TRUE(SendMessageTimeoutW(program.ApplicationWindow(), WM_QUERYENDSESSION, 0,
+                                    ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &allowed));
+    EXPECT_FALSE(allowed);
+    PressKeys({VK_RETURN});
+    PressKeys({VK_SPACE});
+    PostMessageW(main, WM_CLOSE, 0, 0);
+
+    HWND box = ReportBox(program);
+    ASSERT_TRUE(box);
+    int changed = 0;
+    for (int i = 0; i < kFiles; ++i)
+        changed += TimesOf(fileAt(i)).lastWrite == chosen ? 1 : 0;
+    EXPECT_LT(changed, kFiles);
+    GetDlgItemTextW(box, 0xFFFF, text, 256);
+    EXPECT_EQ(std::wstring(text),
+              std::to_wstring(changed) +
+                  L"個のファイルのタイムスタンプを変更しました。\n中止しました。");
+    EXPECT_TRUE(program.Answers());
+    EXPECT_TRUE(IsWindow(box));
+    EXPECT_EQ(GetWindow(box, GW_OWNER), main);
+    PressKeys({VK_RETURN});
     EXPECT_EQ(program.WaitForExit(), 0u);
 }
