@@ -256,6 +256,26 @@ TEST(RunRecord, LongRunsReportProgressAndStopWhenTold) {
                                       L"結果報告", 0}}));
     EXPECT_TRUE(record.CanUndo());
 
+    // An undo stopped part way marks what it restored; the next one does
+    // the rest, to the tick, and the report says how many wait.
+    const ReadTimes known = TimesOf(list.rows[999]); // not reached by the run
+    ProgressRecorder stopUndo;
+    stopUndo.stopAfter = 100;
+    UndoTimestampChange(record, boxes, &stopUndo);
+    EXPECT_EQ(boxes.shown.back().text,
+              L"100個のファイルのタイムスタンプを元に戻しました。\n中止しました。"
+              L"\n残り300個のファイルは「元に戻す」(Ctrl+Z) で戻せます。");
+    EXPECT_EQ(TimesOf(list.rows[399]).lastWrite, known.lastWrite);
+    EXPECT_EQ(TimesOf(list.rows[0]).lastWrite, t);
+    EXPECT_EQ(record.PendingCount(), 300);
+    UndoTimestampChange(record, boxes, &progress);
+    EXPECT_EQ(boxes.shown.back().text, L"300個のファイルのタイムスタンプを元に戻しました。");
+    for (int i : {0, 299, 300, 399}) {
+        EXPECT_EQ(TimesOf(list.rows[i]).lastWrite, known.lastWrite) << i;
+        EXPECT_EQ(TimesOf(list.rows[i]).lastAccess, known.lastAccess) << i;
+    }
+    EXPECT_FALSE(record.CanUndo());
+
     // A short run tells nothing.
     list.rows.resize(kProgressFrom);
     ProgressRecorder silent;
