@@ -123,6 +123,16 @@ TEST_F(MainWindowRun, TheRowShowsTheNewTimesAndCtrlZUndoes) {
     boxes.resize(1);
     form->ComboBox1.SetItemIndex(0);
     form->ShellListView1.SetItemIndex(row);
+    // Once the program has agreed that the session may end, nothing runs
+    // until the end is called off.
+    EXPECT_TRUE(SendMessageW(form->Handle(), WM_QUERYENDSESSION, 0, 0));
+    Pick({L"2005", L"5", L"2", L"10", L"00", L"00"});
+    Click(form->SpeedButton1);
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(TimesOf(file).lastWrite,
+              LocalDateTimeToFileTime(ParseDateTimeText(L"2004/4/1 9:30:00")));
+    SendMessageW(form->Handle(), WM_ENDSESSION, FALSE, 0);
+    EXPECT_FALSE(Application::Instance().SessionEnding());
     SetFocus(form->ShellListView1.Handle());
     enumerations = FolderEnumerations();
 
