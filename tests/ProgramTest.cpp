@@ -312,7 +312,7 @@ TEST(Program, AfterTheFirstAboutDialogTheKeyboardReachesAControl) {
 }
 
 // A long whole-folder run in the program as shipped, walked as the user
-// goes: into a folder of 5,000 files by typing its name and Enter, the
+// goes: into a folder of 10,000 files by typing its name and Enter, the
 // mode picked with the keyboard. While it writes, the session's end is
 // refused, and keys typed and a close request do not close the report:
 // the run stops, the report stays until dismissed, then the program ends
@@ -327,7 +327,7 @@ TEST(Program, ALongRunHoldsTheSessionAndStopsForACloseAfterItsReport) {
         ~Removed() { RemoveTree(path); }
     } removed{folder};
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
-    constexpr int kFiles = 5000;
+    constexpr int kFiles = 10000;
     auto fileAt = [&](int i) { return folder + L"\\f" + std::to_wstring(100000 + i) + L".txt"; };
     for (int i = 0; i < kFiles; ++i)
         CloseHandle(
@@ -368,8 +368,11 @@ TEST(Program, ALongRunHoldsTheSessionAndStopsForACloseAfterItsReport) {
     ASSERT_TRUE(SendMessageTimeoutW(program.ApplicationWindow(), WM_QUERYENDSESSION, 0,
                                     ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &allowed));
     EXPECT_FALSE(allowed);
-    PressKeys({VK_RETURN});
-    PressKeys({VK_SPACE});
+    // Keys typed meanwhile, queued before the close in the order they came.
+    for (WORD key : {WORD(VK_RETURN), WORD(VK_SPACE)}) {
+        PostMessageW(list, WM_KEYDOWN, key, 1);
+        PostMessageW(list, WM_KEYUP, key, 0xC0000001);
+    }
     PostMessageW(main, WM_CLOSE, 0, 0);
 
     HWND box = ReportBox(program);
