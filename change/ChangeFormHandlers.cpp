@@ -94,7 +94,9 @@ public:
             started_ = true;
             application.BeginWriting(L"タイムスタンプを変更しています");
             previousCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-            shown_ = now;
+            // The first look comes at once: an Esc typed before the run
+            // started stops it after one file, however fast files go.
+            shown_ = now - 100;
         }
         // Once the session is ending not one more file is written.
         if (application.SessionEnding())

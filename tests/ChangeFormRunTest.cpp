@@ -52,6 +52,19 @@ protected:
         item->LoadColumnDetails(root.get(), nullptr, form->ShellListView1.ColumnCount());
         return item->DetailText(column);
     }
+    int RowOf(const std::wstring& name) {
+        for (int i = 0; i < form->ShellListView1.Count(); ++i)
+            if (form->ShellListView1.ItemAt(i)->InFolderName() == name)
+                return i;
+        return -1;
+    }
+    // Sets the last-write time of a file or folder to a local date text.
+    static void SetWrite(const std::wstring& path, const wchar_t* local) {
+        const FILETIME ft = ToFileTime(LocalDateTimeToFileTime(ParseDateTimeText(local)));
+        UniqueFileHandle handle(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        ASSERT_TRUE(SetFileTime(handle.get(), nullptr, nullptr, &ft));
+    }
     int ModifiedColumn() {
         for (int column = 1; column < form->ShellListView1.ColumnCount(); ++column) {
             wchar_t text[64] = L"";
@@ -156,26 +169,14 @@ TEST_F(MainWindowRun, TheRowShowsTheNewTimesAndCtrlZUndoes) {
 TEST_F(MainWindowRun, EveryChangedRowShowsItsTimeAndDatesOutsideDosYears) {
     for (int i = 0; i < 60; ++i)
         dir.MakeFile(L"r" + std::to_wstring(100 + i) + L".txt");
-    auto setWrite = [](const std::wstring& path, const wchar_t* local) {
-        const FILETIME ft = ToFileTime(LocalDateTimeToFileTime(ParseDateTimeText(local)));
-        UniqueFileHandle handle(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
-                                            OPEN_EXISTING, 0, nullptr));
-        ASSERT_TRUE(SetFileTime(handle.get(), nullptr, nullptr, &ft));
-    };
-    setWrite(dir.MakeFile(L"a-old.txt"), L"1975/1/1 12:00:00");
-    setWrite(dir.MakeFile(L"a-late.txt"), L"2200/1/1 12:00:00");
+    SetWrite(dir.MakeFile(L"a-old.txt"), L"1975/1/1 12:00:00");
+    SetWrite(dir.MakeFile(L"a-late.txt"), L"2200/1/1 12:00:00");
     Show(dir.Path());
     form->ChooseMenuItem(TChangeForm1::KReport1);
     const int column = ModifiedColumn();
     ASSERT_GT(column, 0);
-    auto rowOf = [&](const std::wstring& name) {
-        for (int i = 0; i < form->ShellListView1.Count(); ++i)
-            if (form->ShellListView1.ItemAt(i)->InFolderName() == name)
-                return i;
-        return -1;
-    };
-    EXPECT_NE(RowText(rowOf(L"a-old.txt"), column).find(L"1975"), std::wstring::npos);
-    EXPECT_NE(RowText(rowOf(L"a-late.txt"), column).find(L"2200"), std::wstring::npos);
+    EXPECT_NE(RowText(RowOf(L"a-old.txt"), column).find(L"1975"), std::wstring::npos);
+    EXPECT_NE(RowText(RowOf(L"a-late.txt"), column).find(L"2200"), std::wstring::npos);
     PumpFor(50); // the first rows drawn
 
     Pick({L"2004", L"4", L"1", L"9", L"30", L"00"});
@@ -185,12 +186,12 @@ TEST_F(MainWindowRun, EveryChangedRowShowsItsTimeAndDatesOutsideDosYears) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, L"62個のファイルのタイムスタンプを変更しました。");
     for (const wchar_t* name : {L"a-old.txt", L"r100.txt", L"r159.txt"})
-        EXPECT_EQ(RowText(rowOf(name), column), FreshDetail(name, column)) << ToUtf8(name);
-    EXPECT_NE(RowText(rowOf(L"r159.txt"), column).find(L"2004"), std::wstring::npos);
+        EXPECT_EQ(RowText(RowOf(name), column), FreshDetail(name, column)) << ToUtf8(name);
+    EXPECT_NE(RowText(RowOf(L"r159.txt"), column).find(L"2004"), std::wstring::npos);
 
     if (RunningUnderWine()) { // Wine keeps no creation time a program sets
         form->ComboBox1.SetItemIndex(0);
-        form->ShellListView1.SetItemIndex(rowOf(L"r100.txt"));
+        form->ShellListView1.SetItemIndex(RowOf(L"r100.txt"));
         form->CheckBox2.SetChecked(false);
         form->CheckBox1.SetChecked(true);
         Pick({L"2005", L"5", L"2", L"10", L"00", L"00"});
@@ -248,30 +249,16 @@ TEST_F(MainWindowRun, NowAndLoadSetTheSixLists) {
     form->ChooseMenuItem(TChangeForm1::Load1);
     EXPECT_TRUE(form->Label9.Visible());
     EXPECT_TRUE(boxes.empty());
-    auto setWrite = [](const std::wstring& path, const wchar_t* local) {
-        const FileTime t = LocalDateTimeToFileTime(ParseDateTimeText(local));
-        const FILETIME ft{static_cast<DWORD>(t), static_cast<DWORD>(t >> 32)};
-        UniqueFileHandle handle(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
-                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        SetFileTime(handle.get(), nullptr, nullptr, &ft);
-    };
-    setWrite(file, L"2019/7/4 13:05:09");
-    setWrite(old, L"1979/12/31 23:59:59");
-    setWrite(sub, L"2107/12/31 8:00:00");
-    auto rowOf = [&](const std::wstring& name) {
-        for (int i = 0; i < form->ShellListView1.Count(); ++i)
-            if (form->ShellListView1.ItemAt(i)->InFolderName() == name)
-                return i;
-        return -1;
-    };
-    form->ShellListView1.SetItemIndex(rowOf(L"source.txt"));
+    SetWrite(file, L"2019/7/4 13:05:09");
+    SetWrite(old, L"1979/12/31 23:59:59");
+    SetWrite(sub, L"2107/12/31 8:00:00");
+    form->ShellListView1.SetItemIndex(RowOf(L"source.txt"));
     form->ChooseMenuItem(TChangeForm1::Load1);
     EXPECT_EQ(Lists(), (std::vector<std::wstring>{L"2019", L"7", L"4", L"13", L"05", L"09"}));
-    form->ShellListView1.SetItemIndex(rowOf(L"sub"));
+    form->ShellListView1.SetItemIndex(RowOf(L"sub"));
     form->ChooseMenuItem(TChangeForm1::Load1);
     EXPECT_EQ(Lists(), (std::vector<std::wstring>{L"2107", L"12", L"31", L"8", L"00", L"00"}));
-    form->ShellListView1.SetItemIndex(rowOf(L"old.txt"));
+    form->ShellListView1.SetItemIndex(RowOf(L"old.txt"));
     form->ChooseMenuItem(TChangeForm1::Load1);
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, L"選択ファイルの日時は選べる範囲の外です。");
