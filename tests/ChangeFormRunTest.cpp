@@ -177,7 +177,7 @@ TEST_F(MainWindowRun, EveryChangedRowShowsItsTimeAndDatesOutsideDosYears) {
     ASSERT_GT(column, 0);
     EXPECT_NE(RowText(RowOf(L"a-old.txt"), column).find(L"1975"), std::wstring::npos);
     EXPECT_NE(RowText(RowOf(L"a-late.txt"), column).find(L"2200"), std::wstring::npos);
-    PumpFor(50); // the first rows drawn
+    UpdateWindow(form->ShellListView1.Handle()); // the first rows drawn
 
     Pick({L"2004", L"4", L"1", L"9", L"30", L"00"});
     form->ComboBox1.SetItemIndex(1);
