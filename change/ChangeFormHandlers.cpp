@@ -201,9 +201,7 @@ void TChangeForm1::File1Click() {
 }
 
 void TChangeForm1::Undo1Click() {
-    if (!lastRun_.CanUndo())
-        return;
-    if (Application::Instance().SessionEnding())
+    if (!lastRun_.CanUndo() || Application::Instance().SessionEnding())
         return;
     ApplicationBoxes boxes;
     StatusProgress progress(StatusBar1, Handle());

@@ -86,12 +86,6 @@ void SetAndReadBack(HANDLE file, std::wstring_view path, const FileTimes& times,
         throw Error(FormatMessageText(kSetErrorText, path));
 }
 
-bool Differs(TimestampKinds kinds, const FileTimes& a, const FileTimes& b) {
-    return (kinds.creation && a.creation != b.creation) ||
-           (kinds.lastAccess && a.lastAccess != b.lastAccess) ||
-           (kinds.lastWrite && a.lastWrite != b.lastWrite);
-}
-
 } // namespace
 
 bool IsExistingFile(std::wstring_view path) {
@@ -133,7 +127,7 @@ RestoreOutcome RestoreFileTimes(std::wstring_view path, const TimesReadBack& exp
     // and often the size, even where the last-write time was put back.
     TimesReadBack now;
     ReadStateAfter(file.get(), now);
-    if (Differs(kinds, now.after, expected.after) ||
+    if (!SameChosenTimes(kinds, now.after, expected.after) ||
         (expected.changeAfter && now.changeAfter != expected.changeAfter) ||
         (expected.changeAfter && now.sizeAfter != expected.sizeAfter))
         return RestoreOutcome::Changed;

@@ -82,14 +82,13 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
         WrittenFile& file = *it;
         if (file.done)
             continue;
-        const auto key = std::pair(file.times.identity.volume, file.times.identity.index);
-        const bool known = key != std::pair<std::uint32_t, std::uint64_t>{};
+        const FileIdentity key = file.times.identity;
+        const bool known = key != FileIdentity{};
         TimesReadBack expected = file.times;
         if (auto left = known ? record.leftByUndo.find(key) : record.leftByUndo.end();
             left != record.leftByUndo.end()) {
-            expected.after = left->second.after;
-            expected.changeAfter = left->second.changeAfter;
-            expected.sizeAfter = left->second.sizeAfter;
+            expected = left->second;
+            expected.before = file.times.before;
         }
         TimesReadBack leftState;
         switch (RestoreFileTimes(file.path, expected, record.kinds, &leftState)) {

@@ -42,14 +42,9 @@ bool WriteTarget(const std::wstring& path, const FileTimes& times, TimestampKind
 
 // True when at least one written file read back every chosen time as chosen.
 bool AnyStoredAsChosen(const RunRecord& record) {
-    const TimestampKinds k = record.kinds;
-    for (const WrittenFile& file : record.files) {
-        const FileTimes& got = file.times.after;
-        if ((!k.creation || got.creation == record.chosen.creation) &&
-            (!k.lastWrite || got.lastWrite == record.chosen.lastWrite) &&
-            (!k.lastAccess || got.lastAccess == record.chosen.lastAccess))
+    for (const WrittenFile& file : record.files)
+        if (SameChosenTimes(record.kinds, file.times.after, record.chosen))
             return true;
-    }
     return false;
 }
 

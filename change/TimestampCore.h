@@ -4,6 +4,7 @@
 // the run over the file list with its messages. The main window only gathers
 // the inputs and provides the three services below.
 
+#include <compare>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -28,7 +29,7 @@ struct FileTimes {
 struct FileIdentity {
     std::uint32_t volume = 0;
     std::uint64_t index = 0;
-    bool operator==(const FileIdentity&) const = default;
+    auto operator<=>(const FileIdentity&) const = default;
 };
 
 // A file's times as a write found them and as it left them (read back on
@@ -46,6 +47,13 @@ struct TimestampKinds {
     bool lastWrite = false;
     bool lastAccess = false;
 };
+
+// True when the two agree on every chosen kind.
+inline bool SameChosenTimes(TimestampKinds kinds, const FileTimes& a, const FileTimes& b) {
+    return (!kinds.creation || a.creation == b.creation) &&
+           (!kinds.lastAccess || a.lastAccess == b.lastAccess) &&
+           (!kinds.lastWrite || a.lastWrite == b.lastWrite);
+}
 
 // The texts of the six selectors, each exactly as its item is written.
 struct SelectorTexts {
@@ -143,7 +151,7 @@ struct RunRecord {
     // What undoing left on each file it restored, by identity: a file the
     // run reached twice (hard links) is expected in that state when its
     // earlier entry comes up.
-    std::map<std::pair<std::uint32_t, std::uint64_t>, TimesReadBack> leftByUndo;
+    std::map<FileIdentity, TimesReadBack> leftByUndo;
     // True when a file is left to undo.
     bool CanUndo() const;
     int PendingCount() const;
