@@ -212,7 +212,7 @@ void TChangeForm1::Undo1Click() {
 void TChangeForm1::ShowNewTimesOf(const RunRecord& run) {
     std::vector<std::wstring> paths;
     for (const WrittenFile& file : run.files)
-        paths.push_back(file.path);
+        paths.push_back(run.PathOf(file));
     ShellListView1.RefreshDetailsOf(paths);
 }
 

@@ -10,12 +10,23 @@ namespace kalvera {
 namespace {
 
 // Share mode 0: no other open of the file succeeds while the times are set.
-UniqueFileHandle OpenExclusive(std::wstring_view path) {
+// A folder is opened as a folder and shared: its content can't change
+// through the times, and the shell keeps folders open all the time.
+UniqueFileHandle OpenExclusive(std::wstring_view path, bool isFolder = false) {
     if (!IsFullyQualifiedPath(path))
         return {};
+    if (isFolder)
+        return UniqueFileHandle(CreateFileW(
+            ExtendedLengthPath(path).c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+            FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     return UniqueFileHandle(CreateFileW(ExtendedLengthPath(path).c_str(),
                                         GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool IsExisting(std::wstring_view path, bool isFolder) {
+    return isFolder ? IsExistingFolder(path) : IsExistingFile(path);
 }
 
 [[noreturn]] void RaiseOpenError(std::wstring_view path) {
@@ -97,6 +108,13 @@ bool IsExistingFile(std::wstring_view path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool IsExistingFolder(std::wstring_view path) {
+    if (!IsFullyQualifiedPath(path))
+        return false;
+    const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 void WriteFileTimesUtc(std::wstring_view path, const FileTimes& times, TimestampKinds kinds,
                        TimesReadBack* readBack) {
     UniqueFileHandle file = OpenExclusive(path);
@@ -107,10 +125,16 @@ void WriteFileTimesUtc(std::wstring_view path, const FileTimes& times, Timestamp
 
 bool WriteFileTimesIfFile(std::wstring_view path, const FileTimes& times, TimestampKinds kinds,
                           TimesReadBack* readBack) {
-    UniqueFileHandle file = OpenExclusive(path);
+    return WriteTimesIfThere(path, false, times, kinds, readBack);
+}
+
+bool WriteTimesIfThere(std::wstring_view path, bool isFolder, const FileTimes& times,
+                       TimestampKinds kinds, TimesReadBack* readBack) {
+    UniqueFileHandle file = OpenExclusive(path, isFolder);
     if (!file) {
-        // A directory fails the open too, so only a failed open needs the test.
-        if (!IsExistingFile(path))
+        // A directory fails a file's open too, so only a failed open needs
+        // the test.
+        if (!IsExisting(path, isFolder))
             return false;
         RaiseOpenError(path);
     }
@@ -119,10 +143,10 @@ bool WriteFileTimesIfFile(std::wstring_view path, const FileTimes& times, Timest
 }
 
 RestoreOutcome RestoreFileTimes(std::wstring_view path, const TimesReadBack& expected,
-                                TimestampKinds kinds, TimesReadBack* left) {
-    UniqueFileHandle file = OpenExclusive(path);
+                                TimestampKinds kinds, TimesReadBack* left, bool isFolder) {
+    UniqueFileHandle file = OpenExclusive(path, isFolder);
     if (!file)
-        return IsExistingFile(path) ? RestoreOutcome::CantOpen : RestoreOutcome::Missing;
+        return IsExisting(path, isFolder) ? RestoreOutcome::CantOpen : RestoreOutcome::Missing;
     // Content written or copied over since the run moves the change time
     // and often the size, even where the last-write time was put back.
     TimesReadBack now;

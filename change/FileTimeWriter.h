@@ -23,6 +23,14 @@ void WriteFileTimesUtc(std::wstring_view path, const FileTimes& times, Timestamp
 bool WriteFileTimesIfFile(std::wstring_view path, const FileTimes& times, TimestampKinds kinds,
                           TimesReadBack* readBack = nullptr);
 
+// As WriteFileTimesIfFile, for a file or a folder. A folder is opened as
+// one, and not exclusively.
+bool WriteTimesIfThere(std::wstring_view path, bool isFolder, const FileTimes& times,
+                       TimestampKinds kinds, TimesReadBack* readBack = nullptr);
+
+// True when the path is fully qualified and names an existing folder.
+bool IsExistingFolder(std::wstring_view path);
+
 enum class RestoreOutcome { Restored, Changed, Missing, CantOpen, SetRefused };
 
 // Sets the kinds back to the times read before a write, to the tick, when
@@ -31,6 +39,7 @@ enum class RestoreOutcome { Restored, Changed, Missing, CantOpen, SetRefused };
 // gone, or that can't be opened is left alone. A restored file's state
 // afterwards goes to left (its after, change time, size and identity).
 RestoreOutcome RestoreFileTimes(std::wstring_view path, const TimesReadBack& expected,
-                                TimestampKinds kinds, TimesReadBack* left = nullptr);
+                                TimestampKinds kinds, TimesReadBack* left = nullptr,
+                                bool isFolder = false);
 
 } // namespace kalvera

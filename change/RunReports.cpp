@@ -2,6 +2,7 @@
 
 #include "change/FileTimeWriter.h"
 #include "change/TimestampCore.h"
+#include "change/TreeWalk.h"
 #include "win/Error.h"
 
 #include <string>
@@ -11,11 +12,6 @@ namespace kalvera {
 namespace {
 
 constexpr size_t kListedFiles = 10;
-
-std::wstring FileNameOf(const std::wstring& path) {
-    const size_t at = path.find_last_of(L"\\/");
-    return at == std::wstring::npos ? path : path.substr(at + 1);
-}
 
 // A blank line, the heading, a line per file (at most ten, then how many
 // more there are).
@@ -40,7 +36,7 @@ std::wstring StoredTimesReport(const RunRecord& record) {
         auto note = [&](bool chosen, FileTime wanted, FileTime got, const wchar_t* kind) {
             if (!chosen || wanted == got)
                 return;
-            line += (line.empty() ? FileNameOf(file.path) + L": " : L"、") + kind + L" " +
+            line += (line.empty() ? file.name + L": " : L"、") + kind + L" " +
                     DateTextOf(FileTimeToLocalDateTime(got));
         };
         note(record.kinds.creation, record.chosen.creation, stored.creation, L"作成");
@@ -54,6 +50,21 @@ std::wstring StoredTimesReport(const RunRecord& record) {
 
 bool RunRecord::CanUndo() const {
     return PendingCount() > 0;
+}
+
+std::wstring RunRecord::PathOf(const WrittenFile& file) const {
+    return JoinPath(folders[file.folder], file.name);
+}
+
+WrittenFile& RunRecord::Add(std::wstring_view path, bool isFolder) {
+    const auto [folder, name] = SplitPath(path);
+    if (folders.empty() || folders.back() != folder)
+        folders.emplace_back(folder);
+    WrittenFile& file = files.emplace_back();
+    file.folder = static_cast<std::uint32_t>(folders.size() - 1);
+    file.isFolder = isFolder;
+    file.name = name;
+    return file;
 }
 
 int RunRecord::PendingCount() const {
@@ -74,7 +85,7 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
     bool stopped = false;
     std::vector<std::wstring> leftAlone;
     auto leave = [&](const WrittenFile& file, std::wstring_view why) {
-        leftAlone.push_back(FileNameOf(file.path) + L": " + std::wstring(why));
+        leftAlone.push_back(file.name + L": " + std::wstring(why));
     };
     // Backwards: a file reached twice gets the times it had before the
     // first write last.
@@ -91,7 +102,8 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
             expected.before = file.times.before;
         }
         TimesReadBack leftState;
-        switch (RestoreFileTimes(file.path, expected, record.kinds, &leftState)) {
+        switch (RestoreFileTimes(record.PathOf(file), expected, record.kinds, &leftState,
+                                 file.isFolder)) {
         case RestoreOutcome::Restored:
             ++restored;
             file.done = true;

@@ -1,5 +1,6 @@
 #include "change/FileTimeWriter.h"
 #include "change/TimestampCore.h"
+#include "change/TreeWalk.h"
 #include "win/Error.h"
 
 #include <string>
@@ -10,21 +11,20 @@ namespace {
 // Writes one target, keeping it in the record when one is asked for. The
 // record holds the file from the moment its times were read, so a file that
 // a refused set left partly changed stays undoable, and the error says so.
-bool WriteTarget(const std::wstring& path, const FileTimes& times, TimestampKinds kinds,
-                 RunRecord* record, bool ifFile) {
-    TimesReadBack* read = nullptr;
-    if (record) {
-        record->files.push_back({path, {}});
-        read = &record->files.back().times;
-    }
+// With ifThere, a target that is no longer there is passed over (false).
+bool WriteTarget(const std::wstring& path, bool isFolder, const FileTimes& times,
+                 TimestampKinds kinds, RunRecord* record, bool ifThere) {
+    TimesReadBack* read = record ? &record->Add(path, isFolder).times : nullptr;
     auto dropEntry = [&] {
         if (record)
             record->files.pop_back();
     };
     try {
-        if (ifFile) {
-            if (!WriteFileTimesIfFile(path, times, kinds, read)) {
+        if (ifThere || isFolder) {
+            if (!WriteTimesIfThere(path, isFolder, times, kinds, read)) {
                 dropEntry();
+                if (!ifThere)
+                    throw Error(FormatMessageText(kOpenErrorText, path));
                 return false;
             }
         } else {
@@ -59,40 +59,76 @@ std::wstring Report(std::wstring headline, const RunRecord* record) {
     return headline + StoredTimesReport(*record);
 }
 
-void RunOnSelectedFile(const FileTimes& times, TimestampKinds kinds, FileListService& files,
-                       MessageBoxService& messages, HintService& hint, RunRecord* record) {
-    const int index = files.SelectedIndex();
-    if (index < 0) {
-        hint.ShowHint();
-        return;
-    }
-    const std::wstring path = files.PathOf(index);
-    if (!IsExistingFile(path)) {
+enum class EntryKind { File, Folder, Neither };
+
+EntryKind KindOnDisk(const std::wstring& path) {
+    if (IsExistingFile(path))
+        return EntryKind::File;
+    return IsExistingFolder(path) ? EntryKind::Folder : EntryKind::Neither;
+}
+
+void RunOnSelectedFile(const std::wstring& path, const FileTimes& times, TimestampKinds kinds,
+                       MessageBoxService& messages, const RunExtras& extras) {
+    const EntryKind kind = KindOnDisk(path);
+    if (kind == EntryKind::Neither || (kind == EntryKind::Folder && !extras.folders)) {
         messages.Show(kMissingFileText, kErrorCaption, 0);
         return;
     }
-    WriteTarget(path, times, kinds, record, false);
-    messages.Show(Report(std::wstring(kChangedText), record), kReportCaption, 0);
+    const bool isFolder = kind == EntryKind::Folder;
+    WriteTarget(path, isFolder, times, kinds, extras.record, false);
+    messages.Show(Report(std::wstring(isFolder ? kFolderChangedText : kChangedText), extras.record),
+                  kReportCaption, 0);
 }
 
-void RunOnWholeFolder(const FileTimes& times, TimestampKinds kinds, FileListService& files,
-                      MessageBoxService& messages, const RunExtras& extras) {
-    // Every listed item must be a file before any of them is changed.
-    for (int i = 0, n = files.Count(); i < n; ++i) {
-        if (!IsExistingFile(files.PathOf(i))) {
-            messages.Show(kMissingAbortText, kErrorCaption, 0);
-            return;
+// The rows to change, each a file, or a folder when folders are targets.
+// A folder that is not a target is counted in passed; any other row, or a
+// folder outside the file system when folders are targets, refuses the run.
+bool CollectRows(FileListService& files, const std::vector<int>& rows, bool folders,
+                 TargetList& targets, int& passed) {
+    for (int row : rows) {
+        const std::wstring path = files.PathOf(row);
+        switch (KindOnDisk(path)) {
+        case EntryKind::File:
+            targets.Add(path, false);
+            break;
+        case EntryKind::Folder:
+            if (folders)
+                targets.Add(path, true);
+            else
+                ++passed;
+            break;
+        case EntryKind::Neither:
+            if (folders || !files.IsFolderItem(row))
+                return false;
+            ++passed;
+            break;
         }
     }
-    // An item that has vanished since the check is passed over silently, and
-    // the report counts only the files whose times were set.
-    const int total = files.Count();
+    return true;
+}
+
+std::wstring CountText(int files, int folders) {
+    if (folders == 0)
+        return std::to_wstring(files) + std::wstring(kCountSuffixText);
+    return FormatMessageText(FormatMessageText(kFilesAndFoldersText, std::to_wstring(files)),
+                             std::to_wstring(folders));
+}
+
+// Writes every target with the progress of a long run. A target gone since
+// it was listed is passed over silently: the report counts only what was
+// set.
+void WriteTargets(const TargetList& targets, int passed, const FileTimes& times,
+                  TimestampKinds kinds, MessageBoxService& messages, const RunExtras& extras) {
+    const int total = static_cast<int>(targets.entries.size());
     ProgressService* progress = total > kProgressFrom ? extras.progress : nullptr;
-    int written = 0;
+    int files = 0, folders = 0;
     bool stopped = false;
     try {
         for (int i = 0; i < total; ++i) {
-            written += WriteTarget(files.PathOf(i), times, kinds, extras.record, true) ? 1 : 0;
+            const TargetEntry& entry = targets.entries[static_cast<size_t>(i)];
+            if (WriteTarget(targets.PathOf(entry), entry.isFolder, times, kinds, extras.record,
+                            true))
+                ++(entry.isFolder ? folders : files);
             if (progress && !progress->Continue(i + 1, total) && i + 1 < total) {
                 stopped = true;
                 break;
@@ -103,7 +139,7 @@ void RunOnWholeFolder(const FileTimes& times, TimestampKinds kinds, FileListServ
             progress->Finished();
         // The files changed before the error stay changed: the error says
         // how many, and that the undo gives them back.
-        const size_t changed = extras.record ? extras.record->files.size() : written;
+        const size_t changed = extras.record ? extras.record->files.size() : files + folders;
         if (changed == 0)
             throw;
         throw Error(e.Message() + L"\n" +
@@ -118,10 +154,53 @@ void RunOnWholeFolder(const FileTimes& times, TimestampKinds kinds, FileListServ
         progress->Finished();
     if (extras.record)
         extras.record->stopped = stopped;
-    std::wstring text = std::to_wstring(written) + std::wstring(kCountSuffixText);
+    std::wstring text = CountText(files, folders);
+    if (passed > 0)
+        text += L"\n" + FormatMessageText(kFoldersPassedText, std::to_wstring(passed));
     if (stopped)
         text += L"\n" + std::wstring(kStoppedText);
     messages.Show(Report(text, extras.record), kReportCaption, 0);
+}
+
+void RunOnRows(const std::vector<int>& rows, const FileTimes& times, TimestampKinds kinds,
+               FileListService& files, MessageBoxService& messages, const RunExtras& extras) {
+    // Every row must be a target or a folder passed over before any of them
+    // is changed.
+    TargetList targets;
+    int passed = 0;
+    if (!CollectRows(files, rows, extras.folders, targets, passed)) {
+        messages.Show(kMissingAbortText, kErrorCaption, 0);
+        return;
+    }
+    WriteTargets(targets, passed, times, kinds, messages, extras);
+}
+
+void RunOnTree(const FileTimes& times, TimestampKinds kinds, FileListService& files,
+               MessageBoxService& messages, const RunExtras& extras) {
+    const std::wstring root = files.FolderPath();
+    if (root.empty()) {
+        messages.Show(kNoTreeHereText, kErrorCaption, 0);
+        return;
+    }
+    // The whole tree is read before the first write: a folder that can't
+    // be read, or a stop, leaves every file as it was.
+    TargetList targets;
+    std::wstring unreadable;
+    ProgressService* progress = extras.progress;
+    const TreeReadOutcome read =
+        ReadTree(root, extras.folders, targets, unreadable,
+                 [progress](size_t found) { return !progress || progress->Reading(int(found)); });
+    if (progress)
+        progress->Finished();
+    if (read == TreeReadOutcome::Unreadable) {
+        messages.Show(FormatMessageText(kUnreadableFolderText, unreadable), kErrorCaption, 0);
+        return;
+    }
+    if (read == TreeReadOutcome::Stopped) {
+        messages.Show(kStoppedText, kReportCaption, 0);
+        return;
+    }
+    WriteTargets(targets, 0, times, kinds, messages, extras);
 }
 
 } // namespace
@@ -132,7 +211,7 @@ void RunTimestampChange(const SelectorTexts& texts, int mode, TimestampKinds kin
     // The date is read first: an unreadable date stops even a run that has
     // no file to work on.
     const DateTime when = ParseDateTimeText(ComposeDateText(texts));
-    if (mode != cmSelectedFile && mode != cmWholeFolder)
+    if (mode != cmSelectedFile && mode != cmWholeFolder && mode != cmWholeTree)
         return;
     // The same instant goes to every chosen kind of every target.
     const FileTime utc = LocalDateTimeToFileTime(when);
@@ -142,10 +221,20 @@ void RunTimestampChange(const SelectorTexts& texts, int mode, TimestampKinds kin
         extras.record->kinds = kinds;
         extras.record->chosen = times;
     }
-    if (mode == cmSelectedFile)
-        RunOnSelectedFile(times, kinds, files, messages, hint, extras.record);
-    else
-        RunOnWholeFolder(times, kinds, files, messages, extras);
+    if (mode == cmWholeTree) {
+        RunOnTree(times, kinds, files, messages, extras);
+    } else if (mode == cmWholeFolder) {
+        std::vector<int> rows(static_cast<size_t>(files.Count()));
+        for (size_t i = 0; i < rows.size(); ++i)
+            rows[i] = static_cast<int>(i);
+        RunOnRows(rows, times, kinds, files, messages, extras);
+    } else if (const std::vector<int> rows = files.SelectedIndices(); rows.empty()) {
+        hint.ShowHint();
+    } else if (rows.size() == 1) {
+        RunOnSelectedFile(files.PathOf(rows[0]), times, kinds, messages, extras);
+    } else {
+        RunOnRows(rows, times, kinds, files, messages, extras);
+    }
 }
 
 } // namespace kalvera

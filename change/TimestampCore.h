@@ -61,7 +61,7 @@ struct SelectorTexts {
 };
 
 // Item index of the mode list.
-enum ChangeMode : int { cmSelectedFile = 0, cmWholeFolder = 1 };
+enum ChangeMode : int { cmSelectedFile = 0, cmWholeFolder = 1, cmWholeTree = 2 };
 
 // "year/month/day hour:minute:second", each text unchanged.
 std::wstring ComposeDateText(const SelectorTexts& texts);
@@ -108,6 +108,17 @@ public:
     virtual int SelectedIndex() = 0; // -1 when no row is selected
     virtual int Count() = 0;
     virtual std::wstring PathOf(int index) = 0;
+    // Every selected row, in list order.
+    virtual std::vector<int> SelectedIndices() {
+        const int index = SelectedIndex();
+        return index < 0 ? std::vector<int>{} : std::vector<int>{index};
+    }
+    // True for a row the shell shows as a folder; asked only of rows that
+    // are neither a file nor a folder on disk (My Computer, the trash).
+    virtual bool IsFolderItem(int) { return false; }
+    // The folder shown, as a file-system path; empty outside the file
+    // system.
+    virtual std::wstring FolderPath() { return {}; }
 };
 
 class MessageBoxService {
@@ -128,6 +139,8 @@ class ProgressService {
 public:
     virtual ~ProgressService() = default;
     virtual bool Continue(int done, int total) = 0;
+    // Reading a tree before its run: found entries so far. False stops it.
+    virtual bool Reading(int) { return true; }
     // The run has ended, stopped or not.
     virtual void Finished() = 0;
 };
@@ -138,14 +151,19 @@ inline constexpr int kProgressFrom = 300;
 // is done once restored, or once it proved changed since or gone; a file
 // that could not be opened or set, or that a stopped undo did not reach,
 // waits for the next undo.
+// A large run keeps each path as its folder's number and its name, so the
+// record of a tree costs little more than its names.
 struct WrittenFile {
-    std::wstring path;
-    TimesReadBack times;
+    std::uint32_t folder = 0; // in RunRecord::folders
+    bool isFolder = false;
     bool done = false;
+    std::wstring name;
+    TimesReadBack times;
 };
 struct RunRecord {
     TimestampKinds kinds;
     FileTimes chosen;
+    std::vector<std::wstring> folders;
     std::vector<WrittenFile> files;
     bool stopped = false;
     // What undoing left on each file it restored, by identity: a file the
@@ -155,12 +173,18 @@ struct RunRecord {
     // True when a file is left to undo.
     bool CanUndo() const;
     int PendingCount() const;
+    std::wstring PathOf(const WrittenFile& file) const;
+    // A new entry for the path, which is fully qualified.
+    WrittenFile& Add(std::wstring_view path, bool isFolder);
 };
 
 // What a run may be given beyond the Run command's inputs.
 struct RunExtras {
     RunRecord* record = nullptr; // the files written, each read back
     ProgressService* progress = nullptr;
+    // Folders are targets too: selected or listed ones, and those below
+    // the folder shown in a whole-tree run. Otherwise they are passed over.
+    bool folders = false;
 };
 
 // The Run command. Raises the conversion, open and set errors; every outcome
@@ -218,6 +242,15 @@ inline constexpr std::wstring_view kNotUndoneText = L"次のファイルは元�
 inline constexpr std::wstring_view kChangedSinceText = L"変更されています";
 inline constexpr std::wstring_view kGoneText = L"見つかりません";
 inline constexpr std::wstring_view kCantOpenText = L"開けません";
+inline constexpr std::wstring_view kFolderChangedText = L"フォルダのタイムスタンプを変更しました。";
+inline constexpr std::wstring_view kFilesAndFoldersText =
+    L"%s個のファイルと%s個のフォルダのタイムスタンプを変更しました。";
+inline constexpr std::wstring_view kFoldersPassedText = L"フォルダ %s 個は対象外です。";
+inline constexpr std::wstring_view kUnreadableFolderText =
+    L"フォルダ %s を読めません。中止します。";
+inline constexpr std::wstring_view kNoTreeHereText =
+    L"このフォルダではサブフォルダを含めて変更できません。";
+inline constexpr std::wstring_view kReadingTreeText = L"調べています: ";
 inline constexpr std::wstring_view kOutOfRangeText = L"選択ファイルの日時は選べる範囲の外です。";
 
 } // namespace kalvera

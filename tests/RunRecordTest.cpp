@@ -31,7 +31,7 @@ RunRecord Chosen(TimestampKinds kinds) {
 }
 
 void Add(RunRecord& record, const wchar_t* path, FileTimes stored) {
-    record.files.push_back({path, {{}, stored}});
+    record.Add(path, false).times.after = stored;
 }
 
 void SetTimes(const std::wstring& path, const FileTimes& times) {
@@ -92,7 +92,7 @@ TEST(StoredTimesReport, TenFilesAreNamedAndTheRestCounted) {
     const FileTime other = record.chosen.lastWrite + kSecond;
     for (int i = 0; i < 13; ++i) {
         const std::wstring path = L"C:\\f\\" + std::to_wstring(i) + L".txt";
-        record.files.push_back({path, {{}, {0, 0, other}}});
+        record.Add(path, false).times.after = {0, 0, other};
     }
     const std::wstring report = StoredTimesReport(record);
     EXPECT_NE(report.find(L"\n9.txt: 更新 2004/4/1 9:30:02\nほか 3 個"), std::wstring::npos);
@@ -116,7 +116,7 @@ TEST(RunRecord, AWholeFolderRunKeepsEachFileWithItsTimesBeforeAndAfter) {
     RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true}, list, boxes, hint, {&record});
     const FileTime t = Local(L"2004/4/1 9:30:01");
     ASSERT_EQ(record.files.size(), 2u);
-    EXPECT_EQ(record.files[1].path, list.rows[1]);
+    EXPECT_EQ(record.PathOf(record.files[1]), list.rows[1]);
     EXPECT_EQ(record.files[0].times.before.lastWrite, known.lastWrite);
     EXPECT_EQ(record.files[0].times.before.lastAccess, known.lastAccess);
     EXPECT_EQ(record.files[0].times.after.lastWrite, t);

@@ -3,8 +3,12 @@
 #include "tests/support/TestFiles.h"
 #include "win/Error.h"
 #include "win/Handle.h"
+#include "win/Path.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
 
 using namespace kalvera;
 using namespace kalvera::test;
@@ -53,7 +57,7 @@ ShownBox Counted(int n) {
 TEST_F(RunTimestampChangeTest, SelectedFileIsChangedAndReported) {
     const std::wstring a = File(L"a.txt"), b = File(L"b.txt");
     list.rows = {a, b};
-    list.selected = 1;
+    list.selected = {1};
     Run(cmSelectedFile);
     EXPECT_TRUE(Changed(b));
     EXPECT_FALSE(Changed(a));
@@ -72,7 +76,7 @@ TEST_F(RunTimestampChangeTest, NoSelectionShowsOnlyTheHintAndBadDatesShowNothing
     hour24.hour = L"24";
     EXPECT_EQ(RunError(cmSelectedFile, hour24),
               L"'2004/4/1 24:30:00' は日付または時刻ではありません");
-    list.selected = 0;
+    list.selected = {0};
     SelectorTexts april31 = kApril;
     april31.day = L"31";
     EXPECT_THROW(Run(cmWholeFolder, april31), Error);
@@ -90,7 +94,7 @@ TEST_F(RunTimestampChangeTest, SelectedItemThatIsNoFileChangesNothing) {
     GetCurrentDirectoryW(MAX_PATH, saved);
     SetCurrentDirectoryW(dir.Path().c_str());
     for (int i = 0; i < 4; ++i) {
-        list.selected = i;
+        list.selected = {i};
         Run(cmSelectedFile);
     }
     SetCurrentDirectoryW(saved);
@@ -103,7 +107,7 @@ TEST_F(RunTimestampChangeTest, SelectedFileThatCantBeOpenedShowsNoSuccess) {
     UniqueFileHandle holder(
         CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     list.rows = {held};
-    list.selected = 0;
+    list.selected = {0};
     EXPECT_EQ(RunError(cmSelectedFile), L"ファイル " + held + L" は開けません");
     holder.reset();
     if (ReadOnlyAttributeBlocksWrites()) {
@@ -119,7 +123,7 @@ TEST_F(RunTimestampChangeTest, SelectedFileThatCantBeOpenedShowsNoSuccess) {
 
 TEST_F(RunTimestampChangeTest, WholeFolderChangesEveryListedFile) {
     list.rows = {File(L"1.txt"), File(L"2.txt"), File(L"3.txt")};
-    list.selected = 1; // plays no part
+    list.selected = {1}; // plays no part
     Run(cmWholeFolder, kApril, {true, true, true});
     for (const auto& path : list.rows) {
         EXPECT_TRUE(Changed(path));
@@ -128,7 +132,7 @@ TEST_F(RunTimestampChangeTest, WholeFolderChangesEveryListedFile) {
     EXPECT_EQ(boxes.shown, std::vector{Counted(3)});
 
     list.rows.clear();
-    list.selected = -1;
+    list.selected = {};
     boxes.shown.clear();
     Run(cmWholeFolder);
     EXPECT_EQ(boxes.shown, std::vector{Counted(0)});
@@ -145,16 +149,130 @@ TEST_F(RunTimestampChangeTest, WholeFolderRunReleasesEveryFile) {
             << ToUtf8(path);
 }
 
-TEST_F(RunTimestampChangeTest, WholeFolderWithASubfolderAnywhereChangesNothing) {
+// Folders are passed over, or changed when they are targets; anything else
+// that is not a file refuses the run before anything is changed.
+TEST_F(RunTimestampChangeTest, SelectionsAndFoldersOfAFolder) {
     const std::wstring a = File(L"a.txt"), b = File(L"b.txt"), sub = dir.MakeDir(L"sub");
-    for (auto rows : {std::vector{sub, a, b}, std::vector{a, sub, b}, std::vector{a, b, sub}}) {
-        list.rows = rows;
+    const std::wstring ghost = dir.Child(L"gone.txt"),
+                       shell = L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}";
+    const std::wstring passed =
+        L"2個のファイルのタイムスタンプを変更しました。\nフォルダ 1 個は対象外です。";
+    struct Case {
+        int mode;
+        std::vector<std::wstring> rows;
+        std::vector<int> selected;
+        bool folders;
+        std::wstring text;
+        std::vector<std::wstring> changed;
+    } cases[] = {
+        {cmWholeFolder, {sub, a, b}, {}, false, passed, {a, b}},
+        {cmWholeFolder,
+         {a, sub, b},
+         {},
+         true,
+         L"2個のファイルと1個のフォルダのタイムスタンプを変更しました。",
+         {a, b, sub}},
+        {cmWholeFolder, {a, b, ghost}, {}, false, kAborted.text, {}},
+        {cmWholeFolder, {a, shell, b}, {}, false, passed, {a, b}},
+        {cmWholeFolder, {a, shell, b}, {}, true, kAborted.text, {}},
+        {cmSelectedFile, {a, sub}, {1}, false, kMissing.text, {}},
+        {cmSelectedFile, {a, sub}, {1}, true, L"フォルダのタイムスタンプを変更しました。", {sub}},
+        {cmSelectedFile, {a, sub, b}, {0, 2}, false, Counted(2).text, {a, b}},
+        {cmSelectedFile, {a, sub, b}, {0, 1, 2}, false, passed, {a, b}},
+        {cmSelectedFile, {a, ghost, b}, {0, 1}, true, kAborted.text, {}},
+    };
+    for (const Case& c : cases) {
+        for (const auto& path : {a, b, sub})
+            SetKnownTimes(path);
+        list.rows = c.rows;
+        list.selected = c.selected;
+        list.shellFolders = {1};
         boxes.shown.clear();
-        Run(cmWholeFolder);
-        EXPECT_EQ(boxes.shown, std::vector{kAborted});
-        EXPECT_FALSE(Changed(a));
-        EXPECT_FALSE(Changed(b));
+        RunTimestampChange(kApril, c.mode, kLastWrite, list, boxes, hint, {.folders = c.folders});
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].text, c.text) << &c - cases;
+        for (const auto& path : {a, b, sub})
+            EXPECT_EQ(Changed(path), std::count(c.changed.begin(), c.changed.end(), path) == 1)
+                << &c - cases << ToUtf8(path);
     }
+}
+
+// A whole tree is read first, through no link, and written after; the
+// folder shown is not a target itself.
+TEST_F(RunTimestampChangeTest, WholeTree) {
+    const std::wstring top = File(L"top.txt"), d1 = dir.MakeDir(L"d1");
+    const std::wstring d2 = dir.MakeDir(L"d1\\d2"), inner = File(L"d1\\inner.txt");
+    std::vector<std::wstring> folders{d1, d2};
+    while (folders.back().size() < 300)
+        folders.push_back(
+            dir.MakeDir(folders.back().substr(dir.Path().size() + 1) + L"\\long folder name"));
+    const std::wstring deep = folders.back();
+    const std::wstring deepFile = File(deep.substr(dir.Path().size() + 1) + L"\\deep.txt");
+    ASSERT_TRUE(MakeFolderLink(dir.Child(L"d1\\up"), dir.Path()));
+    // Under Wine a link to a folder shows as a reparse point; the walk also
+    // compares folder identities, which a link Wine did not mark would hit.
+    const std::vector<std::wstring> files{top, inner, deepFile};
+    list.folder = dir.Path();
+    SetKnownTimes(dir.Path());
+    struct Case {
+        bool folders;
+        std::wstring text;
+        std::function<void()> prepare;
+        std::function<bool(int)> reading; // false stops the reading
+    };
+    UniqueFileHandle holder;
+    const Case cases[] = {
+        {false, L"3個のファイルのタイムスタンプを変更しました。"},
+        {true, L"3個のファイルと" + std::to_wstring(folders.size()) +
+                   L"個のフォルダのタイムスタンプを変更しました。"},
+        {false, L"フォルダ " + d2 + L" を読めません。中止します。",
+         [&] {
+             holder.reset(CreateFileW(ExtendedLengthPath(d2).c_str(), GENERIC_READ, 0, nullptr,
+                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+         }},
+        {false, L"中止しました。", {}, [](int) { return false; }},
+        {false,
+         L"2個のファイルのタイムスタンプを変更しました。",
+         {},
+         [&](int) {
+             DeleteFileW(inner.c_str()); // after the reading, before the writing
+             return true;
+         }},
+    };
+    for (const Case& c : cases) {
+        for (const auto& path : files)
+            if (GetFileAttributesW(ExtendedLengthPath(path).c_str()) != INVALID_FILE_ATTRIBUTES)
+                SetKnownTimes(path);
+        for (const auto& path : folders)
+            SetKnownTimes(path);
+        if (c.prepare)
+            c.prepare();
+        struct ReadingProgress : ProgressService {
+            std::function<bool(int)> answer;
+            bool Continue(int, int) override { return true; }
+            bool Reading(int found) override { return !answer || answer(found); }
+            void Finished() override {}
+        } progress;
+        progress.answer = c.reading;
+        boxes.shown.clear();
+        RunTimestampChange(kApril, cmWholeTree, kLastWrite, list, boxes, hint,
+                           {.progress = &progress, .folders = c.folders});
+        holder.reset();
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].text, c.text) << &c - cases;
+        const bool written = c.text.find(L"変更しました") != std::wstring::npos;
+        for (const auto& path : files) {
+            if (path == inner && c.reading)
+                continue;
+            EXPECT_EQ(Changed(path), written) << &c - cases << ToUtf8(path);
+        }
+        for (const auto& path : folders)
+            EXPECT_EQ(Changed(path), written && c.folders) << &c - cases << ToUtf8(path);
+        EXPECT_FALSE(Changed(dir.Path()));
+    }
+    list.folder.clear();
+    Run(cmWholeTree);
+    EXPECT_EQ(boxes.shown.back().text, L"このフォルダではサブフォルダを含めて変更できません。");
 }
 
 // The error names the file; when files were changed before it, it says how
@@ -182,8 +300,8 @@ TEST_F(RunTimestampChangeTest, WholeFolderStopsAtAFileThatCantBeOpened) {
 TEST_F(RunTimestampChangeTest, FileVanishingBetweenThePassesIsSkippedAndNotCounted) {
     const std::wstring a = File(L"a.txt"), b = File(L"b.txt"), c = File(L"c.txt");
     list.rows = {a, b, c};
-    list.onCount = [&](int earlierCalls) {
-        if (earlierCalls == 1) // the write pass starts
+    list.onPathOf = [&](int row) {
+        if (row == 2) // the last row checked: b was, and goes before the writes
             DeleteFileW(b.c_str());
     };
     Run(cmWholeFolder);
@@ -195,8 +313,8 @@ TEST_F(RunTimestampChangeTest, FileVanishingBetweenThePassesIsSkippedAndNotCount
 TEST_F(RunTimestampChangeTest, UnknownModeAndNoChosenKind) {
     const std::wstring a = File(L"a.txt");
     list.rows = {a};
-    list.selected = 0;
-    Run(2);
+    list.selected = {0};
+    Run(3);
     Run(-1);
     EXPECT_TRUE(boxes.shown.empty());
     EXPECT_EQ(hint.shown, 0);

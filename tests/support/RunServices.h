@@ -4,6 +4,7 @@
 
 #include "change/TimestampCore.h"
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,21 +14,25 @@ namespace kalvera::test {
 class FileListFake : public FileListService {
 public:
     std::vector<std::wstring> rows;
-    int selected = -1;
-    // Runs before each answer to Count, with the number of earlier calls.
-    std::function<void(int)> onCount;
+    std::vector<int> selected;
+    std::vector<int> shellFolders; // rows the shell shows as folders
+    std::wstring folder;
+    // Runs after each answer to PathOf, with the row asked for.
+    std::function<void(int)> onPathOf;
 
-    int SelectedIndex() override { return selected; }
-    int Count() override {
-        if (onCount)
-            onCount(countCalls);
-        ++countCalls;
-        return static_cast<int>(rows.size());
+    int SelectedIndex() override { return selected.empty() ? -1 : selected[0]; }
+    std::vector<int> SelectedIndices() override { return selected; }
+    int Count() override { return static_cast<int>(rows.size()); }
+    std::wstring PathOf(int index) override {
+        std::wstring path = rows.at(static_cast<size_t>(index));
+        if (onPathOf)
+            onPathOf(index);
+        return path;
     }
-    std::wstring PathOf(int index) override { return rows.at(static_cast<size_t>(index)); }
-
-private:
-    int countCalls = 0;
+    std::wstring FolderPath() override { return folder; }
+    bool IsFolderItem(int row) override {
+        return std::find(shellFolders.begin(), shellFolders.end(), row) != shellFolders.end();
+    }
 };
 
 struct ShownBox {

@@ -2,6 +2,7 @@
 #include "win/Handle.h"
 #include "win/Path.h"
 
+#include <cstring>
 #include <stdexcept>
 
 namespace kalvera::test {
@@ -88,8 +89,8 @@ ReadTimes TimesOf(const std::wstring& path) {
 
 void SetKnownTimes(const std::wstring& path) {
     UniqueFileHandle file(CreateFileW(ExtendedLengthPath(path).c_str(), FILE_WRITE_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                      nullptr));
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     // 2001-02-03 04:05:06 UTC, then a day and two days later.
     const std::uint64_t base = 126309519060000000ULL, day = 864'000'000'000ULL;
     FILETIME creation{static_cast<DWORD>(base), static_cast<DWORD>(base >> 32)};
@@ -97,6 +98,55 @@ void SetKnownTimes(const std::wstring& path) {
     FILETIME write{static_cast<DWORD>(base + 2 * day), static_cast<DWORD>((base + 2 * day) >> 32)};
     if (!file || !SetFileTime(file.get(), &creation, &access, &write))
         throw std::runtime_error("can't set a test file's times");
+}
+
+namespace {
+
+// Wine makes no symbolic links of its own but runs Linux programs. The wait
+// ends at once under Wine, whose handle of such a program can't be waited
+// on: callers look for the program's result.
+bool RunLinuxTool(std::wstring commandLine) {
+    STARTUPINFOW startup{sizeof startup};
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    UniqueHandle owner(process.hProcess), thread(process.hThread);
+    WaitForSingleObject(process.hProcess, 10000);
+    return true;
+}
+
+// The Linux path of a Windows path, as Wine maps it.
+std::wstring UnixPath(const std::wstring& path) {
+    using ToUnix = char*(CDECL*)(const wchar_t*);
+    auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    char* unix = toUnix ? toUnix(path.c_str()) : nullptr;
+    if (!unix)
+        throw std::runtime_error("no Linux path for a test folder");
+    std::wstring wide(unix, unix + strlen(unix)); // the test folders' names are ASCII
+    HeapFree(GetProcessHeap(), 0, unix);
+    return wide;
+}
+
+} // namespace
+
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
+    if (!RunningUnderWine())
+        return CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+    if (!RunLinuxTool(L"Z:\\bin\\ln -s \"" + UnixPath(target) + L"\" \"" + UnixPath(link) + L"\""))
+        return false;
+    for (ULONGLONG start = GetTickCount64(); GetTickCount64() - start < 10000; Sleep(10))
+        if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES)
+            return true;
+    return false;
+}
+
+void RemoveLink(const std::wstring& link) {
+    if (RemoveDirectoryW(link.c_str()) || DeleteFileW(link.c_str()))
+        return;
+    if (RunningUnderWine())
+        RunLinuxTool(L"Z:\\bin\\rm -f \"" + UnixPath(link) + L"\"");
 }
 
 void RemoveTree(const std::wstring& path) {
@@ -109,7 +159,9 @@ void RemoveTree(const std::wstring& path) {
             if (name == L"." || name == L"..")
                 continue;
             std::wstring child = path + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                RemoveLink(child);
+            } else if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 RemoveTree(child);
             } else {
                 SetFileAttributesW(ExtendedLengthPath(child).c_str(), FILE_ATTRIBUTE_NORMAL);

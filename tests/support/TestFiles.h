@@ -42,6 +42,10 @@ ReadTimes TimesOf(const std::wstring& path);
 // Gives the file one known set of times, all different, so that a test sees
 // which of them a call changed.
 void SetKnownTimes(const std::wstring& path);
+// Removes the tree; links in it are removed, not followed.
 void RemoveTree(const std::wstring& path);
+// A symbolic link to a folder (under Wine, a Linux one), and its removal.
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
+void RemoveLink(const std::wstring& link);
 
 } // namespace kalvera::test

@@ -1,0 +1,47 @@
+#pragma once
+// The targets of a run that covers many files: a selection, a folder, or a
+// whole tree read from the file system. Paths are kept as a folder's number
+// and a name, so a large tree costs little more than its names.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kalvera {
+
+struct TargetEntry {
+    std::uint32_t folder = 0; // in TargetList::folders
+    bool isFolder = false;
+    std::wstring name;
+};
+
+struct TargetList {
+    std::vector<std::wstring> folders; // fully qualified, no trailing separator but a root's
+    std::vector<TargetEntry> entries;
+
+    // Adds a fully qualified path; consecutive paths of one folder share it.
+    void Add(std::wstring_view path, bool isFolder);
+    std::wstring PathOf(const TargetEntry& entry) const;
+};
+
+// A folder path and a name joined with one separator.
+std::wstring JoinPath(std::wstring_view folder, std::wstring_view name);
+// The folder part of a fully qualified path, and its name; "C:\" keeps its
+// separator.
+std::pair<std::wstring_view, std::wstring_view> SplitPath(std::wstring_view path);
+
+enum class TreeReadOutcome { Read, Stopped, Unreadable };
+
+// Lists every file below root, and every folder below it when withFolders
+// is set, through the file system itself. A reparse point (junction,
+// symbolic link) is never followed, and a folder already entered (the same
+// volume and file index, reached through a link the file system does not
+// mark) is not entered again, so no link can make the walk loop. Stops at
+// the first folder that can't be read, named in unreadable. found is told
+// the number of entries now and then, and stops the walk by answering false.
+TreeReadOutcome ReadTree(std::wstring_view root, bool withFolders, TargetList& out,
+                         std::wstring& unreadable, const std::function<bool(size_t)>& found);
+
+} // namespace kalvera
