@@ -48,8 +48,7 @@ TCustomShellListView::~TCustomShellListView() {
 CreateParams TCustomShellListView::GetCreateParams() const {
     // The system image lists are shared: the control must never destroy them.
     DWORD style = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_CLIPSIBLINGS | LVS_OWNERDATA |
-                  LVS_SHAREIMAGELISTS | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
-                  ViewStyleBits(viewStyle_);
+                  LVS_SHAREIMAGELISTS | LVS_SHOWSELALWAYS | ViewStyleBits(viewStyle_);
     if (!readOnly_)
         style |= LVS_EDITLABELS;
     return {WC_LISTVIEWW, style, WS_EX_CLIENTEDGE};
@@ -157,30 +156,57 @@ void TCustomShellListView::GoUp() {
 void TCustomShellListView::Reload() {
     if (!rootItem_)
         return;
-    // The selected item is selected again wherever it now stands, found by
-    // its name in the folder; gone, nothing is. Its old position could hold
-    // another file by now, which a run would then change unasked.
-    const int position = ItemIndex();
-    const std::wstring selected = position >= 0 ? ItemAt(position)->InFolderParsingName() : L"";
+    // The selected items are selected again wherever they now stand, found
+    // by their names in the folder; gone, they are not. Their old positions
+    // could hold other files by now, which a run would then change unasked.
+    const std::vector<int> rows = SelectedIndices();
+    const int focused = FocusedIndex();
+    std::vector<std::wstring> names;
+    for (int row : rows)
+        names.push_back(ItemAt(row)->InFolderParsingName());
+    const std::wstring focusName = focused >= 0 ? ItemAt(focused)->InFolderParsingName() : L"";
     SetItemIndex(-1);
     const IdList root = IdListCopy(rootItem_->AbsoluteIdList());
     DiscardItems();
     rootItem_.reset();
     NavigateToIdList(root.get());
-    if (position < 0)
-        return;
-    auto holdsSelected = [&](int row) {
-        return items_[static_cast<size_t>(row)]->InFolderParsingName() == selected;
-    };
-    if (position < Count() && holdsSelected(position)) { // unchanged: one name asked
-        SetItemIndex(position);
+    // One row unchanged in place costs one name, not one per row.
+    if (rows.size() == 1 && rows[0] < Count() &&
+        items_[static_cast<size_t>(rows[0])]->InFolderParsingName() == names[0]) {
+        SetItemIndex(rows[0]);
         return;
     }
-    for (int row = 0; row < Count(); ++row)
-        if (holdsSelected(row)) {
-            SetItemIndex(row);
-            return;
-        }
+    SelectNames(names, focusName);
+}
+
+int TCustomShellListView::SelectNames(const std::vector<std::wstring>& names,
+                                      const std::wstring& focusName, bool caseless) {
+    if (!HandleAllocated() || names.empty())
+        return 0;
+    auto key = [caseless](std::wstring name) { return caseless ? UpperAscii(name) : name; };
+    std::unordered_set<std::wstring> wanted;
+    for (const auto& name : names)
+        wanted.insert(key(name));
+    const std::wstring focusKey = key(focusName);
+    int selected = 0, first = -1, focus = -1;
+    for (int row = 0; row < Count() && selected < static_cast<int>(wanted.size()); ++row) {
+        const std::wstring name = key(items_[static_cast<size_t>(row)]->InFolderParsingName());
+        if (!wanted.contains(name))
+            continue;
+        ListView_SetItemState(Handle(), row, LVIS_SELECTED, LVIS_SELECTED);
+        ++selected;
+        first = first < 0 ? row : first;
+        if (name == focusKey)
+            focus = row;
+    }
+    if (focus < 0)
+        focus = first;
+    if (focus >= 0) {
+        ListView_SetItemState(Handle(), focus, LVIS_FOCUSED, LVIS_FOCUSED);
+        ListView_SetSelectionMark(Handle(), focus);
+        ListView_EnsureVisible(Handle(), focus, FALSE);
+    }
+    return selected;
 }
 
 void TCustomShellListView::FillItems() {
@@ -257,12 +283,33 @@ int TCustomShellListView::ItemIndex() {
 void TCustomShellListView::SetItemIndex(int index) {
     if (!HandleAllocated())
         return;
+    // The row given becomes the only one selected.
+    if (ItemIndex() >= 0)
+        ListView_SetItemState(Handle(), -1, 0, LVIS_SELECTED);
     if (index >= 0) {
         ListView_SetItemState(Handle(), index, LVIS_SELECTED | LVIS_FOCUSED,
                               LVIS_SELECTED | LVIS_FOCUSED);
-    } else if (const int selected = ItemIndex(); selected >= 0) {
-        ListView_SetItemState(Handle(), selected, 0, LVIS_SELECTED);
+        ListView_SetSelectionMark(Handle(), index);
     }
+}
+
+std::vector<int> TCustomShellListView::SelectedIndices() {
+    std::vector<int> rows;
+    if (!HandleAllocated())
+        return rows;
+    for (int row = ListView_GetNextItem(Handle(), -1, LVNI_SELECTED); row >= 0;
+         row = ListView_GetNextItem(Handle(), row, LVNI_SELECTED))
+        rows.push_back(row);
+    return rows;
+}
+
+int TCustomShellListView::FocusedIndex() {
+    if (!HandleAllocated())
+        return -1;
+    const int focused = ListView_GetNextItem(Handle(), -1, LVNI_FOCUSED);
+    if (focused >= 0 && ListView_GetItemState(Handle(), focused, LVIS_SELECTED))
+        return focused;
+    return ItemIndex();
 }
 
 TShellFolder* TCustomShellListView::ItemAt(int index) const {
@@ -273,7 +320,7 @@ TShellFolder* TCustomShellListView::ItemAt(int index) const {
 }
 
 TShellFolder* TCustomShellListView::SelectedItem() {
-    const int index = ItemIndex();
+    const int index = FocusedIndex();
     return index >= 0 ? ItemAt(index) : nullptr;
 }
 
@@ -402,7 +449,7 @@ void TCustomShellListView::AddColumn(const std::wstring& caption, int format, in
 }
 
 void TCustomShellListView::BeginRename() {
-    const int index = ItemIndex();
+    const int index = FocusedIndex();
     if (index < 0)
         return;
     SetFocus(Handle());
@@ -569,6 +616,10 @@ void TCustomShellListView::HandleKey(WORD& key, bool alt) {
     case VK_F5:
         Reload();
         break;
+    case VK_F2:
+        if (!readOnly_)
+            BeginRename();
+        break;
     }
 }
 
@@ -576,7 +627,7 @@ void TCustomShellListView::ShowContextPopup(LPARAM position) {
     SetFocus(Handle());
     POINT at{-1, -1};
     if (position == -1) {
-        if (const int index = ItemIndex(); index >= 0) {
+        if (const int index = FocusedIndex(); index >= 0) {
             RECT bounds{};
             bounds.left = LVIR_SELECTBOUNDS;
             SendMessageW(Handle(), LVM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&bounds));

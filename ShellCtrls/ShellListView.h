@@ -79,12 +79,22 @@ public:
     // The control's own popup, for a right click that shows no shell menu.
     std::function<void(POINT clientPoint)> OnContextPopup;
 
-    // Reading the list.
+    // Reading the list. ItemIndex is the first selected row; setting it
+    // makes that row the only one selected, and focused.
     int ItemIndex();
     void SetItemIndex(int index);
+    std::vector<int> SelectedIndices();
+    // The focused row when it is selected, else the first selected row: the
+    // one that rename, properties and the context menu act on.
+    int FocusedIndex();
+    // Selects the rows of these names in the folder (compared without case
+    // of ASCII letters when caseless), focuses and shows the one named
+    // focusName or else the first. Returns how many were found.
+    int SelectNames(const std::vector<std::wstring>& names, const std::wstring& focusName = L"",
+                    bool caseless = false);
     int Count() const { return static_cast<int>(items_.size()); }
     TShellFolder* ItemAt(int index) const;
-    TShellFolder* SelectedItem();
+    TShellFolder* SelectedItem(); // the row of FocusedIndex
     int ColumnCount();
 
     // Navigation and refresh.

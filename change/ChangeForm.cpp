@@ -259,7 +259,8 @@ void TChangeForm1::BuildOptions() {
     Label9.SetVisible(false);
 
     Place(ComboBox1, &Panel2, 4, 29, 192, 20);
-    ComboBox1.SetItems({L"選択ファイルのみ変更", L"選択フォルダ内のすべて変更"});
+    ComboBox1.SetItems({L"選択ファイルのみ変更", L"選択フォルダ内のすべて変更",
+                        L"サブフォルダも含めてすべて変更"});
     struct Check {
         CheckBox& box;
         int top;
@@ -337,6 +338,9 @@ void TChangeForm1::BuildMenu() {
     optionMenu_ = CreatePopupMenu();
     AppendMenuW(optionMenu_, MF_STRING, KFile1, L"選択ファイルのみ変更");
     AppendMenuW(optionMenu_, MF_STRING, KFold1, L"選択フォルダ内のすべてのファイルを変更");
+    AppendMenuW(optionMenu_, MF_STRING, KTree1, L"サブフォルダも含めてすべて変更");
+    AppendMenuW(optionMenu_, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(optionMenu_, MF_STRING, Folders1, L"フォルダも対象にする/&Folders");
     AppendMenuW(optionMenu_, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(optionMenu_, MF_STRING, Create1, L"ファイル作成日時/&Create");
     AppendMenuW(optionMenu_, MF_STRING, Update1, L"ファイル更新日時/&Update");
@@ -489,6 +493,13 @@ void TChangeForm1::ChooseMenuItem(UINT item) {
         break;
     case KFold1:
         KFold1Click();
+        break;
+    case KTree1:
+        ComboBox1.SetItemIndex(cmWholeTree);
+        break;
+    case Folders1:
+        foldersToo_ = !foldersToo_;
+        CheckMenuItem(menu_, Folders1, MF_BYCOMMAND | (foldersToo_ ? MF_CHECKED : MF_UNCHECKED));
         break;
     case Create1:
         Create1Click();

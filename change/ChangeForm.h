@@ -61,9 +61,11 @@ public:
         Access1,
         Run1,
         About1,
-        Undo1, // File menu: the last run's times back
-        Now1,  // Option menu: the lists to the current date and time
-        Load1  // Option menu: the lists to the selected row's time
+        Undo1,   // File menu: the last run's times back
+        Now1,    // Option menu: the lists to the current date and time
+        Load1,   // Option menu: the lists to the selected row's time
+        KTree1,  // Option menu: the mode that takes in every subfolder
+        Folders1 // Option menu: folders' own times are changed too
     };
     HMENU MainMenu() const { return menu_; }
     bool MenuItemChecked(UINT item) const;
@@ -161,6 +163,7 @@ private:
     TAboutForm1* about_ = nullptr;
     FocusMemory focusMemory_;
     RunRecord lastRun_;
+    bool foldersToo_ = false; // Folders1 checked
     bool laidOut_ = false;
 };
 

@@ -4,6 +4,7 @@
 #include "About/AboutForm.h"
 #include "app/Application.h"
 #include "change/ChangeForm.h"
+#include "change/FileTimeWriter.h"
 #include "change/SystemTime.h"
 #include "change/TimestampCore.h"
 #include "win/Path.h"
@@ -18,8 +19,15 @@ class ListRows : public FileListService {
 public:
     explicit ListRows(TCustomShellListView& list) : list_(list) {}
     int SelectedIndex() override { return list_.ItemIndex(); }
+    std::vector<int> SelectedIndices() override { return list_.SelectedIndices(); }
     int Count() override { return list_.Count(); }
     std::wstring PathOf(int index) override { return list_.ItemAt(index)->ParsingName(); }
+    bool IsFolderItem(int index) override { return list_.ItemAt(index)->IsFolderItem(); }
+    std::wstring FolderPath() override {
+        TShellFolder* folder = list_.RootItem();
+        const std::wstring path = folder ? folder->ParsingName() : L"";
+        return IsExistingFolder(path) ? path : L"";
+    }
 
 private:
     TCustomShellListView& list_;
@@ -108,6 +116,28 @@ public:
         stop_ = TakeInputOfRun(window_) || stop_;
         return !stop_ && !application.CloseRequested() && !application.SessionEnding();
     }
+    // Reading a tree: the count found, and Esc or a close to stop it. The
+    // first look comes at once, as for writing.
+    bool Reading(int found) override {
+        Application& application = Application::Instance();
+        const ULONGLONG now = GetTickCount64();
+        if (!started_) {
+            started_ = true;
+            application.BeginWriting(L"タイムスタンプを変更しています");
+            previousCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            shown_ = now - 100;
+        }
+        if (now - shown_ < 100)
+            return true;
+        shown_ = now;
+        bar_.SetPanelText(0, std::wstring(kReadingTreeText) + std::to_wstring(found));
+        UpdateWindow(bar_.Handle());
+        stop_ = TakeInputOfRun(window_) || stop_;
+        const bool go = !stop_ && !application.CloseRequested() && !application.SessionEnding();
+        // The stop of the reading is not carried into the writing.
+        stop_ = false;
+        return go;
+    }
     void Finished() override {
         if (!started_)
             return;
@@ -168,7 +198,8 @@ void TChangeForm1::Option1Click() {
     check(Update1, CheckBox2.Checked());
     check(Access1, CheckBox3.Checked());
     check(KFile1, ComboBox1.ItemIndex() == 0);
-    check(KFold1, ComboBox1.ItemIndex() == 1);
+    check(KFold1, ComboBox1.ItemIndex() == cmWholeFolder);
+    check(KTree1, ComboBox1.ItemIndex() == cmWholeTree);
 }
 
 void TChangeForm1::Create1Click() {
@@ -233,7 +264,7 @@ void TChangeForm1::Now1Click() {
 }
 
 void TChangeForm1::Load1Click() {
-    const int index = ShellListView1.ItemIndex();
+    const int index = ShellListView1.FocusedIndex();
     if (index < 0) {
         Label9.SetVisible(true);
         return;
@@ -270,7 +301,7 @@ bool TChangeForm1::PreviewKey(const MSG& msg) {
 }
 
 void TChangeForm1::PropertyClick() {
-    const int index = ShellListView1.ItemIndex();
+    const int index = ShellListView1.FocusedIndex();
     if (index >= 0 && ShowFileProperties)
         ShowFileProperties(ShellListView1.ItemAt(index)->ParsingName());
 }
@@ -329,9 +360,12 @@ void TChangeForm1::SpeedButton3Click() {
 }
 
 void TChangeForm1::RenewClick() {
+    // A selection of several rows stays as it is.
     const int index = ShellListView1.ItemIndex();
+    const bool several = ShellListView1.SelectedIndices().size() > 1;
     UpdateWindow(ShellListView1.Handle());
-    ShellListView1.SetItemIndex(index);
+    if (!several)
+        ShellListView1.SetItemIndex(index);
 }
 
 void TChangeForm1::FormResize() {
@@ -417,7 +451,7 @@ void TChangeForm1::SpeedButton1Click() {
     };
     try {
         RunTimestampChange(texts, ComboBox1.ItemIndex(), kinds, rows, boxes, hint,
-                           {&record, &progress});
+                           {&record, &progress, foldersToo_});
     } catch (...) {
         keep();
         throw;
