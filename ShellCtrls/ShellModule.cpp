@@ -161,6 +161,16 @@ ComPtr<IShellFolder> DesktopFolderInterface() {
     return desktop;
 }
 
+IdList IdListOfPath(const std::wstring& path) {
+    IdList list;
+    std::wstring text = path;
+    IShellFolder* desktop = DesktopFolder();
+    if (!desktop || FAILED(desktop->ParseDisplayName(nullptr, nullptr, text.data(), nullptr,
+                                                     list.put_rel(), nullptr)))
+        return {};
+    return list;
+}
+
 IShellFolder* DesktopFolder() {
     if (Module().desktopFolder)
         return Module().desktopFolder.get();

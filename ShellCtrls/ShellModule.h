@@ -47,6 +47,9 @@ ComPtr<IShellFolder> DesktopFolderInterface();
 // a copy kept for the thread).
 IShellFolder* DesktopFolder();
 IdList DesktopIdList();
+// The absolute identifier list of a path as the desktop parses it; empty
+// when it can't.
+IdList IdListOfPath(const std::wstring& path);
 
 ComPtr<IShellFolder> BindFolder(IShellFolder* parent, const ITEMIDLIST* list, HWND window);
 ComPtr<IShellDetails> BindDetailsProvider(IShellFolder* parent, const ITEMIDLIST* list,

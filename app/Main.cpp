@@ -10,9 +10,12 @@
 #include "ui/MessageLoop.h"
 
 #include <objbase.h>
+#include <shellapi.h>
 
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
 
 using namespace kalvera;
 
@@ -72,6 +75,19 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
         application.Minimize();
     } else {
         application.ShowMainWindow();
+    }
+
+    // Paths on the command line open as a drop of them would.
+    int argumentCount = 0;
+    if (LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &argumentCount)) {
+        const std::vector<std::wstring> paths(arguments + 1, arguments + argumentCount);
+        LocalFree(arguments);
+        try {
+            if (!paths.empty())
+                mainWindow->OpenHandedPaths(paths);
+        } catch (...) {
+            ShowExceptionBox(std::current_exception());
+        }
     }
 
     SetDialogWindow(main);

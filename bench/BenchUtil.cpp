@@ -27,11 +27,7 @@ void RemoveTree(const std::wstring& path) {
 } // namespace
 
 IdList ParsePath(const std::wstring& path) {
-    IdList list;
-    std::wstring text = path;
-    DesktopFolder()->ParseDisplayName(nullptr, nullptr, text.data(), nullptr, list.put_rel(),
-                                      nullptr);
-    return list;
+    return IdListOfPath(path);
 }
 
 size_t BareEnumeration(const std::wstring& path, SHCONTF flags) {

@@ -57,6 +57,7 @@ TChangeForm1::TChangeForm1(int dpi) : dpi_(dpi > 0 ? dpi : ScreenDpi()) {
     SetMenu(Handle(), menu_);
     BuildLayout();
     FormCreate();
+    AcceptDroppedFiles();
     laidOut_ = true;
     Realign();
     // The control that has the focus when the window is first activated.
@@ -70,6 +71,7 @@ void TChangeForm1::MakeFonts() {
 }
 
 TChangeForm1::~TChangeForm1() {
+    StopAcceptingDroppedFiles();
     if (ChangeForm1 == this)
         ChangeForm1 = nullptr;
 }
@@ -384,6 +386,8 @@ int TChangeForm1::ClampPaneWidth(int proposed) {
 }
 
 LRESULT TChangeForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (HandlePathMessage(message))
+        return 0;
     switch (message) {
     // Until every control is placed the window keeps its design size for
     // them: anchors are taken against the parents' design sizes, whatever
@@ -449,7 +453,8 @@ LRESULT TChangeForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         Application::Instance().EndSession(wParam);
         return 0;
     case kPreviewKey:
-        return PreviewKey(*reinterpret_cast<const MSG*>(lParam));
+        return PreviewKey(*reinterpret_cast<const MSG*>(lParam)) ||
+               AddressEntered(*reinterpret_cast<const MSG*>(lParam));
     case WM_DPICHANGED:
         Rescale(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;

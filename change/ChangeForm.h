@@ -108,6 +108,12 @@ public:
     // Returns true when the command was handled here (no default treatment).
     bool SystemMenuCommand(WPARAM command);
 
+    // Opens paths handed from outside (the command line, a drop, the
+    // address box): a folder alone opens it; otherwise the first path's
+    // folder opens with the handed entries in it selected. Paths that do
+    // not exist are named in a box. False when nothing was opened.
+    bool OpenHandedPaths(const std::vector<std::wstring>& texts);
+
     void GlideToScreenCentre();
     // Positions after each move of the glide, for whoever watches it.
     std::function<void(POINT)> OnGlideStep;
@@ -140,6 +146,10 @@ private:
     void BuildLayout();
     void BuildMenu();
     void BuildOptions();
+    void AcceptDroppedFiles();
+    void StopAcceptingDroppedFiles();
+    bool HandlePathMessage(UINT message);
+    bool AddressEntered(const MSG& msg);
     void ApplyRunEnabledRuleToButton();
     // The down view button is the list's view style.
     void ShowViewOnButtons();
@@ -164,6 +174,8 @@ private:
     FocusMemory focusMemory_;
     RunRecord lastRun_;
     bool foldersToo_ = false; // Folders1 checked
+    std::vector<std::wstring> dropped_; // paths of the last drop, until opened
+    bool dropTargetRegistered_ = false;
     bool laidOut_ = false;
 };
 

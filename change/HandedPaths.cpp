@@ -1,0 +1,73 @@
+#include "change/HandedPaths.h"
+#include "change/TreeWalk.h"
+#include "win/Path.h"
+
+#include <windows.h>
+
+namespace kalvera {
+namespace {
+
+std::wstring Trimmed(std::wstring text) {
+    const auto unwanted = [](wchar_t c) { return c == L' ' || c == L'"' || c == L'\t'; };
+    while (!text.empty() && unwanted(text.back()))
+        text.pop_back();
+    size_t start = 0;
+    while (start < text.size() && unwanted(text[start]))
+        ++start;
+    return text.substr(start);
+}
+
+std::wstring FullPath(const std::wstring& text) {
+    std::wstring full(32768, L'\0');
+    const DWORD length = GetFullPathNameW(text.c_str(), static_cast<DWORD>(full.size()),
+                                          full.data(), nullptr);
+    if (length == 0 || length >= full.size())
+        return {};
+    full.resize(length);
+    // "C:\dir\" names the folder "C:\dir"; a drive's root keeps its separator.
+    if (full.size() > 3 && full.back() == L'\\')
+        full.pop_back();
+    return full;
+}
+
+bool SameText(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+} // namespace
+
+HandedPaths SortHandedPaths(const std::vector<std::wstring>& texts) {
+    HandedPaths handed;
+    std::vector<std::pair<std::wstring, bool>> found; // path, is a folder
+    for (const std::wstring& raw : texts) {
+        const std::wstring text = Trimmed(raw);
+        if (text.empty())
+            continue;
+        const std::wstring path = FullPath(text);
+        const DWORD attributes =
+            path.empty() ? INVALID_FILE_ATTRIBUTES
+                         : GetFileAttributesW(ExtendedLengthPath(path).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            handed.missing.push_back(text);
+        else
+            found.emplace_back(path, (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    }
+    if (found.empty())
+        return handed;
+    if (found.size() == 1 && found[0].second) {
+        handed.folder = found[0].first;
+        return handed;
+    }
+    handed.folder = std::wstring(SplitPath(found[0].first).first);
+    for (const auto& [path, isFolder] : found) {
+        const auto [folder, name] = SplitPath(path);
+        if (SameText(folder, handed.folder))
+            handed.names.emplace_back(name);
+        else
+            ++handed.elsewhere;
+    }
+    return handed;
+}
+
+} // namespace kalvera

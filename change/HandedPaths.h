@@ -1,0 +1,27 @@
+#pragma once
+// Paths handed to the program from outside (its command line, a drop, the
+// address box), sorted into what the main window opens and selects.
+
+#include <string>
+#include <vector>
+
+namespace kalvera {
+
+struct HandedPaths {
+    std::wstring folder;             // the folder to open; empty when none
+    std::vector<std::wstring> names; // the entries in it to select
+    std::vector<std::wstring> missing;
+    int elsewhere = 0; // entries of other folders, not selected
+};
+
+// One folder alone opens that folder. Otherwise the first entry's folder
+// opens with every handed entry of that folder selected, the first one in
+// front. Relative paths are taken from the current directory; quotes and
+// surrounding spaces are dropped; paths may be of any length.
+HandedPaths SortHandedPaths(const std::vector<std::wstring>& texts);
+
+inline constexpr std::wstring_view kNotFoundText = L"%s が見つかりません。";
+inline constexpr std::wstring_view kElsewhereText =
+    L"ほかのフォルダの %s 個は選択していません。";
+
+} // namespace kalvera
