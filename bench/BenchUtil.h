@@ -26,6 +26,9 @@ inline double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
+// Bytes of the process's heaps in use, with each block's own overhead.
+size_t HeapBytesInUse();
+
 // An invisible top-level window to hold the controls being measured.
 class Host : public Window {
 public:

@@ -173,7 +173,7 @@ private:
     TAboutForm1* about_ = nullptr;
     FocusMemory focusMemory_;
     RunRecord lastRun_;
-    bool foldersToo_ = false; // Folders1 checked
+    bool foldersToo_ = false;           // Folders1 checked
     std::vector<std::wstring> dropped_; // paths of the last drop, until opened
     bool dropTargetRegistered_ = false;
     bool laidOut_ = false;

@@ -142,10 +142,10 @@ bool TChangeForm1::OpenHandedPaths(const std::vector<std::wstring>& texts) {
         ShellListView1.SelectNames(handed.names, handed.names.front(), true);
         SetFocus(ShellListView1.Handle());
     }
-    StatusBar1.SetPanelText(0, handed.elsewhere == 0
-                                   ? L""
-                                   : FormatMessageText(kElsewhereText,
-                                                       std::to_wstring(handed.elsewhere)));
+    StatusBar1.SetPanelText(
+        0, handed.elsewhere == 0
+               ? L""
+               : FormatMessageText(kElsewhereText, std::to_wstring(handed.elsewhere)));
     return true;
 }
 

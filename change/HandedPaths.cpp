@@ -19,8 +19,8 @@ std::wstring Trimmed(std::wstring text) {
 
 std::wstring FullPath(const std::wstring& text) {
     std::wstring full(32768, L'\0');
-    const DWORD length = GetFullPathNameW(text.c_str(), static_cast<DWORD>(full.size()),
-                                          full.data(), nullptr);
+    const DWORD length =
+        GetFullPathNameW(text.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
     if (length == 0 || length >= full.size())
         return {};
     full.resize(length);
@@ -45,9 +45,9 @@ HandedPaths SortHandedPaths(const std::vector<std::wstring>& texts) {
         if (text.empty())
             continue;
         const std::wstring path = FullPath(text);
-        const DWORD attributes =
-            path.empty() ? INVALID_FILE_ATTRIBUTES
-                         : GetFileAttributesW(ExtendedLengthPath(path).c_str());
+        const DWORD attributes = path.empty()
+                                     ? INVALID_FILE_ATTRIBUTES
+                                     : GetFileAttributesW(ExtendedLengthPath(path).c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES)
             handed.missing.push_back(text);
         else

@@ -21,7 +21,6 @@ struct HandedPaths {
 HandedPaths SortHandedPaths(const std::vector<std::wstring>& texts);
 
 inline constexpr std::wstring_view kNotFoundText = L"%s が見つかりません。";
-inline constexpr std::wstring_view kElsewhereText =
-    L"ほかのフォルダの %s 個は選択していません。";
+inline constexpr std::wstring_view kElsewhereText = L"ほかのフォルダの %s 個は選択していません。";
 
 } // namespace kalvera

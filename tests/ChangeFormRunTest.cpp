@@ -303,3 +303,145 @@ TEST_F(MainWindowRun, EscBehindOtherKeysStopsALongRunAndTheRestIsDropped) {
     EXPECT_EQ(GetFocus(), form->ShellListView1.Handle());
     EXPECT_EQ(form->ShellListView1.ItemIndex(), -1);
 }
+
+namespace {
+
+// A drop source that lets the drag run a few turns over the point where the
+// mouse stands, then drops (or gives up, so no drag can last).
+class DropAfterAFewTurns : public IDropSource {
+public:
+    int turns = 0;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        *object = riid == IID_IUnknown || riid == IID_IDropSource ? this : nullptr;
+        return *object ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL, DWORD) override {
+        ++turns;
+        return turns < 3 ? S_OK : turns < 200 ? DRAGDROP_S_DROP : DRAGDROP_S_CANCEL;
+    }
+    HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+};
+
+} // namespace
+
+// Many files at once, walked as the user does: a selection made with the
+// keys, F5 and F2 on it, the whole tree with folders, its undo, a typed
+// path and files dropped on the window.
+TEST_F(MainWindowRun, ASelectionATreeWithFoldersATypedPathAndADrop) {
+    const std::wstring a = dir.MakeFile(L"a.txt"), b = dir.MakeFile(L"b.txt");
+    const std::wstring c = dir.MakeFile(L"c.txt"), sub = dir.MakeDir(L"sub");
+    const std::wstring inner = dir.MakeFile(L"sub\\inner.txt");
+    const std::vector<std::wstring> all{a, b, c, inner, sub, dir.Path()};
+    for (const auto& path : all)
+        SetKnownTimes(path);
+    const FileTime known = TimesOf(a).lastWrite;
+    auto written = [&](const wchar_t* local) {
+        return LocalDateTimeToFileTime(ParseDateTimeText(local));
+    };
+    auto expectTimes = [&](std::vector<FileTime> wanted, int step) {
+        for (size_t i = 0; i < all.size(); ++i)
+            EXPECT_EQ(TimesOf(all[i]).lastWrite, wanted[i]) << step << ToUtf8(all[i]);
+    };
+    Show(dir.Path());
+    HWND list = form->ShellListView1.Handle();
+    ClickAt(list, {4, 4}); // the first row: sub
+    ASSERT_TRUE(PumpUntil([&] { return GetFocus() == list; }));
+    PressKeys({VK_HOME});
+    PressKeys({VK_SHIFT, VK_END});
+    ASSERT_TRUE(PumpUntil([&] { return form->ShellListView1.SelectedIndices().size() == 4; }));
+    EXPECT_EQ(form->ShellListView1.ItemIndex(), 0);
+    EXPECT_EQ(form->ShellListView1.FocusedIndex(), 3);
+
+    Pick({L"2004", L"4", L"1", L"9", L"30", L"00"});
+    form->CheckBox2.SetChecked(true);
+    Click(form->SpeedButton1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text,
+              L"3個のファイルのタイムスタンプを変更しました。\nフォルダ 1 個は対象外です。");
+    const FileTime april = written(L"2004/4/1 9:30:00");
+    expectTimes({april, april, april, known, known, known}, 1);
+
+    // F5 keeps the selection and the focus by name; F2 renames the focused row.
+    SetFocus(list);
+    const long enumerations = FolderEnumerations();
+    PressKeys({VK_F5});
+    ASSERT_TRUE(PumpUntil([&] { return FolderEnumerations() > enumerations; }));
+    EXPECT_EQ(form->ShellListView1.SelectedIndices(), (std::vector<int>{0, 1, 2, 3}));
+    EXPECT_EQ(form->ShellListView1.FocusedIndex(), 3);
+    PressKeys({VK_F2});
+    ASSERT_TRUE(PumpUntil([&] { return ListView_GetEditControl(list) != nullptr; }));
+    wchar_t editText[64] = L"";
+    GetWindowTextW(ListView_GetEditControl(list), editText, 64);
+    EXPECT_STREQ(editText, L"c.txt");
+    PressKeys({VK_ESCAPE});
+    ASSERT_TRUE(PumpUntil([&] { return ListView_GetEditControl(list) == nullptr; }));
+
+    // The tree with folders: everything below the folder shown, not itself.
+    form->ChooseMenuItem(TChangeForm1::Folders1);
+    form->ChooseMenuItem(TChangeForm1::KTree1);
+    EXPECT_EQ(form->ComboBox1.ItemIndex(), 2);
+    EXPECT_EQ(form->ComboBox1.SelectedText(), L"サブフォルダも含めてすべて変更");
+    form->DropDownMenu(2);
+    EXPECT_TRUE(form->MenuItemChecked(TChangeForm1::KTree1));
+    EXPECT_FALSE(form->MenuItemChecked(TChangeForm1::KFold1));
+    EXPECT_TRUE(form->MenuItemChecked(TChangeForm1::Folders1));
+    Pick({L"2005", L"5", L"2", L"10", L"00", L"00"});
+    Click(form->SpeedButton1);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[1].text, L"4個のファイルと1個のフォルダのタイムスタンプを変更しました。");
+    const FileTime may = written(L"2005/5/2 10:00:00");
+    expectTimes({may, may, may, may, may, known}, 2);
+    PressKeys({VK_CONTROL, 'Z'});
+    ASSERT_TRUE(PumpUntil([&] { return boxes.size() == 3; }));
+    EXPECT_EQ(boxes[2].text, L"5個のファイルのタイムスタンプを元に戻しました。");
+    expectTimes({april, april, april, known, known, known}, 3);
+
+    // A typed path: a file's folder opens with the file selected; a path
+    // that names nothing leaves the box as it was.
+    Show(sub);
+    HWND edit =
+        FindWindowExW(FindWindowExW(form->ShellComboBox1.Handle(), nullptr, nullptr, nullptr),
+                      nullptr, L"Edit", nullptr);
+    ASSERT_TRUE(edit);
+    for (const std::wstring& typed : {dir.Child(L"nothing.txt"), b}) {
+        ClickCentre(edit);
+        ASSERT_TRUE(PumpUntil([&] { return GetFocus() == edit; }));
+        SendMessageW(edit, EM_SETSEL, 0, -1);
+        TypeText(typed);
+        PressKeys({VK_RETURN});
+        ASSERT_TRUE(PumpUntil([&] {
+            return typed == b ? form->ShellListView1.SelectedIndices().size() == 1
+                              : boxes.size() == 4;
+        }));
+    }
+    EXPECT_EQ(boxes[3].text, dir.Child(L"nothing.txt") + L" が見つかりません。");
+    EXPECT_EQ(form->ShellListView1.RootItem()->ParsingName(), dir.Path());
+    ASSERT_TRUE(form->ShellListView1.SelectedItem());
+    EXPECT_EQ(form->ShellListView1.SelectedItem()->ParsingName(), b);
+    EXPECT_EQ(GetFocus(), list);
+
+    // Two files dropped from the shell's own data of them.
+    Show(sub);
+    auto root = RootOf(dir.Path());
+    const auto first = ChildNamed(*root, L"a.txt"), third = ChildNamed(*root, L"c.txt");
+    const ITEMIDLIST* children[] = {first->RelativeIdList(), third->RelativeIdList()};
+    ComPtr<IDataObject> data;
+    ASSERT_EQ(root->FolderInterface()->GetUIObjectOf(
+                  nullptr, 2, reinterpret_cast<PCUITEMID_CHILD_ARRAY>(children), IID_IDataObject,
+                  nullptr, data.put_void()),
+              S_OK);
+    RECT listRect;
+    GetWindowRect(list, &listRect);
+    MoveMouseTo({(listRect.left + listRect.right) / 2, (listRect.top + listRect.bottom) / 2});
+    DropAfterAFewTurns source;
+    DWORD effect = 0;
+    EXPECT_EQ(DoDragDrop(data.get(), &source, DROPEFFECT_COPY | DROPEFFECT_LINK, &effect),
+              DRAGDROP_S_DROP);
+    EXPECT_EQ(effect, DWORD(DROPEFFECT_COPY));
+    ASSERT_TRUE(PumpUntil([&] { return form->ShellListView1.SelectedIndices().size() == 2; }));
+    EXPECT_EQ(form->ShellListView1.RootItem()->ParsingName(), dir.Path());
+    ASSERT_TRUE(form->ShellListView1.SelectedItem());
+    EXPECT_EQ(form->ShellListView1.SelectedItem()->ParsingName(), a);
+}
