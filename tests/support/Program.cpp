@@ -42,7 +42,7 @@ BOOL CALLBACK Match(HWND window, LPARAM data) {
 
 } // namespace
 
-Program::Program(int show) {
+Program::Program(int show, const std::wstring& arguments, const std::wstring& folder) {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (show >= 0) {
@@ -50,9 +50,11 @@ Program::Program(int show) {
         startup.wShowWindow = static_cast<WORD>(show);
     }
     std::wstring commandLine = L"\"" + ProgramPath() + L"\"";
+    if (!arguments.empty())
+        commandLine += L" " + arguments;
     PROCESS_INFORMATION info{};
-    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &info)) {
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                       folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
         process_ = info.hProcess;
         processId_ = info.dwProcessId;
         CloseHandle(info.hThread);

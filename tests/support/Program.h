@@ -17,8 +17,10 @@ std::wstring ProgramPath();
 class Program {
 public:
     // show: the show command passed in the start-up information, or -1 for
-    // none.
-    explicit Program(int show = -1);
+    // none; arguments after the program's path; the working folder (empty:
+    // the test's own).
+    explicit Program(int show = -1, const std::wstring& arguments = L"",
+                     const std::wstring& folder = L"");
     // Ends the process if it still runs.
     ~Program();
     Program(const Program&) = delete;
