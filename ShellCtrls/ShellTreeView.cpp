@@ -699,6 +699,14 @@ LRESULT TCustomShellTreeView::WndProc(UINT message, WPARAM wParam, LPARAM lParam
             return 0;
         }
         break;
+    case WM_KEYDOWN:
+        // F2 renames the selected folder in place, as in the file list.
+        if (wParam == VK_F2 && (GetWindowLongW(Handle(), GWL_STYLE) & TVS_EDITLABELS)) {
+            if (HTREEITEM selected = TreeView_GetSelection(Handle()))
+                TreeView_EditLabel(Handle(), selected);
+            return 0;
+        }
+        break;
     }
     return Default(message, wParam, lParam);
 }

@@ -3,6 +3,7 @@
 #include "ShellCtrls/ShellModule.h"
 #include "ShellCtrls/ShellTreeView.h"
 #include "tests/support/Leaks.h"
+#include "tests/support/Input.h"
 #include "tests/support/Pump.h"
 #include "tests/support/ShellHost.h"
 #include "tests/support/ShellItems.h"
@@ -351,8 +352,10 @@ TEST_F(LinkedControls, RenamingAFolderNodeAndDeletingIt) {
     tree.SetRoot(drive.Path());
     HTREEITEM node = NodeFor(drive.Path() + L"\\old name");
     TreeView_SelectItem(tree.Handle(), node);
-    HWND edit = TreeView_EditLabel(tree.Handle(), node);
-    ASSERT_TRUE(edit);
+    SetFocus(tree.Handle());
+    PressKeys({VK_F2}); // the selected folder's name opens for editing
+    ASSERT_TRUE(PumpUntil([&] { return TreeView_GetEditControl(tree.Handle()) != nullptr; }));
+    HWND edit = TreeView_GetEditControl(tree.Handle());
     SetWindowTextW(edit, L"new 이름");
     SendMessageW(edit, WM_KEYDOWN, VK_RETURN, 0);
     PumpFor(20);
