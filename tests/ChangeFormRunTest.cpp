@@ -306,20 +306,15 @@ TEST_F(MainWindowRun, EscBehindOtherKeysStopsALongRunAndTheRestIsDropped) {
 
 namespace {
 
-// A drop source that lets the drag run a few turns over the point where the
-// mouse stands, then drops (or gives up, so no drag can last).
-class DropAfterAFewTurns : public IDropSource {
-public:
+// A drop source that lets the drag run two turns over the point where the
+// mouse stands, then drops.
+struct DropAfterTwoTurns : IDropSource {
     int turns = 0;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        *object = riid == IID_IUnknown || riid == IID_IDropSource ? this : nullptr;
-        return *object ? S_OK : E_NOINTERFACE;
-    }
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE QueryContinueDrag(BOOL, DWORD) override {
-        ++turns;
-        return turns < 3 ? S_OK : turns < 200 ? DRAGDROP_S_DROP : DRAGDROP_S_CANCEL;
+        return ++turns < 3 ? S_OK : DRAGDROP_S_DROP;
     }
     HRESULT STDMETHODCALLTYPE GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
 };
@@ -435,7 +430,7 @@ TEST_F(MainWindowRun, ASelectionATreeWithFoldersATypedPathAndADrop) {
     RECT listRect;
     GetWindowRect(list, &listRect);
     MoveMouseTo({(listRect.left + listRect.right) / 2, (listRect.top + listRect.bottom) / 2});
-    DropAfterAFewTurns source;
+    DropAfterTwoTurns source;
     DWORD effect = 0;
     EXPECT_EQ(DoDragDrop(data.get(), &source, DROPEFFECT_COPY | DROPEFFECT_LINK, &effect),
               DRAGDROP_S_DROP);
@@ -444,4 +439,7 @@ TEST_F(MainWindowRun, ASelectionATreeWithFoldersATypedPathAndADrop) {
     EXPECT_EQ(form->ShellListView1.RootItem()->ParsingName(), dir.Path());
     ASSERT_TRUE(form->ShellListView1.SelectedItem());
     EXPECT_EQ(form->ShellListView1.SelectedItem()->ParsingName(), a);
+    form->OpenHandedPaths({c, inner}); // of two folders: the first one's
+    EXPECT_EQ(form->ShellListView1.SelectedIndices().size(), 1u);
+    EXPECT_EQ(form->StatusBar1.PanelText(0), L"ほかのフォルダの 1 個は選択していません。");
 }

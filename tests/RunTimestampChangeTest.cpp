@@ -214,60 +214,47 @@ TEST_F(RunTimestampChangeTest, WholeTree) {
     const std::vector<std::wstring> files{top, inner, deepFile};
     list.folder = dir.Path();
     SetKnownTimes(dir.Path());
-    struct Case {
-        bool folders;
-        std::wstring text;
-        std::function<void()> prepare;
-        std::function<bool(int)> reading; // false stops the reading
-    };
-    UniqueFileHandle holder;
-    const Case cases[] = {
-        {false, L"3個のファイルのタイムスタンプを変更しました。"},
-        {true, L"3個のファイルと" + std::to_wstring(folders.size()) +
+    enum Step { None, Lock, Stop, Delete }; // d2 held, reading stopped, inner deleted after it
+    const std::pair<Step, std::wstring> cases[] = {
+        {None, L"3個のファイルのタイムスタンプを変更しました。"},
+        {None, L"3個のファイルと" + std::to_wstring(folders.size()) +
                    L"個のフォルダのタイムスタンプを変更しました。"},
-        {false, L"フォルダ " + d2 + L" を読めません。中止します。",
-         [&] {
-             holder.reset(CreateFileW(ExtendedLengthPath(d2).c_str(), GENERIC_READ, 0, nullptr,
-                                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-         }},
-        {false, L"中止しました。", {}, [](int) { return false; }},
-        {false,
-         L"2個のファイルのタイムスタンプを変更しました。",
-         {},
-         [&](int) {
-             DeleteFileW(inner.c_str()); // after the reading, before the writing
-             return true;
-         }},
+        {Lock, L"フォルダ " + d2 + L" を読めません。中止します。"},
+        {Stop, L"中止しました。"},
+        {Delete, L"2個のファイルのタイムスタンプを変更しました。"},
     };
-    for (const Case& c : cases) {
+    struct ReadingProgress : ProgressService {
+        std::function<bool()> answer;
+        bool Continue(int, int) override { return true; }
+        bool Reading(int) override { return answer(); }
+        void Finished() override {}
+    } progress;
+    for (const auto& [step, text] : cases) {
+        const bool withFolders = &text == &cases[1].second;
         for (const auto& path : files)
-            if (GetFileAttributesW(ExtendedLengthPath(path).c_str()) != INVALID_FILE_ATTRIBUTES)
+            if (path != inner || step != Delete)
                 SetKnownTimes(path);
         for (const auto& path : folders)
             SetKnownTimes(path);
-        if (c.prepare)
-            c.prepare();
-        struct ReadingProgress : ProgressService {
-            std::function<bool(int)> answer;
-            bool Continue(int, int) override { return true; }
-            bool Reading(int found) override { return !answer || answer(found); }
-            void Finished() override {}
-        } progress;
-        progress.answer = c.reading;
+        UniqueFileHandle holder(step != Lock ? INVALID_HANDLE_VALUE
+                                             : CreateFileW(d2.c_str(), GENERIC_READ, 0, nullptr,
+                                                           OPEN_EXISTING,
+                                                           FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        progress.answer = [&] {
+            if (step == Delete)
+                DeleteFileW(inner.c_str());
+            return step != Stop;
+        };
         boxes.shown.clear();
         RunTimestampChange(kApril, cmWholeTree, kLastWrite, list, boxes, hint,
-                           {.progress = &progress, .folders = c.folders});
-        holder.reset();
+                           {.progress = &progress, .folders = withFolders});
         ASSERT_EQ(boxes.shown.size(), 1u);
-        EXPECT_EQ(boxes.shown[0].text, c.text) << &c - cases;
-        const bool written = c.text.find(L"変更しました") != std::wstring::npos;
-        for (const auto& path : files) {
-            if (path == inner && c.reading)
-                continue;
-            EXPECT_EQ(Changed(path), written) << &c - cases << ToUtf8(path);
-        }
+        EXPECT_EQ(boxes.shown[0].text, text);
+        const bool written = step == None || step == Delete;
+        for (const auto& path : files)
+            EXPECT_EQ((path == inner && step == Delete) || Changed(path), written) << ToUtf8(path);
         for (const auto& path : folders)
-            EXPECT_EQ(Changed(path), written && c.folders) << &c - cases << ToUtf8(path);
+            EXPECT_EQ(Changed(path), written && withFolders) << ToUtf8(path);
         EXPECT_FALSE(Changed(dir.Path()));
     }
     list.folder.clear();
