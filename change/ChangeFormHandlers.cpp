@@ -96,44 +96,13 @@ public:
     ~StatusProgress() override { Finished(); }
 
     bool Continue(int done, int total) override {
-        Application& application = Application::Instance();
-        const ULONGLONG now = GetTickCount64();
-        if (!started_) {
-            started_ = true;
-            application.BeginWriting(L"タイムスタンプを変更しています");
-            previousCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-            // The first look comes at once: an Esc typed before the run
-            // started stops it after one file, however fast files go.
-            shown_ = now - 100;
-        }
-        // Once the session is ending not one more file is written.
-        if (application.SessionEnding())
-            return false;
-        if (now - shown_ < 100 && done != total)
-            return true;
-        shown_ = now;
-        bar_.SetPanelText(0, std::to_wstring(done) + L" / " + std::to_wstring(total));
-        stop_ = TakeInputOfRun(window_) || stop_;
-        return !stop_ && !application.CloseRequested() && !application.SessionEnding();
+        return Look(done == total,
+                    [&] { return std::to_wstring(done) + L" / " + std::to_wstring(total); });
     }
-    // Reading a tree: the count found, and Esc or a close to stop it. The
-    // first look comes at once, as for writing.
+    // Reading a tree: the count found, and Esc or a close to stop it.
     bool Reading(int found) override {
-        Application& application = Application::Instance();
-        const ULONGLONG now = GetTickCount64();
-        if (!started_) {
-            started_ = true;
-            application.BeginWriting(L"タイムスタンプを変更しています");
-            previousCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
-            shown_ = now - 100;
-        }
-        if (now - shown_ < 100)
-            return true;
-        shown_ = now;
-        bar_.SetPanelText(0, std::wstring(kReadingTreeText) + std::to_wstring(found));
-        UpdateWindow(bar_.Handle());
-        stop_ = TakeInputOfRun(window_) || stop_;
-        const bool go = !stop_ && !application.CloseRequested() && !application.SessionEnding();
+        const bool go =
+            Look(false, [&] { return std::wstring(kReadingTreeText) + std::to_wstring(found); });
         // The stop of the reading is not carried into the writing.
         stop_ = false;
         return go;
@@ -149,6 +118,31 @@ public:
     }
 
 private:
+    // Starts the wait on the first call; then, at most ten times a second
+    // (or when last), shows the text and takes the queued input. False
+    // once the user or the session asked to stop.
+    template <typename Text> bool Look(bool last, Text&& text) {
+        Application& application = Application::Instance();
+        const ULONGLONG now = GetTickCount64();
+        if (!started_) {
+            started_ = true;
+            application.BeginWriting(L"タイムスタンプを変更しています");
+            previousCursor_ = SetCursor(LoadCursorW(nullptr, IDC_WAIT));
+            // The first look comes at once: an Esc typed before the run
+            // started stops it after one file, however fast files go.
+            shown_ = now - 100;
+        }
+        // Once the session is ending not one more file is written.
+        if (application.SessionEnding())
+            return false;
+        if (now - shown_ < 100 && !last)
+            return true;
+        shown_ = now;
+        bar_.SetPanelText(0, text());
+        stop_ = TakeInputOfRun(window_) || stop_;
+        return !stop_ && !application.CloseRequested() && !application.SessionEnding();
+    }
+
     StatusBar& bar_;
     HWND window_;
     bool started_ = false;

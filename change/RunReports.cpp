@@ -57,11 +57,9 @@ std::wstring RunRecord::PathOf(const WrittenFile& file) const {
 }
 
 WrittenFile& RunRecord::Add(std::wstring_view path, bool isFolder) {
-    const auto [folder, name] = SplitPath(path);
-    if (folders.empty() || folders.back() != folder)
-        folders.emplace_back(folder);
+    const auto [number, name] = FolderNumberAndName(folders, path);
     WrittenFile& file = files.emplace_back();
-    file.folder = static_cast<std::uint32_t>(folders.size() - 1);
+    file.folder = number;
     file.isFolder = isFolder;
     file.name = name;
     return file;

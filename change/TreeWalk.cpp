@@ -47,12 +47,17 @@ std::pair<std::wstring_view, std::wstring_view> SplitPath(std::wstring_view path
     return {path.substr(0, folderEnd), path.substr(at + 1)};
 }
 
-void TargetList::Add(std::wstring_view path, bool isFolder) {
+std::pair<std::uint32_t, std::wstring_view> FolderNumberAndName(std::vector<std::wstring>& folders,
+                                                                std::wstring_view path) {
     const auto [folder, name] = SplitPath(path);
     if (folders.empty() || folders.back() != folder)
         folders.emplace_back(folder);
-    entries.push_back(
-        {static_cast<std::uint32_t>(folders.size() - 1), isFolder, std::wstring(name)});
+    return {static_cast<std::uint32_t>(folders.size() - 1), name};
+}
+
+void TargetList::Add(std::wstring_view path, bool isFolder) {
+    const auto [number, name] = FolderNumberAndName(folders, path);
+    entries.push_back({number, isFolder, std::wstring(name)});
 }
 
 std::wstring TargetList::PathOf(const TargetEntry& entry) const {

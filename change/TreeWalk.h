@@ -32,6 +32,11 @@ std::wstring JoinPath(std::wstring_view folder, std::wstring_view name);
 // separator.
 std::pair<std::wstring_view, std::wstring_view> SplitPath(std::wstring_view path);
 
+// The number of the path's folder in folders, appended unless it is the
+// last one there (consecutive paths of one folder share it); and the name.
+std::pair<std::uint32_t, std::wstring_view> FolderNumberAndName(std::vector<std::wstring>& folders,
+                                                                std::wstring_view path);
+
 enum class TreeReadOutcome { Read, Stopped, Unreadable };
 
 // Lists every file below root, and every folder below it when withFolders
