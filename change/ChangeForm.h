@@ -61,11 +61,13 @@ public:
         Access1,
         Run1,
         About1,
-        Undo1,   // File menu: the last run's times back
-        Now1,    // Option menu: the lists to the current date and time
-        Load1,   // Option menu: the lists to the selected row's time
-        KTree1,  // Option menu: the mode that takes in every subfolder
-        Folders1 // Option menu: folders' own times are changed too
+        Undo1,    // File menu: the last run's times back
+        Now1,     // Option menu: the lists to the current date and time
+        Load1,    // Option menu: the lists to the selected row's time
+        KTree1,   // Option menu: the mode that takes in every subfolder
+        Folders1, // Option menu: folders' own times are changed too
+        Shift1,   // Option menu: the chosen times moved by an amount asked for
+        Photo1    // Option menu: the chosen times set to each photo's date taken
     };
     HMENU MainMenu() const { return menu_; }
     bool MenuItemChecked(UINT item) const;
@@ -94,6 +96,8 @@ public:
     void Undo1Click();
     void Now1Click();
     void Load1Click();
+    void Shift1Click();
+    void Photo1Click();
     // The last run, for undoing it.
     const RunRecord& LastRun() const { return lastRun_; }
     void SpeedButton3Click();
@@ -157,6 +161,11 @@ private:
     bool PreviewKey(const MSG& msg);
     void ShowNewTimesOf(const RunRecord& run);
     void ApplyRunEnabledRuleToMenu();
+    // Runs a change of the chosen kinds over the list's targets with the
+    // window's services, keeping what it wrote for Undo.
+    using ChangeCall = std::function<void(TimestampKinds, FileListService&, MessageBoxService&,
+                                          HintService&, const RunExtras&)>;
+    void RunChange(const ChangeCall& change);
     bool AnyKindChosen() const;
     void Place(Control& control, Control* parent, int left, int top, int width, int height);
     void LoadPicture(SpeedButton& button, int id, int size);

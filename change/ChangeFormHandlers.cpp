@@ -5,11 +5,13 @@
 #include "app/Application.h"
 #include "change/ChangeForm.h"
 #include "change/FileTimeWriter.h"
+#include "change/ShiftDialog.h"
 #include "change/SystemTime.h"
 #include "change/TimestampCore.h"
 #include "win/Path.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace kalvera {
 namespace {
@@ -176,7 +178,8 @@ void TChangeForm1::ApplyRunEnabledRuleToButton() {
 }
 
 void TChangeForm1::ApplyRunEnabledRuleToMenu() {
-    EnableMenuItem(menu_, Run1, MF_BYCOMMAND | (AnyKindChosen() ? MF_ENABLED : MF_GRAYED));
+    for (UINT item : {Run1, Shift1, Photo1})
+        EnableMenuItem(menu_, item, MF_BYCOMMAND | (AnyKindChosen() ? MF_ENABLED : MF_GRAYED));
 }
 
 void TChangeForm1::CheckBoxClick() {
@@ -423,11 +426,42 @@ bool TChangeForm1::SystemMenuCommand(WPARAM command) {
 }
 
 void TChangeForm1::SpeedButton1Click() {
-    if (Application::Instance().SessionEnding())
-        return;
     const SelectorTexts texts{ComboBox2.SelectedText(), ComboBox3.SelectedText(),
                               ComboBox4.SelectedText(), ComboBox5.SelectedText(),
                               ComboBox6.SelectedText(), ComboBox7.SelectedText()};
+    const int mode = ComboBox1.ItemIndex();
+    RunChange([&](TimestampKinds kinds, FileListService& rows, MessageBoxService& boxes,
+                  HintService& hint, const RunExtras& extras) {
+        RunTimestampChange(texts, mode, kinds, rows, boxes, hint, extras);
+    });
+}
+
+void TChangeForm1::Shift1Click() {
+    if (!AnyKindChosen() || Application::Instance().SessionEnding())
+        return;
+    const std::optional<std::int64_t> seconds = AskShift(Handle(), font_.get(), textHeight_);
+    if (!seconds)
+        return;
+    const int mode = ComboBox1.ItemIndex();
+    RunChange([&](TimestampKinds kinds, FileListService& rows, MessageBoxService& boxes,
+                  HintService& hint, const RunExtras& extras) {
+        ShiftTimestamps(*seconds, mode, kinds, rows, boxes, hint, extras);
+    });
+}
+
+void TChangeForm1::Photo1Click() {
+    if (!AnyKindChosen())
+        return;
+    const int mode = ComboBox1.ItemIndex();
+    RunChange([&](TimestampKinds kinds, FileListService& rows, MessageBoxService& boxes,
+                  HintService& hint, const RunExtras& extras) {
+        MatchDateTaken(mode, kinds, rows, boxes, hint, extras);
+    });
+}
+
+void TChangeForm1::RunChange(const ChangeCall& change) {
+    if (Application::Instance().SessionEnding())
+        return;
     const TimestampKinds kinds{CheckBox1.Checked(), CheckBox2.Checked(), CheckBox3.Checked()};
     ListRows rows(ShellListView1);
     ApplicationBoxes boxes;
@@ -444,8 +478,7 @@ void TChangeForm1::SpeedButton1Click() {
         ShowNewTimesOf(lastRun_);
     };
     try {
-        RunTimestampChange(texts, ComboBox1.ItemIndex(), kinds, rows, boxes, hint,
-                           {&record, &progress, foldersToo_});
+        change(kinds, rows, boxes, hint, {&record, &progress, foldersToo_});
     } catch (...) {
         keep();
         throw;

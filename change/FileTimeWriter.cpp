@@ -1,4 +1,5 @@
 #include "change/FileTimeWriter.h"
+#include "change/Calendar.h"
 #include "change/SystemTime.h"
 #include "win/Error.h"
 #include "win/Handle.h"
@@ -82,19 +83,28 @@ bool SetChosenTimes(HANDLE file, const FileTimes& times, TimestampKinds kinds) {
                        kinds.lastWrite ? &lastWrite : nullptr);
 }
 
-void SetAndReadBack(HANDLE file, std::wstring_view path, const FileTimes& times,
-                    TimestampKinds kinds, TimesReadBack* readBack) {
-    // Zero times would be taken as "leave unchanged" by a later restore:
-    // a file whose times can't be read is not written.
-    if (readBack && !ReadTimes(file, readBack->before))
+// Zero times would be taken as "leave unchanged" by a later restore: a
+// file whose times can't be read is not written.
+void ReadTimesBefore(HANDLE file, std::wstring_view path, TimesReadBack& readBack) {
+    if (!ReadTimes(file, readBack.before))
         throw Error(FormatMessageText(kReadErrorText, path));
-    if (readBack)
-        readBack->after = readBack->before;
+    readBack.after = readBack.before;
+}
+
+void SetThenReadBack(HANDLE file, std::wstring_view path, const FileTimes& times,
+                     TimestampKinds kinds, TimesReadBack* readBack) {
     const bool set = SetChosenTimes(file, times, kinds);
     if (readBack)
         ReadStateAfter(file, *readBack);
     if (!set)
         throw Error(FormatMessageText(kSetErrorText, path));
+}
+
+void SetAndReadBack(HANDLE file, std::wstring_view path, const FileTimes& times,
+                    TimestampKinds kinds, TimesReadBack* readBack) {
+    if (readBack)
+        ReadTimesBefore(file, path, *readBack);
+    SetThenReadBack(file, path, times, kinds, readBack);
 }
 
 } // namespace
@@ -140,6 +150,48 @@ bool WriteTimesIfThere(std::wstring_view path, bool isFolder, const FileTimes& t
     }
     SetAndReadBack(file.get(), path, times, kinds, readBack);
     return true;
+}
+
+RuleOutcome WriteTimesByRule(std::wstring_view path, bool isFolder, TimesRule& rule,
+                             TimestampKinds kinds, TimesReadBack& readBack, FileTimes& times,
+                             std::wstring_view& why) {
+    UniqueFileHandle file = OpenExclusive(path, isFolder);
+    if (!file) {
+        if (!IsExisting(path, isFolder))
+            return RuleOutcome::Missing;
+        RaiseOpenError(path);
+    }
+    ReadTimesBefore(file.get(), path, readBack);
+    const ContentReader content = [&](std::uint64_t offset, std::uint8_t* to,
+                                      std::size_t size) -> std::size_t {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD read = 0;
+        // A read at the end fails with ERROR_HANDLE_EOF: nothing read.
+        return !isFolder && ReadFile(file.get(), to, static_cast<DWORD>(size), &read, &at) ? read
+                                                                                           : 0;
+    };
+    if (!rule.Decide(readBack.before, content, times, why))
+        return RuleOutcome::Declined;
+    SetThenReadBack(file.get(), path, times, kinds, &readBack);
+    return RuleOutcome::Written;
+}
+
+TimeRange VolumeTimeRange(std::wstring_view path) {
+    // 30827-12-31 23:59:59.9999999, the last time the platform's calendar
+    // record can hold.
+    constexpr FileTime kLatest =
+        (DaysSinceEpoch(30828, 1, 1) - DaysSinceEpoch(1601, 1, 1)) * 864'000'000'000ULL - 1;
+    wchar_t root[MAX_PATH + 1] = L"", system[MAX_PATH + 1] = L"";
+    const std::wstring extended = ExtendedLengthPath(path);
+    if (!path.empty() && GetVolumePathNameW(extended.c_str(), root, MAX_PATH) &&
+        GetVolumeInformationW(root, nullptr, 0, nullptr, nullptr, nullptr, system, MAX_PATH) &&
+        (lstrcmpiW(system, L"FAT") == 0 || lstrcmpiW(system, L"FAT32") == 0 ||
+         lstrcmpiW(system, L"exFAT") == 0))
+        return {LocalDateTimeToFileTime(DaysSinceEpoch(1980, 1, 1)),
+                LocalDateTimeToFileTime(DaysSinceEpoch(2107, 12, 31) + 86398.0 / 86400)};
+    return {1, kLatest};
 }
 
 RestoreOutcome RestoreFileTimes(std::wstring_view path, const TimesReadBack& expected,

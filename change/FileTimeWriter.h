@@ -28,6 +28,33 @@ bool WriteFileTimesIfFile(std::wstring_view path, const FileTimes& times, Timest
 bool WriteTimesIfThere(std::wstring_view path, bool isFolder, const FileTimes& times,
                        TimestampKinds kinds, TimesReadBack* readBack = nullptr);
 
+// Decides a target's times from its own, read on the writer's handle just
+// before the set: a shift, or a date found in the file.
+class TimesRule {
+public:
+    virtual ~TimesRule() = default;
+    // The times to set on a target that has the times now; content reads it
+    // on the same handle (nothing for a folder). False leaves the target
+    // unwritten, with the reason in why.
+    virtual bool Decide(const FileTimes& now, const ContentReader& content, FileTimes& times,
+                        std::wstring_view& why) = 0;
+};
+
+enum class RuleOutcome { Written, Missing, Declined };
+
+// As WriteTimesIfThere, with the times the rule decides (into times):
+// readBack is filled as there, and also for a declined target (before only).
+RuleOutcome WriteTimesByRule(std::wstring_view path, bool isFolder, TimesRule& rule,
+                             TimestampKinds kinds, TimesReadBack& readBack, FileTimes& times,
+                             std::wstring_view& why);
+
+// The times a volume keeps: FAT and exFAT keep local times from 1980 to
+// 2107, others what a file time can say. Asked of the volume a path is on.
+struct TimeRange {
+    FileTime earliest, latest;
+};
+TimeRange VolumeTimeRange(std::wstring_view path);
+
 // True when the path is fully qualified and names an existing folder.
 bool IsExistingFolder(std::wstring_view path);
 

@@ -13,9 +13,9 @@ namespace {
 
 constexpr size_t kListedFiles = 10;
 
-// A blank line, the heading, a line per file (at most ten, then how many
-// more there are).
-std::wstring Listing(std::wstring_view heading, const std::vector<std::wstring>& lines) {
+} // namespace
+
+std::wstring ListingReport(std::wstring_view heading, const std::vector<std::wstring>& lines) {
     if (lines.empty())
         return {};
     std::wstring text = L"\n\n" + std::wstring(heading);
@@ -26,12 +26,11 @@ std::wstring Listing(std::wstring_view heading, const std::vector<std::wstring>&
     return text;
 }
 
-} // namespace
-
 std::wstring StoredTimesReport(const RunRecord& record) {
     std::vector<std::wstring> lines;
     for (const WrittenFile& file : record.files) {
         const FileTimes& stored = file.times.after;
+        const FileTimes wanted = record.WantedOf(file);
         std::wstring line;
         auto note = [&](bool chosen, FileTime wanted, FileTime got, const wchar_t* kind) {
             if (!chosen || wanted == got)
@@ -39,13 +38,23 @@ std::wstring StoredTimesReport(const RunRecord& record) {
             line += (line.empty() ? file.name + L": " : L"、") + kind + L" " +
                     DateTextOf(FileTimeToLocalDateTime(got));
         };
-        note(record.kinds.creation, record.chosen.creation, stored.creation, L"作成");
-        note(record.kinds.lastWrite, record.chosen.lastWrite, stored.lastWrite, L"更新");
-        note(record.kinds.lastAccess, record.chosen.lastAccess, stored.lastAccess, L"アクセス");
+        note(record.kinds.creation, wanted.creation, stored.creation, L"作成");
+        note(record.kinds.lastWrite, wanted.lastWrite, stored.lastWrite, L"更新");
+        note(record.kinds.lastAccess, wanted.lastAccess, stored.lastAccess, L"アクセス");
         if (!line.empty())
             lines.push_back(std::move(line));
     }
-    return Listing(kStoredOtherwiseText, lines);
+    return ListingReport(kStoredOtherwiseText, lines);
+}
+
+FileTimes RunRecord::WantedOf(const WrittenFile& file) const {
+    if (ownDates)
+        return {file.date, file.date, file.date};
+    if (shift == 0)
+        return chosen;
+    const FileTimes& before = file.times.before;
+    auto moved = [this](FileTime time) { return static_cast<FileTime>(time + shift); };
+    return {moved(before.creation), moved(before.lastAccess), moved(before.lastWrite)};
 }
 
 bool RunRecord::CanUndo() const {
@@ -136,7 +145,7 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
         text += L"\n" + std::wstring(kStoppedText);
     if (const int pending = record.PendingCount(); pending > 0)
         text += L"\n" + FormatMessageText(kUndoLeftText, std::to_wstring(pending));
-    messages.Show(text + Listing(kNotUndoneText, leftAlone), kReportCaption, 0);
+    messages.Show(text + ListingReport(kNotUndoneText, leftAlone), kReportCaption, 0);
 }
 
 } // namespace kalvera

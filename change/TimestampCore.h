@@ -5,7 +5,9 @@
 // the inputs and provides the three services below.
 
 #include <compare>
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -23,6 +25,10 @@ struct FileTimes {
     FileTime creation = 0, lastAccess = 0, lastWrite = 0;
     bool operator==(const FileTimes&) const = default;
 };
+
+// Reads bytes of a file from the given offset into the buffer, at most the
+// given count; answers how many it read (0 at the end).
+using ContentReader = std::function<std::size_t(std::uint64_t, std::uint8_t*, std::size_t)>;
 
 // Which file a path led to: two paths that are hard links of one file have
 // the same identity.
@@ -159,10 +165,13 @@ struct WrittenFile {
     bool done = false;
     std::wstring name;
     TimesReadBack times;
+    FileTime date = 0; // the file's own time, in a run that gave each its own
 };
 struct RunRecord {
     TimestampKinds kinds;
     FileTimes chosen;
+    std::int64_t shift = 0; // ticks each time moved, in a shift
+    bool ownDates = false;  // each file got its own date (WrittenFile::date)
     std::vector<std::wstring> folders;
     std::vector<WrittenFile> files;
     bool stopped = false;
@@ -172,6 +181,8 @@ struct RunRecord {
     std::map<FileIdentity, TimesReadBack> leftByUndo;
     // True when a file is left to undo.
     bool CanUndo() const;
+    // The times the run meant the file to have.
+    FileTimes WantedOf(const WrittenFile& file) const;
     int PendingCount() const;
     std::wstring PathOf(const WrittenFile& file) const;
     // A new entry for the path, which is fully qualified.
@@ -193,6 +204,24 @@ struct RunExtras {
 void RunTimestampChange(const SelectorTexts& texts, int mode, TimestampKinds kinds,
                         FileListService& files, MessageBoxService& messages, HintService& hint,
                         const RunExtras& extras = {});
+
+// Moves each chosen time of every target of the mode by the same elapsed
+// time (seconds; negative is earlier), keeping its fraction of a second. A
+// target whose shifted time its volume can't keep is left unwritten and
+// named in the report. Otherwise as the Run command.
+void ShiftTimestamps(std::int64_t seconds, int mode, TimestampKinds kinds, FileListService& files,
+                     MessageBoxService& messages, HintService& hint, const RunExtras& extras = {});
+
+// Sets the chosen times of every file among the targets of the mode to the
+// date its photo was taken (its Exif data). A file without one is left
+// unwritten and named in the report; folders are passed over. Otherwise as
+// the Run command.
+void MatchDateTaken(int mode, TimestampKinds kinds, FileListService& files,
+                    MessageBoxService& messages, HintService& hint, const RunExtras& extras = {});
+
+// A blank line, the heading, one line per entry (at most 10, then "ほか n
+// 個"); empty for no lines.
+std::wstring ListingReport(std::wstring_view heading, const std::vector<std::wstring>& lines);
 
 // The lines added to a run's report when a file system stored other times
 // than the ones chosen (FAT keeps last-write times in 2-second steps and
@@ -251,6 +280,14 @@ inline constexpr std::wstring_view kUnreadableFolderText =
 inline constexpr std::wstring_view kNoTreeHereText =
     L"このフォルダではサブフォルダを含めて変更できません。";
 inline constexpr std::wstring_view kReadingTreeText = L"調べています: ";
+inline constexpr std::wstring_view kShiftedText = L"個のファイルのタイムスタンプをずらしました。";
+inline constexpr std::wstring_view kShiftedWithFoldersText =
+    L"%s個のファイルと%s個のフォルダのタイムスタンプをずらしました。";
+inline constexpr std::wstring_view kMatchedText =
+    L"個のファイルのタイムスタンプを撮影日時に合わせました。";
+inline constexpr std::wstring_view kNotWrittenText = L"次のファイルは変更しませんでした:";
+inline constexpr std::wstring_view kNoDateTakenText = L"撮影日時がありません";
+inline constexpr std::wstring_view kCantKeepShiftText = L"ずらした時刻は記録できません";
 inline constexpr std::wstring_view kOutOfRangeText = L"選択ファイルの日時は選べる範囲の外です。";
 
 } // namespace kalvera
