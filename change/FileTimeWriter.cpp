@@ -194,6 +194,25 @@ TimeRange VolumeTimeRange(std::wstring_view path) {
     return {1, kLatest};
 }
 
+bool ShiftChosenTimes(FileTimes& times, std::int64_t ticks, TimestampKinds kinds, TimeRange range) {
+    auto move = [&](bool chosen, FileTime& time) {
+        if (!chosen)
+            return true;
+        // Checked before the sum, which can't overflow then: a shift is
+        // at most 100 years.
+        if (time == 0 || time > range.latest)
+            return false;
+        const std::int64_t moved = static_cast<std::int64_t>(time) + ticks;
+        if (moved < static_cast<std::int64_t>(range.earliest) ||
+            moved > static_cast<std::int64_t>(range.latest))
+            return false;
+        time = static_cast<FileTime>(moved);
+        return true;
+    };
+    return move(kinds.creation, times.creation) && move(kinds.lastAccess, times.lastAccess) &&
+           move(kinds.lastWrite, times.lastWrite);
+}
+
 RestoreOutcome RestoreFileTimes(std::wstring_view path, const TimesReadBack& expected,
                                 TimestampKinds kinds, TimesReadBack* left, bool isFolder) {
     UniqueFileHandle file = OpenExclusive(path, isFolder);

@@ -55,6 +55,10 @@ struct TimeRange {
 };
 TimeRange VolumeTimeRange(std::wstring_view path);
 
+// Moves each chosen time by the ticks; false, with the times partly moved,
+// when one of them is unset or would leave the range.
+bool ShiftChosenTimes(FileTimes& times, std::int64_t ticks, TimestampKinds kinds, TimeRange range);
+
 // True when the path is fully qualified and names an existing folder.
 bool IsExistingFolder(std::wstring_view path);
 

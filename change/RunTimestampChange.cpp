@@ -272,8 +272,6 @@ RunRecord* FreshRecord(const RunExtras& extras, TimestampKinds kinds) {
     return extras.record;
 }
 
-// Each chosen time moved by the same ticks, when the volume keeps the
-// result; an unset time is not moved.
 class ShiftRule : public TimesRule {
 public:
     ShiftRule(std::int64_t ticks, TimestampKinds kinds, TimeRange range)
@@ -282,20 +280,7 @@ public:
     bool Decide(const FileTimes& now, const ContentReader&, FileTimes& times,
                 std::wstring_view& why) override {
         times = now;
-        auto move = [this](bool chosen, FileTime& time) {
-            if (!chosen)
-                return true;
-            if (time == 0 || time > range_.latest)
-                return false;
-            const std::int64_t moved = static_cast<std::int64_t>(time) + ticks_;
-            if (moved < static_cast<std::int64_t>(range_.earliest) ||
-                moved > static_cast<std::int64_t>(range_.latest))
-                return false;
-            time = static_cast<FileTime>(moved);
-            return true;
-        };
-        if (move(kinds_.creation, times.creation) && move(kinds_.lastAccess, times.lastAccess) &&
-            move(kinds_.lastWrite, times.lastWrite))
+        if (ShiftChosenTimes(times, ticks_, kinds_, range_))
             return true;
         why = kCantKeepShiftText;
         return false;

@@ -4,6 +4,8 @@
 #include "ShellCtrls/ShellModule.h"
 #include "change/SystemTime.h"
 #include "change/TimestampCore.h"
+#include "tests/support/DialogBoxes.h"
+#include "tests/support/ExifFiles.h"
 #include "tests/support/Input.h"
 #include "tests/support/MainWindowHost.h"
 #include "tests/support/Pump.h"
@@ -442,4 +444,123 @@ TEST_F(MainWindowRun, ASelectionATreeWithFoldersATypedPathAndADrop) {
     form->OpenHandedPaths({c, inner}); // of two folders: the first one's
     EXPECT_EQ(form->ShellListView1.SelectedIndices().size(), 1u);
     EXPECT_EQ(form->StatusBar1.PanelText(0), L"ほかのフォルダの 1 個は選択していません。");
+}
+
+// Shift and Photo from the Option menu, the dialog through its keys: a
+// number out of range and a shift of nothing keep it open, Esc leaves
+// everything as it was; times are read back from disk and Ctrl+Z gives
+// them back.
+TEST_F(MainWindowRun, ShiftAndPhotoFromTheOptionMenu) {
+    const std::wstring a = dir.MakeFile(L"a.txt"),
+                       photo = dir.MakeFile(
+                           L"p.jpg",
+                           JpegFile(TiffBlock(true, {{0x0132, "2021:05:06 07:08:09"}}, {})));
+    SetKnownTimes(a);
+    SetKnownTimes(photo);
+    const ReadTimes known = TimesOf(a);
+    form->DropDownMenu(2);
+    EXPECT_FALSE(form->MenuItemEnabled(TChangeForm1::Shift1));
+    EXPECT_FALSE(form->MenuItemEnabled(TChangeForm1::Photo1));
+    form->CheckBox2.SetChecked(true);
+    form->CheckBox3.SetChecked(true);
+    Show(dir.Path());
+    HWND list = form->ShellListView1.Handle();
+    ClickAt(list, {4, 4});
+    ASSERT_TRUE(
+        PumpUntil([&] { return GetFocus() == list && form->ShellListView1.ItemIndex() == 0; }));
+
+    // Steps taken inside the dialog's own loop, each once its state holds.
+    std::vector<std::pair<std::function<bool()>, std::function<void()>>> steps;
+    size_t next = 0;
+    HWND dialog = nullptr;
+    std::function<void()> tick = [&] {
+        if (next < steps.size() && steps[next].first())
+            steps[next++].second();
+        if (next < steps.size())
+            WhileModal(tick, 20);
+    };
+    auto box = [&](int index) {
+        HWND edit = nullptr;
+        for (int i = 0; i <= index; ++i)
+            edit = FindWindowExW(dialog, edit, L"Edit", nullptr);
+        return edit;
+    };
+    auto opened = [&] {
+        dialog = FindDialogBox();
+        return dialog && GetFocus() == box(0);
+    };
+    auto shift = [&](std::vector<std::pair<std::function<bool()>, std::function<void()>>> s) {
+        steps = std::move(s);
+        next = 0;
+        ModalDeadline deadline;
+        WhileModal(tick, 20);
+        PressKeys({VK_MENU, 'O'});
+        PressKeys({'S'});
+        const size_t shown = boxes.size();
+        EXPECT_TRUE(PumpUntil([&] { return next == steps.size() && !FindDialogBox(); }, 10000));
+        PumpUntil([&] { return boxes.size() > shown; }, 500);
+        EXPECT_FALSE(deadline.Hit());
+    };
+    const FileTime moved = (86400 + 2 * 3600 + 3 * 60 + 4) * 10'000'000LL;
+    shift({{opened,
+            [&] {
+                wchar_t caption[32] = L"";
+                GetWindowTextW(dialog, caption, 32);
+                EXPECT_STREQ(caption, L"時刻をずらす");
+                EXPECT_EQ(HFONT(SendMessageW(box(3), WM_GETFONT, 0, 0)), form->FormFont());
+                TypeText(L"1");
+                PressKeys({VK_TAB});
+                TypeText(L"30");
+                PressKeys({VK_RETURN});
+            }},
+           {[&] { return boxes.size() == 1 && GetFocus() == box(1); },
+            [&] {
+                EXPECT_EQ(boxes[0].owner, dialog);
+                TypeText(L"2");
+                PressKeys({VK_TAB});
+                TypeText(L"3");
+                PressKeys({VK_TAB});
+                TypeText(L"4");
+                PressKeys({VK_RETURN});
+            }}});
+    EXPECT_EQ(TimesOf(a).lastWrite, known.lastWrite + moved);
+    EXPECT_EQ(TimesOf(a).lastAccess, known.lastAccess + moved);
+    PressKeys({VK_CONTROL, 'Z'});
+    ASSERT_TRUE(PumpUntil([&] { return boxes.size() == 3; }));
+    EXPECT_EQ(TimesOf(a).lastWrite, known.lastWrite);
+    shift({{opened, [] { PressKeys({VK_ESCAPE}); }}});
+    shift({{opened, [] { PressKeys({VK_RETURN}); }},
+           {[&] { return boxes.size() == 4 && GetFocus() == box(0); },
+            [] {
+                PressKeys({VK_TAB});
+                PressKeys({VK_TAB});
+                PressKeys({VK_TAB});
+                TypeText(L"5");
+                PressKeys({VK_TAB});
+                PressKeys({VK_DOWN}); // 戻す
+                PressKeys({VK_RETURN});
+            }}});
+    EXPECT_EQ(TimesOf(a).lastWrite, known.lastWrite - 50'000'000);
+    EXPECT_EQ(TimesOf(a).lastAccess, known.lastAccess - 50'000'000);
+
+    PressKeys({VK_END}); // p.jpg
+    ASSERT_TRUE(PumpUntil([&] { return form->ShellListView1.ItemIndex() == 1; }));
+    PressKeys({VK_MENU, 'O'});
+    PressKeys({'P'});
+    ASSERT_TRUE(PumpUntil([&] { return boxes.size() == 6; }));
+    const FileTime taken = LocalDateTimeToFileTime(ParseDateTimeText(L"2021/5/6 7:08:09"));
+    EXPECT_EQ(TimesOf(photo).lastWrite, taken);
+    EXPECT_EQ(TimesOf(photo).lastAccess, taken);
+    const std::vector<std::wstring> texts{
+        L"時間 は 0 から 23 までの数で指定してください。",
+        L"1個のファイルのタイムスタンプをずらしました。",
+        L"1個のファイルのタイムスタンプを元に戻しました。",
+        L"ずらす時間を指定してください。",
+        L"1個のファイルのタイムスタンプをずらしました。",
+        L"1個のファイルのタイムスタンプを撮影日時に合わせました。"};
+    for (size_t i = 0; i < texts.size(); ++i)
+        EXPECT_EQ(boxes[i].text, texts[i]) << i;
+    PressKeys({VK_CONTROL, 'Z'});
+    ASSERT_TRUE(PumpUntil([&] { return boxes.size() == 7; }));
+    EXPECT_EQ(TimesOf(photo).lastWrite, known.lastWrite);
 }

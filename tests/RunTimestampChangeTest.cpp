@@ -1,4 +1,8 @@
+#include "change/Calendar.h"
+#include "change/FileTimeWriter.h"
+#include "change/SystemTime.h"
 #include "change/TimestampCore.h"
+#include "tests/support/ExifFiles.h"
 #include "tests/support/RunServices.h"
 #include "tests/support/TestFiles.h"
 #include "win/Error.h"
@@ -311,4 +315,76 @@ TEST_F(RunTimestampChangeTest, UnknownModeAndNoChosenKind) {
     EXPECT_EQ(boxes.shown, std::vector{kChanged});
     EXPECT_EQ(TimesOf(a).lastWrite, before.lastWrite);
     EXPECT_EQ(TimesOf(a).lastAccess, before.lastAccess);
+}
+
+// A shift moves each chosen time from its own value by elapsed time, to
+// the tick (across New York's change to daylight time in the en_us run);
+// a date taken comes from each photo. A target whose new time can't be
+// kept, or that has no date, is named and left alone; Undo gives the times
+// back to the tick.
+TEST_F(RunTimestampChangeTest, ShiftsAndDatesTaken) {
+    const std::wstring a = File(L"a.txt"), old = File(L"old.txt");
+    const std::wstring photo = dir.MakeFile(
+        L"p.jpg",
+        JpegFile(TiffBlock(false, {}, {{0x9003, "2019:07:04 13:05:09"}, {0x9011, "+09:00"}})));
+    SetKnownTimes(photo);
+    auto setTimes = [](const std::wstring& path, FileTime access, FileTime write) {
+        UniqueFileHandle file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                          OPEN_EXISTING, 0, nullptr));
+        const FILETIME times[] = {ToFileTime(access), ToFileTime(write)};
+        ASSERT_TRUE(SetFileTime(file.get(), nullptr, &times[0], &times[1]));
+    };
+    const FileTime write =
+        LocalDateTimeToFileTime(ParseDateTimeText(L"2026/3/7 12:00:00")) + 1234567;
+    const FileTime day = 864'000'000'000, access = write - 40 * day + 7654321;
+    setTimes(a, access, write);
+    setTimes(old, day, 2 * day); // 1601-01-02 and 03
+    // Wine keeps no time before 1901 (a 32-bit Unix time): there the shift
+    // that would leave the volume's range is checked on its rule alone.
+    const bool oldKept = TimesOf(old).lastWrite == 2 * day;
+    const TimeRange range{1, ~0ULL >> 1};
+    FileTimes shifted{5, day, 3};
+    EXPECT_TRUE(ShiftChosenTimes(shifted, -day + 1, {.lastAccess = true}, range));
+    EXPECT_EQ(shifted, (FileTimes{5, 1, 3}));
+    EXPECT_FALSE(ShiftChosenTimes(shifted, -1, {.lastAccess = true}, range));
+    EXPECT_FALSE(ShiftChosenTimes(shifted, 1, {.creation = true}, {1, 5}));
+    EXPECT_FALSE(ShiftChosenTimes(shifted, 1, {.lastWrite = true}, {1, 2}));
+    const TimestampKinds both{.lastWrite = true, .lastAccess = true};
+    RunRecord record;
+    list.rows = {a, old, photo};
+    list.selected = {0, 1};
+    ShiftTimestamps(86400 + 3661, cmSelectedFile, both, list, boxes, hint, {.record = &record});
+    const FileTime later = (86400 + 3661) * 10'000'000LL;
+    EXPECT_EQ(TimesOf(a).lastWrite, write + later);
+    EXPECT_EQ(TimesOf(a).lastAccess, access + later);
+    const FileTime oldWrite = oldKept ? 2 * day : TimesOf(old).lastWrite - later;
+    UndoTimestampChange(record, boxes);
+    EXPECT_EQ(TimesOf(a).lastWrite, write);
+    EXPECT_EQ(TimesOf(a).lastAccess, access);
+    EXPECT_EQ(TimesOf(old).lastWrite, oldWrite);
+
+    ShiftTimestamps(-2 * 86400, cmSelectedFile, both, list, boxes, hint);
+    EXPECT_EQ(TimesOf(a).lastWrite, write - 2 * day);
+    EXPECT_TRUE(!oldKept || TimesOf(old).lastWrite == oldWrite);
+    MatchDateTaken(cmWholeFolder, both, list, boxes, hint, {.record = &record});
+    const FileTime taken = (DaysSinceEpoch(2019, 7, 4) - DaysSinceEpoch(1601, 1, 1)) * day +
+                           (4 * 3600 + 5 * 60 + 9) * 10'000'000LL;
+    EXPECT_EQ(TimesOf(photo).lastWrite, taken);
+    EXPECT_EQ(TimesOf(photo).lastAccess, taken);
+    EXPECT_EQ(TimesOf(a).lastWrite, write - 2 * day);
+    const std::wstring notWritten = L"\n\n次のファイルは変更しませんでした:\n";
+    const std::vector<std::wstring> texts{
+        L"2個のファイルのタイムスタンプをずらしました。",
+        L"2個のファイルのタイムスタンプを元に戻しました。",
+        oldKept ? L"1個のファイルのタイムスタンプをずらしました。" + notWritten +
+                      L"old.txt: ずらした時刻は記録できません"
+                : L"2個のファイルのタイムスタンプをずらしました。",
+        L"1個のファイルのタイムスタンプを撮影日時に合わせました。" + notWritten +
+            L"a.txt: 撮影日時がありません\nold.txt: 撮影日時がありません"};
+    ASSERT_EQ(boxes.shown.size(), texts.size());
+    for (size_t i = 0; i < texts.size(); ++i)
+        EXPECT_EQ(boxes.shown[i].text, texts[i]);
+    UndoTimestampChange(record, boxes);
+    EXPECT_EQ(TimesOf(photo).lastWrite,
+              126309519060000000ULL + 2 * day); // as SetKnownTimes left it
 }
