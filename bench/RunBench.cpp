@@ -5,9 +5,13 @@
 // and after on the writer's handle, and the progress clock). Given a tree's
 // folder, also a whole-tree run over it, with its record and progress,
 // against a bare walk that sets each file, and the record's memory per file.
+// Then a shift of the 10,000 files against a bare read-and-set of each, and
+// the date-taken run over 2,000 photos against reading each one's first
+// 64 KiB.
 
 #include "bench/BenchUtil.h"
 #include "change/TimestampCore.h"
+#include "tests/support/ExifFiles.h"
 #include "win/Handle.h"
 
 #include <windows.h>
@@ -127,6 +131,82 @@ void TreeCase(const std::wstring& tree, const SelectorTexts& texts, FileTime whe
     std::printf("tree-run-vs-bare ratio %.3f\n", bench::Median(ratios));
 }
 
+// Each file opened as the writer opens it, its times read, its last-write
+// time moved a second, and closed.
+void BareReadAndSet(const std::vector<std::wstring>& rows) {
+    for (const auto& path : rows) {
+        UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        FILETIME creation, access, write;
+        GetFileTime(file.get(), &creation, &access, &write);
+        ULARGE_INTEGER moved{{write.dwLowDateTime, write.dwHighDateTime}};
+        moved.QuadPart += 10'000'000;
+        write = {moved.LowPart, moved.HighPart};
+        SetFileTime(file.get(), nullptr, nullptr, &write);
+    }
+}
+
+// Each file opened for reading and its first 64 KiB read.
+void BareReads(const std::vector<std::wstring>& rows, std::vector<char>& buffer) {
+    for (const auto& path : rows) {
+        UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD read = 0;
+        ReadFile(file.get(), buffer.data(), 64 * 1024, &read, nullptr);
+    }
+}
+
+// A run as the window makes it (record and progress), timed in rounds
+// against its baseline; prints the median ratio.
+template <typename Run, typename Bare>
+void RatioCase(const char* name, int rounds, Run&& run, Bare&& bare) {
+    std::vector<double> ratios;
+    for (int round = 0; round < rounds; ++round) {
+        const double bareTime = bench::Seconds(bare);
+        RunRecord record;
+        ClockProgress progress;
+        const double runTime = bench::Seconds([&] { run(RunExtras{&record, &progress}); });
+        std::printf("%s round %d: %zu files, run %.3f s, bare %.3f s\n", name, round + 1,
+                    record.files.size(), runTime, bareTime);
+        ratios.push_back(runTime / bareTime);
+    }
+    std::printf("%s ratio %.3f\n", name, bench::Median(ratios));
+}
+
+void ShiftAndPhotoCases(const std::vector<std::wstring>& rows) {
+    RowsList list(rows);
+    QuietBox box;
+    QuietHint hint;
+    RatioCase(
+        "shift-vs-bare", 5,
+        [&](const RunExtras& extras) {
+            ShiftTimestamps(1, cmWholeFolder, {.lastWrite = true}, list, box, hint, extras);
+        },
+        [&] { BareReadAndSet(rows); });
+
+    // Photos of 80 KiB: the Exif segment, then image data.
+    bench::BenchFolder photos(L"photos");
+    std::string photo = test::JpegFile(test::TiffBlock(false, {{0x0132, "2019:07:04 13:05:09"}},
+                                                       {{0x9003, "2019:07:04 13:05:09"}}));
+    photo.insert(photo.size() - 2, 80 * 1024 - photo.size(), 'x');
+    std::vector<std::wstring> photoRows;
+    for (int i = 0; i < 2000; ++i) {
+        photoRows.push_back(photos.Path() + L"\\p" + std::to_wstring(i) + L".jpg");
+        UniqueFileHandle file(CreateFileW(photoRows.back().c_str(), GENERIC_WRITE, 0, nullptr,
+                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD written = 0;
+        WriteFile(file.get(), photo.data(), DWORD(photo.size()), &written, nullptr);
+    }
+    RowsList photoList(photoRows);
+    std::vector<char> buffer(64 * 1024);
+    RatioCase(
+        "photo-vs-read", 5,
+        [&](const RunExtras& extras) {
+            MatchDateTaken(cmWholeFolder, {.lastWrite = true}, photoList, box, hint, extras);
+        },
+        [&] { BareReads(photoRows, buffer); });
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -161,6 +241,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::printf("run-vs-bare ratio %.3f\n", bench::Median(ratios));
     std::printf("run-readback-vs-bare ratio %.3f\n", bench::Median(readBackRatios));
+    ShiftAndPhotoCases(rows);
     if (argc > 1)
         TreeCase(argv[1], texts, when);
     return 0;

@@ -254,13 +254,13 @@ DateTakenScan ScanDateTaken(const std::uint8_t* data, std::size_t size, bool who
     return tiff ? ScanTiff(TiffBlock(data, size, whole), date) : DateTakenScan::None;
 }
 
-std::optional<FileTime> FileTimeOfDateTaken(const TakenDate& date) {
+std::optional<FileTime> FileTimeOfDateTaken(const TakenDate& date, LocalTimeConverter& local) {
     if (date.year < 1601)
         return std::nullopt;
     const long days = DaysSinceEpoch(date.year, date.month, date.day);
     const std::int64_t seconds = date.hour * 3600 + date.minute * 60 + date.second;
     if (!date.offsetMinutes)
-        return LocalDateTimeToFileTime(days + seconds / 86400.0);
+        return local.ToUtc(days + seconds / 86400.0);
     const std::int64_t utc = (days - DaysSinceEpoch(1601, 1, 1)) * 86400LL + seconds -
                              std::int64_t(*date.offsetMinutes) * 60;
     if (utc <= 0)
@@ -268,8 +268,8 @@ std::optional<FileTime> FileTimeOfDateTaken(const TakenDate& date) {
     return static_cast<FileTime>(utc) * 10'000'000;
 }
 
-std::optional<FileTime> ReadDateTaken(const ContentReader& read,
-                                      std::vector<std::uint8_t>& buffer) {
+std::optional<FileTime> ReadDateTaken(const ContentReader& read, std::vector<std::uint8_t>& buffer,
+                                      LocalTimeConverter& local) {
     buffer.resize(kDateTakenFirstRead);
     std::size_t size = read(0, buffer.data(), buffer.size());
     TakenDate date;
@@ -279,7 +279,7 @@ std::optional<FileTime> ReadDateTaken(const ContentReader& read,
         size += read(size, buffer.data() + size, buffer.size() - size);
         scan = ScanDateTaken(buffer.data(), size, true, date);
     }
-    return scan == DateTakenScan::Found ? FileTimeOfDateTaken(date) : std::nullopt;
+    return scan == DateTakenScan::Found ? FileTimeOfDateTaken(date, local) : std::nullopt;
 }
 
 } // namespace kalvera

@@ -4,6 +4,7 @@
 // Only the few bytes the date needs are looked at, and never a byte outside
 // what was read: the data comes from any file the user points at.
 
+#include "change/SystemTime.h"
 #include "change/TimestampCore.h"
 
 #include <cstddef>
@@ -31,7 +32,7 @@ DateTakenScan ScanDateTaken(const std::uint8_t* data, std::size_t size, bool who
 
 // The date as a file time: local time, unless it has an offset. Empty for
 // a date before 1601.
-std::optional<FileTime> FileTimeOfDateTaken(const TakenDate& date);
+std::optional<FileTime> FileTimeOfDateTaken(const TakenDate& date, LocalTimeConverter& local);
 
 // The first read, enough for almost every camera's file, and the most ever
 // read of one file.
@@ -40,6 +41,7 @@ inline constexpr std::size_t kDateTakenMostRead = 256 * 1024;
 
 // Reads the file's first bytes through read (into buffer, kept between
 // calls) and its date taken; empty when it has none that can be read.
-std::optional<FileTime> ReadDateTaken(const ContentReader& read, std::vector<std::uint8_t>& buffer);
+std::optional<FileTime> ReadDateTaken(const ContentReader& read, std::vector<std::uint8_t>& buffer,
+                                      LocalTimeConverter& local);
 
 } // namespace kalvera

@@ -162,15 +162,20 @@ RuleOutcome WriteTimesByRule(std::wstring_view path, bool isFolder, TimesRule& r
         RaiseOpenError(path);
     }
     ReadTimesBefore(file.get(), path, readBack);
+    // Reads go on from where the last one ended, as a rule reads: a read
+    // with an offset of its own costs a good deal more under Wine.
+    std::uint64_t position = 0;
     const ContentReader content = [&](std::uint64_t offset, std::uint8_t* to,
                                       std::size_t size) -> std::size_t {
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        LARGE_INTEGER moveTo;
+        moveTo.QuadPart = static_cast<LONGLONG>(offset);
         DWORD read = 0;
-        // A read at the end fails with ERROR_HANDLE_EOF: nothing read.
-        return !isFolder && ReadFile(file.get(), to, static_cast<DWORD>(size), &read, &at) ? read
-                                                                                           : 0;
+        if (isFolder ||
+            (offset != position && !SetFilePointerEx(file.get(), moveTo, nullptr, FILE_BEGIN)) ||
+            !ReadFile(file.get(), to, static_cast<DWORD>(size), &read, nullptr))
+            return 0;
+        position = offset + read;
+        return read;
     };
     if (!rule.Decide(readBack.before, content, times, why))
         return RuleOutcome::Declined;

@@ -55,8 +55,7 @@ bool ShowsAsLocal(const TIME_ZONE_INFORMATION& zone, FileTime utc, FileTime loca
     return FromFileTime(ft) == local;
 }
 
-FileTime LocalTicksToUtc(FileTime local, int year) {
-    const TIME_ZONE_INFORMATION zone = ZoneRulesForYear(year);
+FileTime LocalTicksToUtc(FileTime local, const TIME_ZONE_INFORMATION& zone) {
     const FileTime standard = local + (zone.Bias + zone.StandardBias) * kTicksPerMinute;
     if (zone.DaylightDate.wMonth == 0)
         return standard;
@@ -115,10 +114,17 @@ DateTime DateTimeFromSystemTime(const SYSTEMTIME& time) {
 }
 
 FileTime LocalDateTimeToFileTime(DateTime local) {
+    return LocalTimeConverter().ToUtc(local);
+}
+
+FileTime LocalTimeConverter::ToUtc(DateTime local) {
     const SYSTEMTIME st = SystemTimeFromDateTime(local);
+    auto rules = rules_.find(st.wYear);
+    if (rules == rules_.end())
+        rules = rules_.emplace(st.wYear, ZoneRulesForYear(st.wYear)).first;
     FILETIME localTime{};
     SystemTimeToFileTime(&st, &localTime);
-    return LocalTicksToUtc(FromFileTime(localTime), st.wYear);
+    return LocalTicksToUtc(FromFileTime(localTime), rules->second);
 }
 
 } // namespace kalvera

@@ -297,7 +297,7 @@ class DateTakenRule : public TimesRule {
 public:
     bool Decide(const FileTimes&, const ContentReader& content, FileTimes& times,
                 std::wstring_view& why) override {
-        const std::optional<FileTime> taken = ReadDateTaken(content, buffer_);
+        const std::optional<FileTime> taken = ReadDateTaken(content, buffer_, local_);
         if (!taken) {
             why = kNoDateTakenText;
             return false;
@@ -308,6 +308,7 @@ public:
 
 private:
     std::vector<std::uint8_t> buffer_;
+    LocalTimeConverter local_;
 };
 
 } // namespace

@@ -6,12 +6,25 @@
 
 #include <windows.h>
 
+#include <map>
+
 namespace kalvera {
 
 // Date, day of the week and time of day, to the nearest millisecond.
 SYSTEMTIME SystemTimeFromDateTime(DateTime value);
 // The record's date and time in whole seconds.
 DateTime DateTimeFromSystemTime(const SYSTEMTIME& time);
+
+// Local date-times to UTC as LocalDateTimeToFileTime converts them, with
+// the zone's rules read once per year: reading them costs more than the
+// rest of a file's write, so a run over many files keeps one of these.
+class LocalTimeConverter {
+public:
+    FileTime ToUtc(DateTime local);
+
+private:
+    std::map<int, TIME_ZONE_INFORMATION> rules_;
+};
 
 inline FILETIME ToFileTime(FileTime ticks) {
     return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};

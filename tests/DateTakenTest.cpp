@@ -30,6 +30,7 @@ FileTime JulyAt(int offsetMinutes) {
 
 std::optional<FileTime> DateOf(const std::string& file) {
     std::vector<std::uint8_t> buffer;
+    LocalTimeConverter local;
     return ReadDateTaken(
         [&](std::uint64_t at, std::uint8_t* to, std::size_t size) -> std::size_t {
             const std::size_t n =
@@ -37,7 +38,7 @@ std::optional<FileTime> DateOf(const std::string& file) {
             std::memcpy(to, file.data() + at, n);
             return n;
         },
-        buffer);
+        buffer, local);
 }
 
 } // namespace
