@@ -485,6 +485,14 @@ TEST_F(MainWindowRun, ShiftAndPhotoFromTheOptionMenu) {
             edit = FindWindowExW(dialog, edit, L"Edit", nullptr);
         return edit;
     };
+    // Text, and keys given by their codes: L"\t", L"\r", L"\x1b", and L"\x28" (Down).
+    auto keys = [](std::initializer_list<const wchar_t*> parts) {
+        for (const wchar_t* part : parts)
+            if (part[0] < L'0' && !part[1])
+                PressKeys({WORD(part[0])});
+            else
+                TypeText(part);
+    };
     auto opened = [&] {
         dialog = FindDialogBox();
         return dialog && GetFocus() == box(0);
@@ -508,38 +516,24 @@ TEST_F(MainWindowRun, ShiftAndPhotoFromTheOptionMenu) {
                 GetWindowTextW(dialog, caption, 32);
                 EXPECT_STREQ(caption, L"時刻をずらす");
                 EXPECT_EQ(HFONT(SendMessageW(box(3), WM_GETFONT, 0, 0)), form->FormFont());
-                TypeText(L"1");
-                PressKeys({VK_TAB});
-                TypeText(L"30");
-                PressKeys({VK_RETURN});
+                keys({L"1", L"\t", L"30", L"\r"});
             }},
            {[&] { return boxes.size() == 1 && GetFocus() == box(1); },
             [&] {
                 EXPECT_EQ(boxes[0].owner, dialog);
-                TypeText(L"2");
-                PressKeys({VK_TAB});
-                TypeText(L"3");
-                PressKeys({VK_TAB});
-                TypeText(L"4");
-                PressKeys({VK_RETURN});
+                keys({L"2", L"\t", L"3", L"\t", L"4", L"\r"});
             }}});
     EXPECT_EQ(TimesOf(a).lastWrite, known.lastWrite + moved);
     EXPECT_EQ(TimesOf(a).lastAccess, known.lastAccess + moved);
     PressKeys({VK_CONTROL, 'Z'});
     ASSERT_TRUE(PumpUntil([&] { return boxes.size() == 3; }));
     EXPECT_EQ(TimesOf(a).lastWrite, known.lastWrite);
-    shift({{opened, [] { PressKeys({VK_ESCAPE}); }}});
-    shift({{opened, [] { PressKeys({VK_RETURN}); }},
+    shift({{opened, [&] { keys({L"\x1b"}); }}});
+    shift({{opened, [&] { keys({L"\r"}); }},
            {[&] { return boxes.size() == 4 && GetFocus() == box(0); },
-            [] {
-                PressKeys({VK_TAB});
-                PressKeys({VK_TAB});
-                PressKeys({VK_TAB});
-                TypeText(L"5");
-                PressKeys({VK_TAB});
-                PressKeys({VK_DOWN}); // 戻す
-                PressKeys({VK_RETURN});
-            }}});
+            [&] {
+                keys({L"\t", L"\t", L"\t", L"5", L"\t", L"\x28", L"\r"});
+            }}}); // 戻す
     EXPECT_EQ(TimesOf(a).lastWrite, known.lastWrite - 50'000'000);
     EXPECT_EQ(TimesOf(a).lastAccess, known.lastAccess - 50'000'000);
 
