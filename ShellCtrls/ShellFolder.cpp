@@ -67,9 +67,7 @@ TShellFolder::TShellFolder(TShellFolder* parent, const ITEMIDLIST* list,
                            ComPtr<IShellFolder> folder)
     : folder_(std::move(folder)) {
     relative_ = IdListCopy(list);
-    if (parent) {
-        absolute_ = IdListConcat(parent->AbsoluteIdList(), list);
-    } else {
+    if (!parent) {
         IdList desktop = DesktopIdList();
         absolute_ = IdListConcat(desktop.get(), list);
     }
@@ -84,6 +82,16 @@ TShellFolder::TShellFolder(TShellFolder* parent, const ITEMIDLIST* list,
 TShellFolder::TShellFolder(TShellFolder* parent, const ITEMIDLIST* list, BindLater)
     : TShellFolder(parent, list, nullptr) {
     bindPending_ = parent != nullptr;
+}
+
+TShellFolder::TShellFolder(TShellFolder* parent, IdList list, BindLater)
+    : relative_(std::move(list)), parent_(parent), bindPending_(true),
+      depth_(parent->depth_ + (parent->parent_ ? 1 : 0)) {}
+
+const ITEMIDLIST* TShellFolder::AbsoluteIdList() const {
+    if (!absolute_ && parent_)
+        absolute_ = IdListConcat(parent_->AbsoluteIdList(), relative_.get());
+    return absolute_.get();
 }
 
 IShellFolder* TShellFolder::FolderInterface() const {
@@ -115,7 +123,7 @@ std::wstring TShellFolder::ParsingName() const {
     std::wstring name = QueryName(ParentFolderInterface(), relative_.get(), SHGDN_FORPARSING);
     if (name.size() < kLongestShellPath)
         return name;
-    const std::wstring whole = FullParsingName(absolute_.get());
+    const std::wstring whole = FullParsingName(AbsoluteIdList());
     return whole.empty() ? name : whole;
 }
 
@@ -203,11 +211,11 @@ IUnknown* TShellFolder::GetDetailSource() {
     if (detailSourceLooked_ || !FolderInterface())
         return detailSource_;
     detailSourceLooked_ = true;
-    detailsProvider_ = BindDetailsProvider(folder_.get(), absolute_.get(), ownerWindow_);
+    detailsProvider_ = BindDetailsProvider(folder_.get(), AbsoluteIdList(), ownerWindow_);
     // Every supported system has IShellFolder2; without a separate one the
     // item's own folder object answers through it.
     if (!detailsProvider_) {
-        extendedFolder_ = BindExtendedFolder(folder_.get(), absolute_.get(), ownerWindow_);
+        extendedFolder_ = BindExtendedFolder(folder_.get(), AbsoluteIdList(), ownerWindow_);
         if (!extendedFolder_)
             extendedFolder_ = folder_.as<IShellFolder2>();
     }
@@ -292,7 +300,7 @@ int TShellFolder::IconIndex(bool large) const {
         if (index >= 0)
             return index;
     }
-    return SystemIconIndex(absolute_.get(), large, false);
+    return SystemIconIndex(AbsoluteIdList(), large, false);
 }
 
 bool TShellFolder::RenameTo(std::wstring_view newName) {
@@ -321,8 +329,7 @@ void TShellFolder::RefreshDetails() {
 }
 
 void TShellFolder::TakeRelativeList(IdList renamed) {
-    absolute_ = parent_ ? IdListConcat(parent_->AbsoluteIdList(), renamed.get())
-                        : IdListCopy(renamed.get());
+    absolute_ = parent_ ? IdList() : IdListCopy(renamed.get());
     relative_ = std::move(renamed);
 }
 
@@ -331,7 +338,7 @@ void TShellFolder::OpenDefault() const {
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_INVOKEIDLIST;
     info.hwnd = GetActiveWindow();
-    info.lpIDList = const_cast<ITEMIDLIST*>(absolute_.get());
+    info.lpIDList = const_cast<ITEMIDLIST*>(AbsoluteIdList());
     info.nShow = SW_SHOW;
     ShellExecuteExW(&info);
 }

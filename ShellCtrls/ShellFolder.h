@@ -26,11 +26,15 @@ public:
     // an item, and most items of a large folder are never opened.
     struct BindLater {};
     TShellFolder(TShellFolder* parent, const ITEMIDLIST* list, BindLater);
+    // As above, taking the child list as it is (an enumerator's).
+    TShellFolder(TShellFolder* parent, IdList list, BindLater);
     TShellFolder(const TShellFolder&) = delete;
     TShellFolder& operator=(const TShellFolder&) = delete;
 
     const ITEMIDLIST* RelativeIdList() const { return relative_.get(); }
-    const ITEMIDLIST* AbsoluteIdList() const { return absolute_.get(); }
+    // Made when first asked for: a folder's rows mostly never need theirs,
+    // and each would repeat the whole path to the folder.
+    const ITEMIDLIST* AbsoluteIdList() const;
     TShellFolder* ParentItem() const { return parent_; }
     IShellFolder* FolderInterface() const;
     int Depth() const { return depth_; }
@@ -78,7 +82,7 @@ private:
     void TakeRelativeList(IdList renamed);
 
     IdList relative_;
-    IdList absolute_;
+    mutable IdList absolute_;
     TShellFolder* parent_ = nullptr;
     mutable ComPtr<IShellFolder> folder_;
     mutable bool bindPending_ = false;

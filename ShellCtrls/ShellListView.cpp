@@ -229,8 +229,8 @@ void TCustomShellListView::FillItems() {
         return;
     IdList child;
     while (entries->Next(1, child.put_child(), nullptr) == S_OK) {
-        auto item =
-            std::make_unique<TShellFolder>(rootItem_.get(), child.get(), TShellFolder::BindLater{});
+        auto item = std::make_unique<TShellFolder>(rootItem_.get(), std::move(child),
+                                                   TShellFolder::BindLater{});
         bool canAdd = true;
         if (OnAddFolder)
             OnAddFolder(*this, *item, canAdd);
