@@ -12,11 +12,10 @@ std::wstring ExtensionOf(const std::wstring& fileName) {
     return dot == std::wstring::npos ? std::wstring() : fileName.substr(dot);
 }
 
-void CaptionRules::Reset(TShellFolder* folder) {
+void CaptionRules::Reset(const std::wstring& path) {
     byExtension_.clear();
     enabled_ = false;
     // Only a folder of the file system: its path names a directory.
-    const std::wstring path = folder ? folder->ParsingName() : std::wstring();
     if (!IsFullyQualifiedPath(path))
         return;
     const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());

@@ -17,8 +17,9 @@ namespace kalvera {
 
 class CaptionRules {
 public:
-    // For a new fill of the folder; off for anything but a file-system folder.
-    void Reset(TShellFolder* folder);
+    // For a new fill of the folder of that parsing name; off for anything
+    // but a file-system folder.
+    void Reset(const std::wstring& folderPath);
     // The caption of an item of that folder: its InFolderName.
     std::wstring Caption(const TShellFolder& item);
 

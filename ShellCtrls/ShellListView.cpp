@@ -1,4 +1,5 @@
 #include "ShellCtrls/ShellListView.h"
+#include "win/Path.h"
 #include "ShellCtrls/ShellModule.h"
 #include "ShellCtrls/ShellOrder.h"
 #include "ui/Scopes.h"
@@ -156,6 +157,11 @@ void TCustomShellListView::GoUp() {
 void TCustomShellListView::Reload() {
     if (!rootItem_)
         return;
+    // A change noticed while the rows come in is read once they are in.
+    if (Filling()) {
+        reloadWhenFilled_ = true;
+        return;
+    }
     // The selected items are selected again wherever they now stand, found
     // by their names in the folder; gone, they are not. Their old positions
     // could hold other files by now, which a run would then change unasked.
@@ -170,13 +176,15 @@ void TCustomShellListView::Reload() {
     DiscardItems();
     rootItem_.reset();
     NavigateToIdList(root.get());
-    // One row unchanged in place costs one name, not one per row.
-    if (rows.size() == 1 && rows[0] < Count() &&
-        items_[static_cast<size_t>(rows[0])]->InFolderParsingName() == names[0]) {
-        SetItemIndex(rows[0]);
-        return;
-    }
-    SelectNames(names, focusName);
+    WhenFilled([this, rows, names, focusName] {
+        // One row unchanged in place costs one name, not one per row.
+        if (rows.size() == 1 && rows[0] < Count() &&
+            items_[static_cast<size_t>(rows[0])]->InFolderParsingName() == names[0]) {
+            SetItemIndex(rows[0]);
+            return;
+        }
+        SelectNames(names, focusName);
+    });
 }
 
 int TCustomShellListView::SelectNames(const std::vector<std::wstring>& names,
@@ -209,6 +217,16 @@ int TCustomShellListView::SelectNames(const std::vector<std::wstring>& names,
     return selected;
 }
 
+namespace {
+// Posted by the folder reader to the list's window.
+constexpr UINT kReaderMessage = WM_APP + 71;
+DWORD fillWait = 300;
+} // namespace
+
+void TCustomShellListView::SetFillWait(DWORD ms) {
+    fillWait = ms;
+}
+
 void TCustomShellListView::FillItems() {
     if (Loading() && !HandleAllocated())
         return;
@@ -218,14 +236,26 @@ void TCustomShellListView::FillItems() {
     BatchUpdate batch(list);
     DiscardItems();
     HourglassCursor hourglass;
-    captions_.Reset(rootItem_.get());
+    // Asked once: a folder's parsing name can cost tens of milliseconds.
+    const std::wstring rootPath = rootItem_ ? rootItem_->ParsingName() : std::wstring();
+    captions_.Reset(rootPath);
     IShellFolder* folder = rootItem_ ? rootItem_->FolderInterface() : nullptr;
     if (!folder)
         return;
+    const SHCONTF flags = EnumFlagsFromObjectTypes(objectTypes_);
+    // The desktop and virtual folders are read here: their objects may
+    // answer on this thread only.
+    const ITEMIDLIST* absolute = rootItem_->AbsoluteIdList();
+    if (absolute && absolute->mkid.cb && !OnAddFolder && IsFullyQualifiedPath(rootPath)) {
+        reader_ = std::make_unique<FolderReader>(absolute, flags, sorted_, list, kReaderMessage);
+        if (reader_->WaitDone(fillWait))
+            TakeReadRows();
+        else if (OnFillProgress)
+            OnFillProgress(reader_->Found(), false);
+        return;
+    }
     ComPtr<IEnumIDList> entries;
-    if (EnumerateFolder(folder, GetAncestor(list, GA_ROOT), EnumFlagsFromObjectTypes(objectTypes_),
-                        entries) != S_OK ||
-        !entries)
+    if (EnumerateFolder(folder, GetAncestor(list, GA_ROOT), flags, entries) != S_OK || !entries)
         return;
     IdList child;
     while (entries->Next(1, child.put_child(), nullptr) == S_OK) {
@@ -243,6 +273,48 @@ void TCustomShellListView::FillItems() {
     // In the icon views an owner-data list places its rows only when told
     // to: without this, rows of a first fill could stand on top of each other.
     SendMessageW(list, LVM_ARRANGE, LVA_DEFAULT, 0);
+}
+
+void TCustomShellListView::TakeReadRows() {
+    if (!reader_)
+        return;
+    std::vector<IdList> rows;
+    const bool all = reader_->Take(rows);
+    incoming_.reserve(incoming_.size() + rows.size());
+    for (IdList& row : rows)
+        incoming_.push_back(std::make_unique<TShellFolder>(rootItem_.get(), std::move(row),
+                                                           TShellFolder::BindLater{}));
+    if (all)
+        EndFill();
+    else if (OnFillProgress)
+        OnFillProgress(std::max(reader_->Found(), incoming_.size()), false);
+}
+
+void TCustomShellListView::EndFill() {
+    reader_.reset();
+    items_ = std::move(incoming_);
+    incoming_.clear();
+    HWND list = Handle();
+    {
+        BatchUpdate batch(list);
+        ListView_SetItemCountEx(list, static_cast<int>(items_.size()), LVSICF_NOINVALIDATEALL);
+        SendMessageW(list, LVM_ARRANGE, LVA_DEFAULT, 0);
+    }
+    if (OnFillProgress)
+        OnFillProgress(items_.size(), true);
+    if (std::exchange(reloadWhenFilled_, false)) {
+        Reload();
+        return;
+    }
+    for (auto& action : std::exchange(whenFilled_, {}))
+        action();
+}
+
+void TCustomShellListView::WhenFilled(std::function<void()> action) {
+    if (Filling())
+        whenFilled_.push_back(std::move(action));
+    else
+        action();
 }
 
 void TCustomShellListView::SortItems() {
@@ -274,6 +346,10 @@ void TCustomShellListView::DiscardItems() {
         ListView_SetItemCountEx(Handle(), 0, 0);
     }
     items_.clear();
+    reader_.reset();
+    incoming_.clear();
+    whenFilled_.clear();
+    reloadWhenFilled_ = false;
 }
 
 int TCustomShellListView::ItemIndex() {
@@ -667,6 +743,9 @@ LRESULT TCustomShellListView::WndProc(UINT message, WPARAM wParam, LPARAM lParam
     }
     case WM_CONTEXTMENU:
         ShowContextPopup(lParam);
+        return 0;
+    case kReaderMessage:
+        TakeReadRows();
         return 0;
     case WM_GETDLGCODE:
         // Enter opens the selected row, also in a window that runs dialog

@@ -5,6 +5,7 @@
 // item at that moment.
 
 #include "ShellCtrls/CaptionRules.h"
+#include "ShellCtrls/FolderReader.h"
 #include "ShellCtrls/ContextMenu.h"
 #include "ShellCtrls/ShellChangeNotifier.h"
 #include "ShellCtrls/ShellFolder.h"
@@ -78,6 +79,9 @@ public:
     std::function<void(int column)> OnColumnClick;
     // The control's own popup, for a right click that shows no shell menu.
     std::function<void(POINT clientPoint)> OnContextPopup;
+    // A large folder's rows come in steps (see FillItems): told the count
+    // found so far while they do, and done once the list holds them all.
+    std::function<void(size_t found, bool done)> OnFillProgress;
 
     // Reading the list. ItemIndex is the first selected row; setting it
     // makes that row the only one selected, and focused.
@@ -98,6 +102,18 @@ public:
     int ColumnCount();
 
     // Navigation and refresh.
+    // A file-system folder is read on a thread of its own. When that takes
+    // longer than the fill's wait, the list stays empty while it goes on,
+    // the window answering meanwhile, and gets every row at once, sorted,
+    // when it ends.
+    bool Filling() const { return reader_ != nullptr; }
+    // Runs the action once the list holds the current folder's rows: now,
+    // or when the fill ends. A new folder drops what was waiting.
+    void WhenFilled(std::function<void()> action);
+    // How long a fill waits for the folder's rows before it lets them come
+    // in steps; tests shorten it.
+    static void SetFillWait(DWORD ms);
+
     void NavigateToIdList(const ITEMIDLIST* absolute);
     void FollowIdList(const ITEMIDLIST* absolute);
     void GoUp();
@@ -133,6 +149,9 @@ private:
     void SetPartner(ShellListPartner*& slot, Component*& component, ShellListPartner* partner);
     void SetLink(ShellListPartner*& slot, Component*& component, ShellListPartner* partner);
     void SortItems();
+    // The rows the reader has ready; the end of the fill once they are all in.
+    void TakeReadRows();
+    void EndFill();
     void FillRowData(NMLVDISPINFOW& info);
     int FindRow(const LVFINDINFOW& find, int start);
     void HandleKey(WORD& key, bool alt);
@@ -156,6 +175,10 @@ private:
     HIMAGELIST largeImages_ = nullptr;
     HIMAGELIST smallImages_ = nullptr;
     std::vector<std::unique_ptr<TShellFolder>> items_;
+    std::unique_ptr<FolderReader> reader_;                // while a fill goes on
+    std::vector<std::unique_ptr<TShellFolder>> incoming_; // its rows so far
+    std::vector<std::function<void()>> whenFilled_;
+    bool reloadWhenFilled_ = false; // a change was noticed during the fill
     ShellListPartner* treeView_ = nullptr;
     ShellListPartner* comboBox_ = nullptr;
     // The components of the two partners, taken when linked: a removal

@@ -42,19 +42,18 @@ public:
 
     double Enter(bool details) {
         SHFILEINFOW info{};
-        const auto small = reinterpret_cast<HIMAGELIST>(SHGetFileInfoW(
-            L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
-        HWND list = CreateWindowExW(
-            WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr,
-            WS_CHILD | WS_VISIBLE | LVS_OWNERDATA | LVS_SHAREIMAGELISTS |
-                (details ? LVS_REPORT : LVS_SMALLICON),
-            0, 0, 780, 560, Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
+        const auto small = reinterpret_cast<HIMAGELIST>(
+            SHGetFileInfoW(L"C:\\", 0, &info, sizeof info, SHGFI_SYSICONINDEX | SHGFI_SMALLICON));
+        HWND list =
+            CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr,
+                            WS_CHILD | WS_VISIBLE | LVS_OWNERDATA | LVS_SHAREIMAGELISTS |
+                                (details ? LVS_REPORT : LVS_SMALLICON),
+                            0, 0, 780, 560, Handle(), nullptr, GetModuleHandleW(nullptr), nullptr);
         ListView_SetImageList(list, small, LVSIL_SMALL);
         if (details) {
             const wchar_t* captions[] = {L"名前", L"サイズ", L"種類", L"更新日時"};
             for (int i = 0; i < 4; ++i) {
-                LVCOLUMNW column{LVCF_TEXT | LVCF_WIDTH, 0, 150,
-                                 const_cast<wchar_t*>(captions[i])};
+                LVCOLUMNW column{LVCF_TEXT | LVCF_WIDTH, 0, 150, const_cast<wchar_t*>(captions[i])};
                 ListView_InsertColumn(list, i, &column);
             }
         }

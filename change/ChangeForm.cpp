@@ -217,6 +217,14 @@ void TChangeForm1::BuildLayout() {
     Place(ShellListView1, nullptr, 188, 64, 346, 465);
     ShellListView1.SetAlign(Align::Client);
     ShellListView1.OnEnter = [this] { ShellListView1Enter(); };
+    // A large folder's count while its rows come in.
+    ShellListView1.OnFillProgress = [this](size_t found, bool done) {
+        const std::wstring reading(kLoadingRowsText);
+        if (!done)
+            StatusBar1.SetPanelText(0, reading + std::to_wstring(found));
+        else if (StatusBar1.PanelText(0).starts_with(reading))
+            StatusBar1.SetPanelText(0, L"");
+    };
 
     // The shell controls are configured as a loaded form describes them,
     // then told that loading has finished, in creation order.

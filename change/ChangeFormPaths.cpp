@@ -138,10 +138,11 @@ bool TChangeForm1::OpenHandedPaths(const std::vector<std::wstring>& texts) {
     }
     ShellListView1.NavigateToIdList(folder.get());
     ShellListView1.SetItemIndex(-1);
-    if (!handed.names.empty()) {
-        ShellListView1.SelectNames(handed.names, handed.names.front(), true);
-        SetFocus(ShellListView1.Handle());
-    }
+    if (!handed.names.empty())
+        ShellListView1.WhenFilled([this, names = handed.names] {
+            ShellListView1.SelectNames(names, names.front(), true);
+            SetFocus(ShellListView1.Handle());
+        });
     StatusBar1.SetPanelText(
         0, handed.elsewhere == 0
                ? L""

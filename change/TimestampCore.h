@@ -280,6 +280,7 @@ inline constexpr std::wstring_view kUnreadableFolderText =
 inline constexpr std::wstring_view kNoTreeHereText =
     L"このフォルダではサブフォルダを含めて変更できません。";
 inline constexpr std::wstring_view kReadingTreeText = L"調べています: ";
+inline constexpr std::wstring_view kLoadingRowsText = L"読み込んでいます: ";
 inline constexpr std::wstring_view kShiftedText = L"個のファイルのタイムスタンプをずらしました。";
 inline constexpr std::wstring_view kShiftedWithFoldersText =
     L"%s個のファイルと%s個のフォルダのタイムスタンプをずらしました。";

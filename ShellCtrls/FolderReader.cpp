@@ -1,0 +1,136 @@
+#include "ShellCtrls/FolderReader.h"
+#include "ShellCtrls/ShellModule.h"
+#include "ShellCtrls/ShellOrder.h"
+#include "win/ComPtr.h"
+#include "win/Handle.h"
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+namespace kalvera {
+namespace {
+std::atomic<size_t> partSize{50'000};
+} // namespace
+
+struct FolderReader::Shared {
+    HWND window;
+    UINT message;
+    std::atomic<bool> stopped{false};
+    std::atomic<size_t> found{0};
+    UniqueHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::mutex lock;
+    std::vector<IdList> ready; // under lock
+    bool allReady = false;     // under lock
+
+    void Post() {
+        if (!stopped)
+            PostMessageW(window, message, 0, 0);
+    }
+};
+
+namespace {
+
+// Everything found is kept here until the order is known: the window gets
+// each child once, where it belongs.
+void Read(const std::shared_ptr<FolderReader::Shared>& shared, IdList absolute, SHCONTF flags,
+          bool sorted) {
+    ComPtr<IShellFolder> desktop, folder;
+    SHGetDesktopFolder(desktop.put());
+    if (desktop && absolute && absolute.get()->mkid.cb == 0)
+        folder = desktop;
+    else if (desktop)
+        folder = BindFolder(desktop.get(), absolute.get(), nullptr);
+    std::vector<IdList> children;
+    std::vector<char> isFolder;
+    ComPtr<IEnumIDList> entries;
+    if (folder && EnumerateFolder(folder.get(), nullptr, flags, entries) == S_OK && entries) {
+        ULONGLONG shown = GetTickCount64();
+        ITEMIDLIST* batch[256];
+        ULONG got = 0;
+        while (!shared->stopped &&
+               SUCCEEDED(entries->Next(256, reinterpret_cast<PITEMID_CHILD*>(batch), &got)) &&
+               got > 0) {
+            for (ULONG i = 0; i < got; ++i) {
+                IdList child(batch[i]);
+                SFGAOF attributes = SFGAO_FOLDER;
+                PCUITEMID_CHILD asChild = child.child();
+                folder->GetAttributesOf(1, &asChild, &attributes);
+                isFolder.push_back((attributes & SFGAO_FOLDER) != 0);
+                children.push_back(std::move(child));
+            }
+            shared->found = children.size();
+            if (GetTickCount64() - shown >= 100) {
+                shown = GetTickCount64();
+                shared->Post();
+            }
+        }
+    }
+    std::vector<size_t> order(children.size());
+    for (size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    if (sorted && !shared->stopped && folder) {
+        std::vector<const ITEMIDLIST*> ids(children.size());
+        for (size_t i = 0; i < ids.size(); ++i)
+            ids[i] = children[i].get();
+        order = ShellOrder(folder.get(), ids, &isFolder);
+    }
+    // Handed over in parts, so that the window makes its rows a part at a
+    // time between other messages.
+    const size_t part = partSize;
+    for (size_t start = 0; start < order.size() && !shared->stopped; start += part) {
+        {
+            std::lock_guard guard(shared->lock);
+            for (size_t i = start; i < order.size() && i < start + part; ++i)
+                shared->ready.push_back(std::move(children[order[i]]));
+        }
+        shared->Post();
+    }
+    {
+        std::lock_guard guard(shared->lock);
+        shared->allReady = true;
+    }
+    SetEvent(shared->done.get());
+    shared->Post();
+}
+
+} // namespace
+
+FolderReader::FolderReader(const ITEMIDLIST* absolute, SHCONTF flags, bool sorted, HWND window,
+                           UINT message)
+    : shared_(std::make_shared<Shared>()) {
+    shared_->window = window;
+    shared_->message = message;
+    std::thread([shared = shared_, list = IdListCopy(absolute), flags, sorted]() mutable {
+        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        Read(shared, std::move(list), flags, sorted);
+        if (SUCCEEDED(com))
+            CoUninitialize();
+    }).detach();
+}
+
+FolderReader::~FolderReader() {
+    shared_->stopped = true;
+}
+
+bool FolderReader::WaitDone(DWORD ms) {
+    return WaitForSingleObject(shared_->done.get(), ms) == WAIT_OBJECT_0;
+}
+
+size_t FolderReader::Found() const {
+    return shared_->found;
+}
+
+bool FolderReader::Take(std::vector<IdList>& rows) {
+    std::lock_guard guard(shared_->lock);
+    for (IdList& row : shared_->ready)
+        rows.push_back(std::move(row));
+    shared_->ready.clear();
+    return shared_->allReady;
+}
+
+void FolderReader::SetPartSize(size_t rows) {
+    partSize = rows;
+}
+
+} // namespace kalvera

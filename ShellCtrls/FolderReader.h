@@ -1,0 +1,48 @@
+#pragma once
+// Lists a file-system folder on a thread of its own and puts its children in
+// the shell's order there: a folder of a million files takes seconds to
+// list (under Wine its whole list is made in one call), and the window that
+// shows it answers meanwhile. The children come back in that order, a part
+// at a time, each part announced by a message posted to the window.
+
+#include "ShellCtrls/IdList.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <memory>
+#include <vector>
+
+namespace kalvera {
+
+class FolderReader {
+public:
+    // absolute: the folder. The message is posted to the window as the
+    // count found grows (about ten times a second), when a part of the
+    // children is ready, and at the end.
+    FolderReader(const ITEMIDLIST* absolute, SHCONTF flags, bool sorted, HWND window, UINT message);
+    // The thread is told to stop and ends on its own; nothing more is posted.
+    ~FolderReader();
+    FolderReader(const FolderReader&) = delete;
+    FolderReader& operator=(const FolderReader&) = delete;
+
+    // Waits at most the given time for the whole folder to be ready.
+    bool WaitDone(DWORD ms);
+    // Children found so far.
+    size_t Found() const;
+    // Moves the children ready since the last call to the end of rows, in
+    // order; true once every child has been taken.
+    bool Take(std::vector<IdList>& rows);
+
+    // Children per part handed over; tests make it small.
+    static void SetPartSize(size_t rows);
+
+    // What the reading thread shares with the reader; it outlives a reader
+    // that is gone before the thread ends.
+    struct Shared;
+
+private:
+    std::shared_ptr<Shared> shared_;
+};
+
+} // namespace kalvera
