@@ -1,6 +1,6 @@
 #include "ShellCtrls/ShellFolder.h"
 #include "ShellCtrls/ShellModule.h"
-#include "change/SystemTime.h"
+#include "datetime/SystemTime.h"
 #include "win/Error.h"
 #include "win/Handle.h"
 #include "win/Path.h"

@@ -1,16 +1,22 @@
 // Fills the file list with a folder of 100,000 files and 1,000 subfolders,
-// from setting its root to the row count being set and sorted, against a
+// from setting its root to the rows being in the list, sorted, against a
 // bare enumeration of the same folder; and the memory the rows take.
-// Usage: list_bench <folder> (scripts/bench makes the folder).
+// With --rows 1000000 and a folder of a million files, in the details view:
+// the fill, how long the window took at most to answer meanwhile, the end
+// of the list shown, its last file changed, and the peak working set.
+// Usage: list_bench [--rows N] <folder> (scripts/bench makes the folders).
 
 #include "ShellCtrls/ShellListView.h"
 #include "ShellCtrls/ShellModule.h"
 #include "bench/BenchUtil.h"
+#include "change/TimestampCore.h"
 #include "ui/Window.h"
 
 #include <psapi.h>
 
+#include <atomic>
 #include <cstdio>
+#include <thread>
 #include <vector>
 
 using namespace kalvera;
@@ -24,11 +30,123 @@ PROCESS_MEMORY_COUNTERS_EX Memory() {
     return counters;
 }
 
+// Asks the window every 50 ms whether it answers, and keeps the longest
+// wait for an answer.
+class AnswerWatch {
+public:
+    explicit AnswerWatch(HWND window)
+        : thread_([this, window] {
+              while (!stop_) {
+                  const ULONGLONG asked = GetTickCount64();
+                  DWORD_PTR result = 0;
+                  SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 60'000, &result);
+                  longest_ = std::max<ULONGLONG>(longest_, GetTickCount64() - asked);
+                  Sleep(50);
+              }
+          }) {}
+    ~AnswerWatch() {
+        stop_ = true;
+        thread_.join();
+    }
+    ULONGLONG Longest() const { return longest_; }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::atomic<ULONGLONG> longest_{0};
+    std::thread thread_;
+};
+
+class Rows : public FileListService {
+public:
+    explicit Rows(TShellListView& list) : list_(list) {}
+    int SelectedIndex() override { return list_.ItemIndex(); }
+    int Count() override { return list_.Count(); }
+    std::wstring PathOf(int i) override { return list_.ItemAt(i)->ParsingName(); }
+
+private:
+    TShellListView& list_;
+};
+struct Boxes : MessageBoxService {
+    std::wstring last;
+    void Show(std::wstring_view text, std::wstring_view, unsigned) override { last = text; }
+};
+struct NoHint : HintService {
+    void ShowHint() override {}
+};
+
+// The fill ends when the list holds the rows, which come in steps.
+void AwaitRows(TShellListView& list) {
+    MSG msg;
+    while (list.Filling() && GetMessageW(&msg, nullptr, 0, 0))
+        DispatchMessageW(&msg);
+}
+
+void FillWith(TShellListView& list, const std::wstring& folder) {
+    list.SetRoot(folder);
+    AwaitRows(list);
+}
+
+int MillionRows(const std::wstring& folder) {
+    ShellModuleScope module;
+    bench::Host host;
+    ShowWindow(host.Handle(), SW_SHOWNOACTIVATE);
+    TShellListView list;
+    list.SetParentWindow(host.Handle());
+    list.SetBounds(0, 0, 780, 560);
+    list.SetViewStyle(vsReport);
+    list.Handle();
+    const auto before = Memory();
+    const double bare = bench::Seconds(
+        [&] { bench::BareEnumeration(folder, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS); });
+    // Entering the folder (its parsing, its details) is made of shell calls
+    // on this thread; then its rows come in while the window answers.
+    double entering = 0;
+    ULONGLONG longest = 0;
+    const double fill = bench::Seconds([&] {
+        entering = bench::Seconds([&] { list.SetRoot(folder); });
+        AnswerWatch watch(host.Handle());
+        AwaitRows(list);
+        longest = watch.Longest();
+    });
+    const auto after = Memory();
+    const int count = list.Count();
+    list.SetItemIndex(count - 1);
+    ListView_EnsureVisible(list.Handle(), count - 1, FALSE);
+    UpdateWindow(list.Handle());
+    Rows rows(list);
+    Boxes boxes;
+    NoHint hint;
+    RunTimestampChange({L"2004", L"4", L"1", L"9", L"30", L"00"}, cmSelectedFile,
+                       {.lastWrite = true}, rows, boxes, hint);
+    std::printf("1m: %d rows, first %ls, last %ls, fill %.1f s, bare enumeration %.1f s\n", count,
+                count ? list.ItemAt(0)->InFolderName().c_str() : L"-",
+                count ? list.ItemAt(count - 1)->InFolderName().c_str() : L"-", fill, bare);
+    std::printf("1m: entering the folder took %.1f s; then the window answered within %llu ms "
+                "at most while the rows came in\n",
+                entering, longest);
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(list.ItemAt(count - 1)->ParsingName().c_str(), GetFileExInfoStandard,
+                         &data);
+    const FileTime written =
+        FileTime(data.ftLastWriteTime.dwHighDateTime) << 32 | data.ftLastWriteTime.dwLowDateTime;
+    std::printf("1m: the last file %s\n",
+                written == LocalDateTimeToFileTime(ParseDateTimeText(L"2004/4/1 9:30:00"))
+                    ? "was changed"
+                    : "was NOT changed");
+    std::printf("1m: peak working set %.0f MB\n", double(Memory().PeakWorkingSetSize) / 1e6);
+    std::printf("list-1m bytes per row %.0f\n",
+                double(after.PeakPagefileUsage - before.PagefileUsage) / count);
+    std::printf("list-1m-fill-vs-enum ratio %.2f\n", fill / bare);
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
+    if (argc == 4 && std::wstring(argv[1]) == L"--rows")
+        return MillionRows(argv[3]);
     if (argc < 2) {
-        std::fprintf(stderr, "usage: list_bench <folder>\n");
+        std::fprintf(stderr, "usage: list_bench [--rows N] <folder>\n");
         return 2;
     }
     const std::wstring folder = argv[1];
@@ -47,13 +165,7 @@ int wmain(int argc, wchar_t** argv) {
             enumerated = bench::BareEnumeration(folder, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS);
         });
         list.SetRoot(L"rfDesktop");
-        // The rows come in steps: the fill ends when the list holds them.
-        const double fill = bench::Seconds([&] {
-            list.SetRoot(folder);
-            MSG msg;
-            while (list.Filling() && GetMessageW(&msg, nullptr, 0, 0))
-                DispatchMessageW(&msg);
-        });
+        const double fill = bench::Seconds([&] { FillWith(list, folder); });
         std::printf("round %d: fill %.2f s, bare enumeration %.2f s, %d rows of %zu\n", round + 1,
                     fill, bare, list.Count(), enumerated);
         ratios.push_back(fill / bare);

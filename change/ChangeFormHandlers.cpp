@@ -6,7 +6,7 @@
 #include "change/ChangeForm.h"
 #include "change/FileTimeWriter.h"
 #include "change/ShiftDialog.h"
-#include "change/SystemTime.h"
+#include "datetime/SystemTime.h"
 #include "change/TimestampCore.h"
 #include "win/Path.h"
 

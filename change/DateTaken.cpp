@@ -1,5 +1,5 @@
 #include "change/DateTaken.h"
-#include "change/Calendar.h"
+#include "datetime/Calendar.h"
 
 #include <algorithm>
 #include <cstring>

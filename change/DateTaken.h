@@ -4,7 +4,7 @@
 // Only the few bytes the date needs are looked at, and never a byte outside
 // what was read: the data comes from any file the user points at.
 
-#include "change/SystemTime.h"
+#include "datetime/SystemTime.h"
 #include "change/TimestampCore.h"
 
 #include <cstddef>

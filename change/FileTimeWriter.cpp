@@ -1,6 +1,6 @@
 #include "change/FileTimeWriter.h"
-#include "change/Calendar.h"
-#include "change/SystemTime.h"
+#include "datetime/Calendar.h"
+#include "datetime/SystemTime.h"
 #include "win/Error.h"
 #include "win/Handle.h"
 #include "win/Path.h"

@@ -1,7 +1,7 @@
 // The date a photo was taken, from the bytes of JPEG and TIFF files, and
 // the reader's behaviour on damaged copies of them.
 
-#include "change/Calendar.h"
+#include "datetime/Calendar.h"
 #include "change/DateTaken.h"
 #include "tests/support/ExifFiles.h"
 #include "tests/support/Leaks.h"

@@ -1,6 +1,6 @@
-#include "change/Calendar.h"
+#include "datetime/Calendar.h"
 #include "change/FileTimeWriter.h"
-#include "change/SystemTime.h"
+#include "datetime/SystemTime.h"
 #include "change/TimestampCore.h"
 #include "tests/support/ExifFiles.h"
 #include "tests/support/RunServices.h"

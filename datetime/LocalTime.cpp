@@ -1,7 +1,7 @@
-#include "change/TimestampCore.h"
-#include "change/Calendar.h"
-#include "change/SystemTime.h"
-#include "change/TimeZoneSource.h"
+#include "datetime/LocalTime.h"
+#include "datetime/Calendar.h"
+#include "datetime/SystemTime.h"
+#include "datetime/TimeZoneSource.h"
 
 #include <windows.h>
 

@@ -1,8 +1,8 @@
 #pragma once
-// The platform's forms of the core's times: its calendar record of a
+// The platform's forms of the program's times: its calendar record of a
 // DateTime, and the two halves of a FileTime.
 
-#include "change/TimestampCore.h"
+#include "datetime/LocalTime.h"
 
 #include <windows.h>
 
