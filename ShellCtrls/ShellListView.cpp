@@ -302,11 +302,15 @@ void TCustomShellListView::EndFill() {
     }
     if (OnFillProgress)
         OnFillProgress(items_.size(), true);
+    auto actions = std::exchange(whenFilled_, {});
+    // What waited for the rows waits for those of the folder read again.
     if (std::exchange(reloadWhenFilled_, false)) {
         Reload();
+        for (auto& action : actions)
+            WhenFilled(std::move(action));
         return;
     }
-    for (auto& action : std::exchange(whenFilled_, {}))
+    for (auto& action : actions)
         action();
 }
 

@@ -384,6 +384,48 @@ TEST_F(ShellListViewTest, AutoRefreshReloadsOnChange) {
     EXPECT_EQ(list.ChangeNotifier(), nullptr);
 }
 
+// Rows that come in steps (parts of two): none shows until all are in,
+// then each shows its own name and icon in the shell's order. A change
+// noticed meanwhile reads the folder again afterwards, and what waited for
+// the rows runs on the rows read again.
+TEST_F(ShellListViewTest, AFillInStepsEndsWithEachRowsOwnNameAndIcon) {
+    MakeMixedFolder();
+    dir.MakeFile(L"d.bmp");
+    dir.MakeFile(L"e.bat");
+    struct Steps {
+        Steps() { TShellListView::SetFillWait(0), FolderReader::SetPartSize(2); }
+        ~Steps() { TShellListView::SetFillWait(300), FolderReader::SetPartSize(50'000); }
+    } steps;
+    std::vector<std::pair<size_t, bool>> progress;
+    list.OnFillProgress = [&](size_t found, bool done) { progress.push_back({found, done}); };
+    list.SetViewStyle(vsReport);
+    list.SetRoot(dir.Path());
+    ASSERT_TRUE(list.Filling());
+    EXPECT_EQ(list.Count(), 0);
+    ASSERT_FALSE(progress.empty());
+    EXPECT_FALSE(progress.back().second);
+    int selectedWhenFilled = -2;
+    list.WhenFilled([&] { selectedWhenFilled = list.Count(); });
+    dir.MakeFile(L"f.txt");
+    list.Reload();
+    ASSERT_TRUE(PumpUntil([&] { return !list.Filling() && list.Count() == 8; }));
+    EXPECT_EQ(selectedWhenFilled, 8);
+    EXPECT_EQ(progress.back(), (std::pair<size_t, bool>{8, true}));
+    const std::vector<std::wstring> sorted{L"A_dir", L"b_dir", L"a.txt", L"B.txt",
+                                           L"c.txt", L"d.bmp", L"e.bat", L"f.txt"};
+    for (int row = 0; row < 8; ++row) {
+        wchar_t text[64] = L"";
+        LVITEMW item{LVIF_TEXT | LVIF_IMAGE, row, 0, 0, 0, text, 64};
+        ListView_GetItem(list.Handle(), &item);
+        SHFILEINFOW info{};
+        SHGetFileInfoW(dir.Child(sorted[size_t(row)]).c_str(), 0, &info, sizeof info,
+                       SHGFI_SYSICONINDEX | SHGFI_SMALLICON);
+        EXPECT_EQ(list.ItemAt(row)->InFolderParsingName(), sorted[size_t(row)]) << row;
+        EXPECT_EQ(std::wstring(text), list.ItemAt(row)->InFolderName()) << row;
+        EXPECT_EQ(item.iImage, info.iIcon) << row;
+    }
+}
+
 TEST(FolderPartOf, KeepsTheLastSeparatorOrColon) {
     EXPECT_EQ(FolderPartOf(L"C:\\a\\b.txt"), L"C:\\a\\");
     EXPECT_EQ(FolderPartOf(L"C:b.txt"), L"C:");
