@@ -463,7 +463,14 @@ TEST_F(MainWindowRun, ShiftAndPhotoFromTheOptionMenu) {
     EXPECT_FALSE(form->MenuItemEnabled(TChangeForm1::Photo1));
     form->CheckBox2.SetChecked(true);
     form->CheckBox3.SetChecked(true);
+    // The folder's rows come in steps here: the status bar counts them.
+    TShellListView::SetFillWait(0);
     Show(dir.Path());
+    TShellListView::SetFillWait(300);
+    EXPECT_TRUE(form->ShellListView1.Filling());
+    EXPECT_TRUE(form->StatusBar1.PanelText(0).starts_with(L"読み込んでいます: "));
+    ASSERT_TRUE(PumpUntil([&] { return !form->ShellListView1.Filling(); }));
+    EXPECT_EQ(form->StatusBar1.PanelText(0), L"");
     HWND list = form->ShellListView1.Handle();
     ClickAt(list, {4, 4});
     ASSERT_TRUE(
