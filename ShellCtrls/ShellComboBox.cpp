@@ -105,31 +105,25 @@ void TCustomShellComboBox::SetDropDownCount(int value) {
 }
 
 void TCustomShellComboBox::SetShellTreeView(TCustomShellTreeView* tree) {
-    LinkPartner(*this, treeView_, tree, root_, &TCustomShellTreeView::SetShellComboBoxLink, this);
+    treeView_.Set(*this, tree, root_, &TCustomShellTreeView::SetShellComboBoxLink, this);
 }
 
 void TCustomShellComboBox::SetShellListView(TCustomShellListView* list) {
-    LinkPartner(*this, listView_, list, root_, &TCustomShellListView::SetShellComboBoxLink,
-                static_cast<ShellListPartner*>(this));
+    listView_.Set(*this, list, root_, &TCustomShellListView::SetShellComboBoxLink,
+                  static_cast<ShellListPartner*>(this));
 }
 
 void TCustomShellComboBox::SetShellTreeViewLink(TCustomShellTreeView* tree) {
-    treeView_ = tree;
-    FreeNotification(tree);
+    treeView_.Link(*this, tree);
 }
 
 void TCustomShellComboBox::SetShellListViewLink(TCustomShellListView* list) {
-    listView_ = list;
-    FreeNotification(list);
+    listView_.Link(*this, list);
 }
 
 void TCustomShellComboBox::Notification(Component* component, bool removing) {
-    if (!removing)
-        return;
-    if (treeView_ && component == treeView_)
-        treeView_ = nullptr;
-    else if (listView_ && component == listView_)
-        listView_ = nullptr;
+    if (removing && !treeView_.Forget(component))
+        listView_.Forget(component);
 }
 
 // Entries.

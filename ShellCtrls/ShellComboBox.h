@@ -104,8 +104,8 @@ private:
     HIMAGELIST images_ = nullptr;
     HIMAGELIST smallImages_ = nullptr;
     int dropDownCount_ = 8;
-    TCustomShellTreeView* treeView_ = nullptr;
-    TCustomShellListView* listView_ = nullptr;
+    PartnerSlot<TCustomShellTreeView> treeView_;
+    PartnerSlot<TCustomShellListView> listView_;
     bool updating_ = false;
     int batchDepth_ = 0;
 };

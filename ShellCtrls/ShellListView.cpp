@@ -558,32 +558,9 @@ void TCustomShellListView::RefreshDetailsOf(const std::vector<std::wstring>& pat
     }
 }
 
-void TCustomShellListView::SetPartner(ShellListPartner*& slot, Component*& component,
-                                      ShellListPartner* partner) {
-    if (partner == slot)
-        return;
-    LinkPartner(*this, slot, partner, root_, &ShellListPartner::SetShellListViewLink,
-                static_cast<TCustomShellListView*>(this));
-    component = partner ? &partner->PartnerComponent() : nullptr;
-}
-
-void TCustomShellListView::SetLink(ShellListPartner*& slot, Component*& component,
-                                   ShellListPartner* partner) {
-    component = partner ? &partner->PartnerComponent() : nullptr;
-    FreeNotification(component);
-    slot = partner;
-}
-
 void TCustomShellListView::Notification(Component* component, bool removing) {
-    if (!removing)
-        return;
-    if (component == treeComponent_) {
-        treeView_ = nullptr;
-        treeComponent_ = nullptr;
-    } else if (component == comboComponent_) {
-        comboBox_ = nullptr;
-        comboComponent_ = nullptr;
-    }
+    if (removing && !treeView_.Forget(component))
+        comboBox_.Forget(component);
 }
 
 bool TCustomShellListView::OnNotify(NMHDR& header, LRESULT& result) {

@@ -54,19 +54,15 @@ public:
     bool Updating() const { return updating_; }
     ShellListPartner* ShellTreeView() const { return treeView_; }
     void SetShellTreeView(ShellListPartner* partner) {
-        SetPartner(treeView_, treeComponent_, partner);
+        treeView_.Set(*this, partner, root_, &ShellListPartner::SetShellListViewLink, Self());
     }
     ShellListPartner* ShellComboBox() const { return comboBox_; }
     void SetShellComboBox(ShellListPartner* partner) {
-        SetPartner(comboBox_, comboComponent_, partner);
+        comboBox_.Set(*this, partner, root_, &ShellListPartner::SetShellListViewLink, Self());
     }
     // The links alone, as a tree or combo box sets them when it links itself.
-    void SetShellTreeViewLink(ShellListPartner* partner) {
-        SetLink(treeView_, treeComponent_, partner);
-    }
-    void SetShellComboBoxLink(ShellListPartner* partner) {
-        SetLink(comboBox_, comboComponent_, partner);
-    }
+    void SetShellTreeViewLink(ShellListPartner* partner) { treeView_.Link(*this, partner); }
+    void SetShellComboBoxLink(ShellListPartner* partner) { comboBox_.Link(*this, partner); }
     TShellChangeNotifier* ChangeNotifier() const { return changeNotifier_.get(); }
     HIMAGELIST LargeSystemImages() const { return largeImages_; }
     HIMAGELIST SmallSystemImages() const { return smallImages_; }
@@ -146,8 +142,7 @@ protected:
     void Notification(Component* component, bool removing) override;
 
 private:
-    void SetPartner(ShellListPartner*& slot, Component*& component, ShellListPartner* partner);
-    void SetLink(ShellListPartner*& slot, Component*& component, ShellListPartner* partner);
+    TCustomShellListView* Self() { return this; }
     void SortItems();
     // The rows the reader has ready; the end of the fill once they are all in.
     void TakeReadRows();
@@ -179,13 +174,8 @@ private:
     std::vector<std::unique_ptr<TShellFolder>> incoming_; // its rows so far
     std::vector<std::function<void()>> whenFilled_;
     bool reloadWhenFilled_ = false; // a change was noticed during the fill
-    ShellListPartner* treeView_ = nullptr;
-    ShellListPartner* comboBox_ = nullptr;
-    // The components of the two partners, taken when linked: a removal
-    // notice comes while the partner is half destroyed, when nothing may be
-    // asked of it any more.
-    Component* treeComponent_ = nullptr;
-    Component* comboComponent_ = nullptr;
+    PartnerSlot<ShellListPartner> treeView_;
+    PartnerSlot<ShellListPartner> comboBox_;
     std::unique_ptr<TShellChangeNotifier> changeNotifier_;
     bool rootNameChanged_ = false;
     std::wstring savedDirectory_;

@@ -120,32 +120,25 @@ void TCustomShellTreeView::SetImages(HIMAGELIST images) {
 }
 
 void TCustomShellTreeView::SetShellComboBox(TCustomShellComboBox* comboBox) {
-    LinkPartner(*this, comboBox_, comboBox, root_, &TCustomShellComboBox::SetShellTreeViewLink,
-                this);
+    comboBox_.Set(*this, comboBox, root_, &TCustomShellComboBox::SetShellTreeViewLink, this);
 }
 
 void TCustomShellTreeView::SetShellListView(TCustomShellListView* listView) {
-    LinkPartner(*this, listView_, listView, root_, &TCustomShellListView::SetShellTreeViewLink,
-                static_cast<ShellListPartner*>(this));
+    listView_.Set(*this, listView, root_, &TCustomShellListView::SetShellTreeViewLink,
+                  static_cast<ShellListPartner*>(this));
 }
 
 void TCustomShellTreeView::SetShellComboBoxLink(TCustomShellComboBox* comboBox) {
-    comboBox_ = comboBox;
-    FreeNotification(comboBox);
+    comboBox_.Link(*this, comboBox);
 }
 
 void TCustomShellTreeView::SetShellListViewLink(TCustomShellListView* list) {
-    listView_ = list;
-    FreeNotification(list);
+    listView_.Link(*this, list);
 }
 
 void TCustomShellTreeView::Notification(Component* component, bool removing) {
-    if (!removing)
-        return;
-    if (comboBox_ && component == comboBox_)
-        comboBox_ = nullptr;
-    else if (listView_ && component == listView_)
-        listView_ = nullptr;
+    if (removing && !comboBox_.Forget(component))
+        listView_.Forget(component);
 }
 
 // Nodes.

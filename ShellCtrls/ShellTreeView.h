@@ -139,8 +139,8 @@ private:
     bool showRoot_ = false;
     HIMAGELIST images_ = nullptr;
     HIMAGELIST smallImages_ = nullptr;
-    TCustomShellComboBox* comboBox_ = nullptr;
-    TCustomShellListView* listView_ = nullptr;
+    PartnerSlot<TCustomShellComboBox> comboBox_;
+    PartnerSlot<TCustomShellListView> listView_;
     std::unique_ptr<TShellChangeNotifier> changeNotifier_;
     HTREEITEM nodeToMonitor_ = nullptr;
     HTREEITEM expandingByCode_ = nullptr;
