@@ -220,11 +220,11 @@ int TCustomShellListView::SelectNames(const std::vector<std::wstring>& names,
 namespace {
 // Posted by the folder reader to the list's window.
 constexpr UINT kReaderMessage = WM_APP + 71;
-DWORD fillWait = 300;
+DWORD fillWait = 500;
 } // namespace
 
-void TCustomShellListView::SetFillWait(DWORD ms) {
-    fillWait = ms;
+DWORD TCustomShellListView::SetFillWait(DWORD ms) {
+    return std::exchange(fillWait, ms);
 }
 
 void TCustomShellListView::FillItems() {

@@ -107,8 +107,8 @@ public:
     // or when the fill ends. A new folder drops what was waiting.
     void WhenFilled(std::function<void()> action);
     // How long a fill waits for the folder's rows before it lets them come
-    // in steps; tests shorten it.
-    static void SetFillWait(DWORD ms);
+    // in steps; returns the wait it replaces. Tests set their own.
+    static DWORD SetFillWait(DWORD ms);
 
     void NavigateToIdList(const ITEMIDLIST* absolute);
     void FollowIdList(const ITEMIDLIST* absolute);

@@ -464,9 +464,9 @@ TEST_F(MainWindowRun, ShiftAndPhotoFromTheOptionMenu) {
     form->CheckBox2.SetChecked(true);
     form->CheckBox3.SetChecked(true);
     // The folder's rows come in steps here: the status bar counts them.
-    TShellListView::SetFillWait(0);
+    const DWORD wait = TShellListView::SetFillWait(0);
     Show(dir.Path());
-    TShellListView::SetFillWait(300);
+    TShellListView::SetFillWait(wait);
     EXPECT_TRUE(form->ShellListView1.Filling());
     EXPECT_TRUE(form->StatusBar1.PanelText(0).starts_with(L"読み込んでいます: "));
     ASSERT_TRUE(PumpUntil([&] { return !form->ShellListView1.Filling(); }));

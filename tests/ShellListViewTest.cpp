@@ -393,8 +393,9 @@ TEST_F(ShellListViewTest, AFillInStepsEndsWithEachRowsOwnNameAndIcon) {
     dir.MakeFile(L"d.bmp");
     dir.MakeFile(L"e.bat");
     struct Steps {
-        Steps() { TShellListView::SetFillWait(0), FolderReader::SetPartSize(2); }
-        ~Steps() { TShellListView::SetFillWait(300), FolderReader::SetPartSize(50'000); }
+        DWORD wait = TShellListView::SetFillWait(0);
+        Steps() { FolderReader::SetPartSize(2); }
+        ~Steps() { TShellListView::SetFillWait(wait), FolderReader::SetPartSize(50'000); }
     } steps;
     std::vector<std::pair<size_t, bool>> progress;
     list.OnFillProgress = [&](size_t found, bool done) { progress.push_back({found, done}); };
