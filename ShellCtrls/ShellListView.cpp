@@ -238,7 +238,6 @@ void TCustomShellListView::FillItems() {
     HourglassCursor hourglass;
     // Asked once: a folder's parsing name can cost tens of milliseconds.
     const std::wstring rootPath = rootItem_ ? rootItem_->ParsingName() : std::wstring();
-    captions_.Reset(rootPath);
     IShellFolder* folder = rootItem_ ? rootItem_->FolderInterface() : nullptr;
     if (!folder)
         return;
@@ -248,12 +247,16 @@ void TCustomShellListView::FillItems() {
     const ITEMIDLIST* absolute = rootItem_->AbsoluteIdList();
     if (absolute && absolute->mkid.cb && !OnAddFolder && IsFullyQualifiedPath(rootPath)) {
         reader_ = std::make_unique<FolderReader>(absolute, flags, sorted_, list, kReaderMessage);
+        // Looked up while the folder is read: under Wine a name missing
+        // from a large folder costs a pass over all of it.
+        captions_.Reset(rootPath);
         if (reader_->WaitDone(fillWait))
             TakeReadRows();
         else if (OnFillProgress)
             OnFillProgress(reader_->Found(), false);
         return;
     }
+    captions_.Reset(rootPath);
     ComPtr<IEnumIDList> entries;
     if (EnumerateFolder(folder, GetAncestor(list, GA_ROOT), flags, entries) != S_OK || !entries)
         return;
