@@ -86,12 +86,6 @@ void Read(const std::shared_ptr<FolderReader::Shared>& shared, IdList absolute, 
         }
         shared->Post();
     }
-    {
-        std::lock_guard guard(shared->lock);
-        shared->allReady = true;
-    }
-    SetEvent(shared->done.get());
-    shared->Post();
 }
 
 } // namespace
@@ -106,6 +100,14 @@ FolderReader::FolderReader(const ITEMIDLIST* absolute, SHCONTF flags, bool sorte
         Read(shared, std::move(list), flags, sorted);
         if (SUCCEEDED(com))
             CoUninitialize();
+        // Done only once the thread holds nothing more of its own: a fill
+        // that waited for it leaves nothing behind that is freed later.
+        {
+            std::lock_guard guard(shared->lock);
+            shared->allReady = true;
+        }
+        SetEvent(shared->done.get());
+        shared->Post();
     }).detach();
 }
 
