@@ -80,9 +80,7 @@ TShellFolder::TShellFolder(TShellFolder* parent, const ITEMIDLIST* list,
 }
 
 TShellFolder::TShellFolder(TShellFolder* parent, const ITEMIDLIST* list, BindLater)
-    : TShellFolder(parent, list, nullptr) {
-    bindPending_ = parent != nullptr;
-}
+    : TShellFolder(parent, IdListCopy(list), BindLater{}) {}
 
 TShellFolder::TShellFolder(TShellFolder* parent, IdList list, BindLater)
     : relative_(std::move(list)), parent_(parent), bindPending_(true),

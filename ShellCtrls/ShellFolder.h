@@ -21,9 +21,10 @@ class TShellFolder {
 public:
     // parent null: the list is absolute and the item hangs below the desktop.
     TShellFolder(TShellFolder* parent, const ITEMIDLIST* list, ComPtr<IShellFolder> folder);
-    // A child of parent whose folder object is bound from the parent's when
-    // first asked for. Binding costs far more than anything else in making
-    // an item, and most items of a large folder are never opened.
+    // A child of parent (not null) whose folder object is bound from the
+    // parent's when first asked for. Binding costs far more than anything
+    // else in making an item, and most items of a large folder are never
+    // opened.
     struct BindLater {};
     TShellFolder(TShellFolder* parent, const ITEMIDLIST* list, BindLater);
     // As above, taking the child list as it is (an enumerator's).

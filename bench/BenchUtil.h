@@ -2,6 +2,7 @@
 // Timing and scratch folders for the benchmarks.
 
 #include "ShellCtrls/IdList.h"
+#include "change/TimestampCore.h"
 #include "ui/Window.h"
 
 #include <windows.h>
@@ -25,6 +26,16 @@ inline double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
 }
+
+// A run's services that show nothing.
+class QuietBox : public MessageBoxService {
+public:
+    void Show(std::wstring_view, std::wstring_view, unsigned) override {}
+};
+class QuietHint : public HintService {
+public:
+    void ShowHint() override {}
+};
 
 // Bytes of the process's heaps in use, with each block's own overhead.
 size_t HeapBytesInUse();

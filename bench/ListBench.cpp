@@ -66,13 +66,6 @@ public:
 private:
     TShellListView& list_;
 };
-struct Boxes : MessageBoxService {
-    std::wstring last;
-    void Show(std::wstring_view text, std::wstring_view, unsigned) override { last = text; }
-};
-struct NoHint : HintService {
-    void ShowHint() override {}
-};
 
 // The fill ends when the list holds the rows, which come in steps.
 void AwaitRows(TShellListView& list) {
@@ -114,8 +107,8 @@ int MillionRows(const std::wstring& folder) {
     ListView_EnsureVisible(list.Handle(), count - 1, FALSE);
     UpdateWindow(list.Handle());
     Rows rows(list);
-    Boxes boxes;
-    NoHint hint;
+    bench::QuietBox boxes;
+    bench::QuietHint hint;
     RunTimestampChange({L"2004", L"4", L"1", L"9", L"30", L"00"}, cmSelectedFile,
                        {.lastWrite = true}, rows, boxes, hint);
     std::printf("1m: %d rows, first %ls, last %ls, fill %.1f s, bare enumeration %.1f s\n", count,

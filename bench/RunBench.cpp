@@ -36,15 +36,6 @@ private:
     const std::vector<std::wstring>& rows_;
 };
 
-class QuietBox : public MessageBoxService {
-public:
-    void Show(std::wstring_view, std::wstring_view, unsigned) override {}
-};
-class QuietHint : public HintService {
-public:
-    void ShowHint() override {}
-};
-
 // As the window's progress does: a look at the clock per file, the rest
 // about ten times a second.
 class ClockProgress : public ProgressService {
@@ -108,8 +99,8 @@ void TreeCase(const std::wstring& tree, const SelectorTexts& texts, FileTime whe
     const std::vector<std::wstring> none;
     RowsList list(none);
     list.folder = tree;
-    QuietBox box;
-    QuietHint hint;
+    bench::QuietBox box;
+    bench::QuietHint hint;
     std::vector<double> ratios;
     for (int round = 0; round < kRounds; ++round) {
         size_t files = 0;
@@ -175,8 +166,8 @@ void RatioCase(const char* name, int rounds, Run&& run, Bare&& bare) {
 
 void ShiftAndPhotoCases(const std::vector<std::wstring>& rows) {
     RowsList list(rows);
-    QuietBox box;
-    QuietHint hint;
+    bench::QuietBox box;
+    bench::QuietHint hint;
     RatioCase(
         "shift-vs-bare", 5,
         [&](const RunExtras& extras) {
@@ -219,8 +210,8 @@ int wmain(int argc, wchar_t** argv) {
     const SelectorTexts texts{L"2004", L"4", L"1", L"9", L"30", L"00"};
     const FileTime when = LocalDateTimeToFileTime(ParseDateTimeText(ComposeDateText(texts)));
     RowsList list(rows);
-    QuietBox box;
-    QuietHint hint;
+    bench::QuietBox box;
+    bench::QuietHint hint;
 
     std::vector<double> ratios, readBackRatios;
     for (int round = 0; round < kRounds; ++round) {

@@ -83,6 +83,16 @@ bool SetChosenTimes(HANDLE file, const FileTimes& times, TimestampKinds kinds) {
                        kinds.lastWrite ? &lastWrite : nullptr);
 }
 
+// The target opened as a write opens it; empty when it is not there, the
+// open error when it is and can't be opened. A directory fails a file's
+// open too, so only a failed open needs the test.
+UniqueFileHandle OpenIfThere(std::wstring_view path, bool isFolder) {
+    UniqueFileHandle file = OpenExclusive(path, isFolder);
+    if (!file && IsExisting(path, isFolder))
+        RaiseOpenError(path);
+    return file;
+}
+
 // Zero times would be taken as "leave unchanged" by a later restore: a
 // file whose times can't be read is not written.
 void ReadTimesBefore(HANDLE file, std::wstring_view path, TimesReadBack& readBack) {
@@ -140,14 +150,9 @@ bool WriteFileTimesIfFile(std::wstring_view path, const FileTimes& times, Timest
 
 bool WriteTimesIfThere(std::wstring_view path, bool isFolder, const FileTimes& times,
                        TimestampKinds kinds, TimesReadBack* readBack) {
-    UniqueFileHandle file = OpenExclusive(path, isFolder);
-    if (!file) {
-        // A directory fails a file's open too, so only a failed open needs
-        // the test.
-        if (!IsExisting(path, isFolder))
-            return false;
-        RaiseOpenError(path);
-    }
+    UniqueFileHandle file = OpenIfThere(path, isFolder);
+    if (!file)
+        return false;
     SetAndReadBack(file.get(), path, times, kinds, readBack);
     return true;
 }
@@ -155,12 +160,9 @@ bool WriteTimesIfThere(std::wstring_view path, bool isFolder, const FileTimes& t
 RuleOutcome WriteTimesByRule(std::wstring_view path, bool isFolder, TimesRule& rule,
                              TimestampKinds kinds, TimesReadBack& readBack, FileTimes& times,
                              std::wstring_view& why) {
-    UniqueFileHandle file = OpenExclusive(path, isFolder);
-    if (!file) {
-        if (!IsExisting(path, isFolder))
-            return RuleOutcome::Missing;
-        RaiseOpenError(path);
-    }
+    UniqueFileHandle file = OpenIfThere(path, isFolder);
+    if (!file)
+        return RuleOutcome::Missing;
     ReadTimesBefore(file.get(), path, readBack);
     // Reads go on from where the last one ended, as a rule reads: a read
     // with an offset of its own costs a good deal more under Wine.
