@@ -374,15 +374,15 @@ TEST(Program, NoKeyHangsItWhileTheFocusedPaneIsHidden) {
         PressKeys(keys);
         EXPECT_TRUE(program.Answers(1000)) << "after key " << *keys.begin();
     }
-    // A close while the menu bar is still active after one Esc: the menu's
-    // loop must not swallow the end of the program.
+    // A close while the menu bar is active (Alt alone, no menu open): the
+    // menu's loop must not swallow the end of the program. Alt alone reaches
+    // that state without depending on when a menu's popup opens.
     auto inMenuMode = [&] {
         GUITHREADINFO info{sizeof info};
         return GetGUIThreadInfo(program.UiThread(), &info) && (info.flags & GUI_INMENUMODE);
     };
-    PressKeys({VK_MENU, 'H'});
+    PressKeys({VK_MENU});
     ASSERT_TRUE(WaitUntil(inMenuMode));
-    PressKeys({VK_ESCAPE});
     EXPECT_TRUE(program.Answers(1000));
     EXPECT_TRUE(inMenuMode());
     PostMessageW(main, WM_CLOSE, 0, 0);
