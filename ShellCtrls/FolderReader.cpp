@@ -35,11 +35,10 @@ namespace {
 // each child once, where it belongs.
 void Read(const std::shared_ptr<FolderReader::Shared>& shared, IdList absolute, SHCONTF flags,
           bool sorted) {
+    // Never the desktop itself: the list reads that on its own thread.
     ComPtr<IShellFolder> desktop, folder;
     SHGetDesktopFolder(desktop.put());
-    if (desktop && absolute && absolute.get()->mkid.cb == 0)
-        folder = desktop;
-    else if (desktop)
+    if (desktop)
         folder = BindFolder(desktop.get(), absolute.get(), nullptr);
     std::vector<IdList> children;
     std::vector<char> isFolder;

@@ -17,7 +17,7 @@ namespace kalvera {
 
 class FolderReader {
 public:
-    // absolute: the folder. The message is posted to the window as the
+    // absolute: the folder, below the desktop. The message is posted to the window as the
     // count found grows (about ten times a second), when a part of the
     // children is ready, and at the end.
     FolderReader(const ITEMIDLIST* absolute, SHCONTF flags, bool sorted, HWND window, UINT message);

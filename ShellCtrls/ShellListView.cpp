@@ -1,9 +1,9 @@
 #include "ShellCtrls/ShellListView.h"
-#include "win/Path.h"
 #include "ShellCtrls/ShellModule.h"
 #include "ShellCtrls/ShellOrder.h"
 #include "ui/Scopes.h"
 #include "win/Error.h"
+#include "win/Path.h"
 
 #include <windowsx.h>
 

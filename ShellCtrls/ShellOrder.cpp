@@ -3,8 +3,8 @@
 #include "ShellCtrls/ShellModule.h"
 
 #include <algorithm>
-#include <numeric>
 #include <cstdint>
+#include <numeric>
 #include <string>
 #include <thread>
 

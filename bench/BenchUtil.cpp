@@ -26,22 +26,6 @@ void RemoveTree(const std::wstring& path) {
 }
 } // namespace
 
-size_t HeapBytesInUse() {
-    std::vector<HANDLE> heaps(GetProcessHeaps(0, nullptr) + 16);
-    heaps.resize(GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
-    size_t used = 0;
-    for (HANDLE heap : heaps) {
-        if (!HeapLock(heap))
-            continue;
-        PROCESS_HEAP_ENTRY entry{};
-        while (HeapWalk(heap, &entry))
-            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
-                used += entry.cbData + entry.cbOverhead;
-        HeapUnlock(heap);
-    }
-    return used;
-}
-
 IdList ParsePath(const std::wstring& path) {
     return IdListOfPath(path);
 }

@@ -37,9 +37,6 @@ public:
     void ShowHint() override {}
 };
 
-// Bytes of the process's heaps in use, with each block's own overhead.
-size_t HeapBytesInUse();
-
 // An invisible top-level window to hold the controls being measured.
 class Host : public Window {
 public:

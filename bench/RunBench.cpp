@@ -13,6 +13,7 @@
 #include "change/TimestampCore.h"
 #include "tests/support/ExifFiles.h"
 #include "win/Handle.h"
+#include "win/Heaps.h"
 
 #include <windows.h>
 
@@ -107,13 +108,13 @@ void TreeCase(const std::wstring& tree, const SelectorTexts& texts, FileTime whe
         const double bare = bench::Seconds([&] { files = BareTreeWalk(tree, ft); });
         RunRecord record;
         ClockProgress progress;
-        const size_t heapBefore = bench::HeapBytesInUse();
+        const size_t heapBefore = BusyHeapBytes(true);
         const double run = bench::Seconds([&] {
             RunTimestampChange(texts, cmWholeTree, {.lastWrite = true}, list, box, hint,
                                {&record, &progress});
         });
         const double perFile =
-            double(bench::HeapBytesInUse() - heapBefore) / double(record.files.size());
+            double(BusyHeapBytes(true) - heapBefore) / double(record.files.size());
         std::printf("tree round %d: %zu files, run %.3f s, bare %.3f s, record %.0f bytes per "
                     "file\n",
                     round + 1, record.files.size(), run, bare, perFile);

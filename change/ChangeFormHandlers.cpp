@@ -6,8 +6,8 @@
 #include "change/ChangeForm.h"
 #include "change/FileTimeWriter.h"
 #include "change/ShiftDialog.h"
-#include "datetime/SystemTime.h"
 #include "change/TimestampCore.h"
+#include "datetime/SystemTime.h"
 #include "win/Path.h"
 
 #include <algorithm>

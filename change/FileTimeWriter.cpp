@@ -119,20 +119,23 @@ void SetAndReadBack(HANDLE file, std::wstring_view path, const FileTimes& times,
 
 } // namespace
 
-bool IsExistingFile(std::wstring_view path) {
+EntryKind KindOnDisk(std::wstring_view path) {
     if (!IsFullyQualifiedPath(path))
-        return false;
+        return EntryKind::Neither;
     // Attributes rather than a directory search: a search would expand "*"
     // and "?" in the text and could answer for some other file.
     const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return EntryKind::Neither;
+    return attributes & FILE_ATTRIBUTE_DIRECTORY ? EntryKind::Folder : EntryKind::File;
+}
+
+bool IsExistingFile(std::wstring_view path) {
+    return KindOnDisk(path) == EntryKind::File;
 }
 
 bool IsExistingFolder(std::wstring_view path) {
-    if (!IsFullyQualifiedPath(path))
-        return false;
-    const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+    return KindOnDisk(path) == EntryKind::Folder;
 }
 
 void WriteFileTimesUtc(std::wstring_view path, const FileTimes& times, TimestampKinds kinds,
@@ -141,11 +144,6 @@ void WriteFileTimesUtc(std::wstring_view path, const FileTimes& times, Timestamp
     if (!file)
         RaiseOpenError(path);
     SetAndReadBack(file.get(), path, times, kinds, readBack);
-}
-
-bool WriteFileTimesIfFile(std::wstring_view path, const FileTimes& times, TimestampKinds kinds,
-                          TimesReadBack* readBack) {
-    return WriteTimesIfThere(path, false, times, kinds, readBack);
 }
 
 bool WriteTimesIfThere(std::wstring_view path, bool isFolder, const FileTimes& times,

@@ -17,14 +17,10 @@ namespace kalvera {
 void WriteFileTimesUtc(std::wstring_view path, const FileTimes& times, TimestampKinds kinds,
                        TimesReadBack* readBack = nullptr);
 
-// As WriteFileTimesUtc, but a path that turns out not to name an existing
-// file is answered with false instead of the open error. Costs one open for
-// a file that opens, where testing first would cost a lookup more.
-bool WriteFileTimesIfFile(std::wstring_view path, const FileTimes& times, TimestampKinds kinds,
-                          TimesReadBack* readBack = nullptr);
-
-// As WriteFileTimesIfFile, for a file or a folder. A folder is opened as
-// one, and not exclusively.
+// As WriteFileTimesUtc, for a file or a folder, but a path that turns out
+// not to name an existing one is answered with false instead of the open
+// error. Costs one open for a target that opens, where testing first would
+// cost a lookup more. A folder is opened as one, and not exclusively.
 bool WriteTimesIfThere(std::wstring_view path, bool isFolder, const FileTimes& times,
                        TimestampKinds kinds, TimesReadBack* readBack = nullptr);
 
@@ -61,6 +57,10 @@ bool ShiftChosenTimes(FileTimes& times, std::int64_t ticks, TimestampKinds kinds
 
 // True when the path is fully qualified and names an existing folder.
 bool IsExistingFolder(std::wstring_view path);
+
+// What a fully qualified path names on disk, in one lookup.
+enum class EntryKind { File, Folder, Neither };
+EntryKind KindOnDisk(std::wstring_view path);
 
 enum class RestoreOutcome { Restored, Changed, Missing, CantOpen, SetRefused };
 

@@ -1,4 +1,5 @@
 #include "change/HandedPaths.h"
+#include "change/FileTimeWriter.h"
 #include "change/TreeWalk.h"
 #include "win/Path.h"
 
@@ -45,13 +46,11 @@ HandedPaths SortHandedPaths(const std::vector<std::wstring>& texts) {
         if (text.empty())
             continue;
         const std::wstring path = FullPath(text);
-        const DWORD attributes = path.empty()
-                                     ? INVALID_FILE_ATTRIBUTES
-                                     : GetFileAttributesW(ExtendedLengthPath(path).c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES)
+        const EntryKind kind = KindOnDisk(path);
+        if (kind == EntryKind::Neither)
             handed.missing.push_back(text);
         else
-            found.emplace_back(path, (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+            found.emplace_back(path, kind == EntryKind::Folder);
     }
     if (found.empty())
         return handed;

@@ -94,14 +94,6 @@ std::wstring Report(std::wstring headline, const RunRecord* record) {
     return headline + StoredTimesReport(*record);
 }
 
-enum class EntryKind { File, Folder, Neither };
-
-EntryKind KindOnDisk(const std::wstring& path) {
-    if (IsExistingFile(path))
-        return EntryKind::File;
-    return IsExistingFolder(path) ? EntryKind::Folder : EntryKind::Neither;
-}
-
 void RunOnSelectedFile(const std::wstring& path, const Change& change, TimestampKinds kinds,
                        MessageBoxService& messages, const RunExtras& extras) {
     const EntryKind kind = KindOnDisk(path);

@@ -124,13 +124,14 @@ void Accept(HWND dialog, DialogState& state) {
 }
 
 INT_PTR CALLBACK ShiftDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* state = reinterpret_cast<DialogState*>(GetWindowLongPtrW(dialog, DWLP_USER));
+    auto* state = reinterpret_cast<DialogState*>(
+        message == WM_INITDIALOG ? lParam : GetWindowLongPtrW(dialog, DWLP_USER));
     try {
         switch (message) {
         case WM_INITDIALOG:
             SetWindowLongPtrW(dialog, DWLP_USER, lParam);
             SetWindowTextW(dialog, kShiftCaption);
-            Build(dialog, *reinterpret_cast<DialogState*>(lParam));
+            Build(dialog, *state);
             return FALSE; // the focus is set
         case WM_COMMAND:
             if (LOWORD(wParam) == IDOK) {

@@ -167,7 +167,7 @@ TEST_F(FileTimeWriter, RefusedTimeRaisesTheSetErrorAndClosesTheFile) {
     for (bool ifFile : {false, true}) {
         try {
             if (ifFile)
-                WriteFileTimesIfFile(path, refused, {.lastWrite = true});
+                WriteTimesIfThere(path, false, refused, {.lastWrite = true});
             else
                 WriteFileTimesUtc(path, refused, {.lastWrite = true});
             ADD_FAILURE() << "a refused time was taken as success";

@@ -4,22 +4,6 @@
 
 namespace kalvera::test {
 
-size_t BusyHeapBytes() {
-    std::vector<HANDLE> heaps(GetProcessHeaps(0, nullptr) + 16);
-    heaps.resize(GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data()));
-    size_t busy = 0;
-    for (HANDLE heap : heaps) {
-        if (!HeapLock(heap))
-            continue;
-        PROCESS_HEAP_ENTRY entry{};
-        while (HeapWalk(heap, &entry))
-            if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY)
-                busy += entry.cbData;
-        HeapUnlock(heap);
-    }
-    return busy;
-}
-
 DWORD HandleCount() {
     // The process's handle count stays put under Wine: the open handles are
     // counted one by one, up to a little past the newest one.

@@ -1,8 +1,8 @@
 #pragma once
 // What a process holds, measured in a way that works under Wine too: the
-// bytes of the busy blocks of all its heaps (the C and C++ runtime's, COM's
-// and the system's), and its kernel handles. Process memory counters do not
-// move there for leaks of hundreds of kilobytes.
+// bytes of the busy blocks of all its heaps, and its kernel handles.
+
+#include "win/Heaps.h"
 
 #include <windows.h>
 
@@ -11,7 +11,7 @@
 
 namespace kalvera::test {
 
-size_t BusyHeapBytes();
+using kalvera::BusyHeapBytes;
 DWORD HandleCount();
 
 struct Growth {
