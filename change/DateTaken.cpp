@@ -55,6 +55,20 @@ struct DateTags {
     std::uint32_t exifDirectory = 0;
 };
 
+// The text tags the date needs, each with its place in DateTags.
+struct TextTag {
+    std::uint16_t tag;
+    Text DateTags::*text;
+};
+constexpr TextTag kTextTags[] = {
+    {kDateTime, &DateTags::dateTime},
+    {kOriginal, &DateTags::original},
+    {kDigitized, &DateTags::digitized},
+    {kOffset, &DateTags::offset},
+    {kOffsetOriginal, &DateTags::offsetOriginal},
+    {kOffsetDigitized, &DateTags::offsetDigitized},
+};
+
 enum class Step { Done, Bad, More };
 
 // A byte-sized value of at most 32 bytes (a date has 20): inline when it
@@ -88,32 +102,12 @@ Step ReadDirectory(const TiffBlock& block, std::uint32_t offset, DateTags& tags)
         if (!block.Has(entry, 12))
             break;
         const auto at = static_cast<std::size_t>(entry);
-        Text* text = nullptr;
-        switch (block.U16(at)) {
-        case kDateTime:
-            text = &tags.dateTime;
-            break;
-        case kOriginal:
-            text = &tags.original;
-            break;
-        case kDigitized:
-            text = &tags.digitized;
-            break;
-        case kOffset:
-            text = &tags.offset;
-            break;
-        case kOffsetOriginal:
-            text = &tags.offsetOriginal;
-            break;
-        case kOffsetDigitized:
-            text = &tags.offsetDigitized;
-            break;
-        case kExifDirectory:
+        const std::uint16_t tag = block.U16(at);
+        if (tag == kExifDirectory)
             tags.exifDirectory = block.U32(at + 8);
-            break;
-        }
-        if (text && ReadText(block, at, *text) == Step::More)
-            return Step::More;
+        for (const TextTag& wanted : kTextTags)
+            if (tag == wanted.tag && ReadText(block, at, tags.*wanted.text) == Step::More)
+                return Step::More;
     }
     return Step::Done;
 }

@@ -51,6 +51,8 @@ TEST(DateTaken, TagsInTheirOrderWithTheirOffsets) {
     } cases[] = {
         {JpegFile(TiffBlock(false, {{0x0132, kMarch}}, {{0x9004, kJanuary}, {0x9003, kJuly}})),
          Local(L"2019/7/4 13:05:09")},
+        {JpegFile(TiffBlock(true, {}, {{0x9003, kJuly}, {0x9004, kJanuary}})),
+         Local(L"2019/7/4 13:05:09")},
         {JpegFile(TiffBlock(true, {{0x0132, kMarch}}, {{0x9004, kJanuary}})),
          Local(L"2018/1/2 3:04:05")},
         {TiffBlock(true, {{0x0132, kMarch}}, {}), Local(L"2017/3/30 23:59:58")},
