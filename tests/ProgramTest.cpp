@@ -376,9 +376,12 @@ TEST(Program, NoKeyHangsItWhileTheFocusedPaneIsHidden) {
     }
     // A click that moves the focus comes after every key above in the input
     // queue: once the list has the focus, none of them is left to reach the
-    // menu's loop below.
+    // menu's loop below. It lands below the rows, as a click on a row already
+    // selected would start its label edit and take the focus away again.
     HWND list = DescendantOfClass(main, L"SysListView32");
-    ClickCentre(list);
+    RECT client;
+    GetClientRect(list, &client);
+    ClickAt(list, {client.right - 8, client.bottom - 8});
     ASSERT_TRUE(WaitUntil([&] { return program.Focus() == list; }));
 
     // A close while the menu bar is active (Alt alone, no menu open): the
