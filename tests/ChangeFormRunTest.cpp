@@ -2,7 +2,6 @@
 // (menu and Ctrl+Z), Now and Load for the six lists, and progress with Esc.
 
 #include "ShellCtrls/ShellModule.h"
-#include "datetime/SystemTime.h"
 #include "change/TimestampCore.h"
 #include "tests/support/DialogBoxes.h"
 #include "tests/support/ExifFiles.h"
@@ -62,10 +61,7 @@ protected:
     }
     // Sets the last-write time of a file or folder to a local date text.
     static void SetWrite(const std::wstring& path, const wchar_t* local) {
-        const FILETIME ft = ToFileTime(LocalDateTimeToFileTime(ParseDateTimeText(local)));
-        UniqueFileHandle handle(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
-                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        ASSERT_TRUE(SetFileTime(handle.get(), nullptr, nullptr, &ft));
+        SetTimes(path, 0, 0, LocalDateTimeToFileTime(ParseDateTimeText(local)));
     }
     int ModifiedColumn() {
         for (int column = 1; column < form->ShellListView1.ColumnCount(); ++column) {

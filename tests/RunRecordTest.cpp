@@ -35,14 +35,7 @@ void Add(RunRecord& record, const wchar_t* path, FileTimes stored) {
 }
 
 void SetTimes(const std::wstring& path, const FileTimes& times) {
-    UniqueFileHandle file(
-        CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    const FILETIME c{static_cast<DWORD>(times.creation), static_cast<DWORD>(times.creation >> 32)};
-    const FILETIME a{static_cast<DWORD>(times.lastAccess),
-                     static_cast<DWORD>(times.lastAccess >> 32)};
-    const FILETIME w{static_cast<DWORD>(times.lastWrite),
-                     static_cast<DWORD>(times.lastWrite >> 32)};
-    ASSERT_TRUE(SetFileTime(file.get(), &c, &a, &w));
+    test::SetTimes(path, times.creation, times.lastAccess, times.lastWrite);
 }
 
 class ProgressRecorder : public ProgressService {

@@ -18,14 +18,11 @@ using ExifTags = std::vector<std::pair<std::uint16_t, std::string>>;
 inline std::string TiffBlock(bool big, const ExifTags& first, const ExifTags& exif,
                              bool exifLoops = false) {
     std::string out = big ? std::string("MM\0*", 4) : std::string("II*\0", 4);
-    auto put = [&](std::uint32_t value, int bytes, size_t at = std::string::npos) {
+    auto put = [&](std::uint32_t value, int bytes) {
         std::string field(bytes, '\0');
         for (int i = 0; i < bytes; ++i)
             field[big ? bytes - 1 - i : i] = char(value >> (8 * i));
-        if (at == std::string::npos)
-            out += field;
-        else
-            out.replace(at, bytes, field);
+        out += field;
     };
     put(8, 4);
     const size_t exifAt = 8 + 2 + 12 * (first.size() + 1) + 4;

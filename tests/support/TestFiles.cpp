@@ -87,17 +87,23 @@ ReadTimes TimesOf(const std::wstring& path) {
     return {Ticks(data.ftCreationTime), Ticks(data.ftLastAccessTime), Ticks(data.ftLastWriteTime)};
 }
 
-void SetKnownTimes(const std::wstring& path) {
+void SetTimes(const std::wstring& path, std::uint64_t creation, std::uint64_t lastAccess,
+              std::uint64_t lastWrite) {
     UniqueFileHandle file(CreateFileW(ExtendedLengthPath(path).c_str(), FILE_WRITE_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    // A zero FILETIME is the platform's "leave unchanged".
+    const FILETIME times[] = {{DWORD(creation), DWORD(creation >> 32)},
+                              {DWORD(lastAccess), DWORD(lastAccess >> 32)},
+                              {DWORD(lastWrite), DWORD(lastWrite >> 32)}};
+    if (!file || !SetFileTime(file.get(), &times[0], &times[1], &times[2]))
+        throw std::runtime_error("can't set a test file's times");
+}
+
+void SetKnownTimes(const std::wstring& path) {
     // 2001-02-03 04:05:06 UTC, then a day and two days later.
     const std::uint64_t base = 126309519060000000ULL, day = 864'000'000'000ULL;
-    FILETIME creation{static_cast<DWORD>(base), static_cast<DWORD>(base >> 32)};
-    FILETIME access{static_cast<DWORD>(base + day), static_cast<DWORD>((base + day) >> 32)};
-    FILETIME write{static_cast<DWORD>(base + 2 * day), static_cast<DWORD>((base + 2 * day) >> 32)};
-    if (!file || !SetFileTime(file.get(), &creation, &access, &write))
-        throw std::runtime_error("can't set a test file's times");
+    SetTimes(path, base, base + day, base + 2 * day);
 }
 
 namespace {

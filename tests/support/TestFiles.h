@@ -39,6 +39,9 @@ private:
 
 std::string ReadContent(const std::wstring& path);
 ReadTimes TimesOf(const std::wstring& path);
+// Sets a file's or folder's times; a zero one is left as it is.
+void SetTimes(const std::wstring& path, std::uint64_t creation, std::uint64_t lastAccess,
+              std::uint64_t lastWrite);
 // Gives the file one known set of times, all different, so that a test sees
 // which of them a call changed.
 void SetKnownTimes(const std::wstring& path);
