@@ -108,6 +108,8 @@ void TCustomShellListView::RebuildForRoot() {
     if (viewStyle_ == vsReport)
         BuildColumns();
     SetAutoRefresh(refresh);
+    if (OnFolderChange)
+        OnFolderChange();
 }
 
 void TCustomShellListView::SyncPartners() {
@@ -536,7 +538,12 @@ void TCustomShellListView::BeginRename() {
     if (index < 0)
         return;
     SetFocus(Handle());
+    // The control keeps only the edited row selected: the others are
+    // selected again, so a rename (or its Esc) leaves the selection as it was.
+    const std::vector<int> selected = SelectedIndices();
     ListView_EditLabel(Handle(), index);
+    for (int row : selected)
+        ListView_SetItemState(Handle(), row, LVIS_SELECTED, LVIS_SELECTED);
 }
 
 // A replaced partner keeps its link back to the list, so each stays
@@ -658,6 +665,10 @@ void TCustomShellListView::OpenSelected(bool fromDoubleClick) {
 void TCustomShellListView::HandleKey(WORD& key, bool alt) {
     if (OnKeyDown)
         OnKeyDown(key, alt);
+    if (key == 'A' && !alt && GetKeyState(VK_CONTROL) < 0 && GetKeyState(VK_SHIFT) >= 0) {
+        ListView_SetItemState(Handle(), -1, LVIS_SELECTED, LVIS_SELECTED);
+        key = 0;
+    }
     if (key == 0 || !autoNavigate_)
         return;
     switch (key) {

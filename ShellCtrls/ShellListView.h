@@ -78,6 +78,8 @@ public:
     // A large folder's rows come in steps (see FillItems): told the count
     // found so far while they do, and done once the list holds them all.
     std::function<void(size_t found, bool done)> OnFillProgress;
+    // The list has been filled for a folder, another one or the same again.
+    std::function<void()> OnFolderChange;
 
     // Reading the list. ItemIndex is the first selected row; setting it
     // makes that row the only one selected, and focused.

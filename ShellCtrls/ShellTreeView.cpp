@@ -491,7 +491,7 @@ bool TCustomShellTreeView::SelectionHook(HTREEITEM node) {
 
 // Refreshing.
 
-void TCustomShellTreeView::RefreshNode(HTREEITEM node) {
+void TCustomShellTreeView::RefreshNode(HTREEITEM node, bool rebind) {
     TShellFolder* item = ItemOf(node);
     if (!item || !item->FolderInterface())
         return;
@@ -509,9 +509,13 @@ void TCustomShellTreeView::RefreshNode(HTREEITEM node) {
     HourglassCursor hourglass;
     HTREEITEM parent = TreeView_GetParent(tree, node);
     HTREEITEM before = TreeView_GetPrevSibling(tree, node);
+    TShellFolder* parentItem = parent ? ItemOf(parent) : nullptr;
     auto fresh =
-        std::make_unique<TShellFolder>(parent ? ItemOf(parent) : nullptr, item->RelativeIdList(),
-                                       ComPtr<IShellFolder>::Share(item->FolderInterface()));
+        rebind
+            ? std::make_unique<TShellFolder>(parentItem, item->RelativeIdList(),
+                                             TShellFolder::BindLater{})
+            : std::make_unique<TShellFolder>(parentItem, item->RelativeIdList(),
+                                             ComPtr<IShellFolder>::Share(item->FolderInterface()));
     TShellFolder& freshItem = *fresh;
     const std::wstring name = freshItem.InFolderName();
     NodeSetup setup;
@@ -568,13 +572,52 @@ void TCustomShellTreeView::EndLabelEdit(NMTVDISPINFOW& info) {
     if (OnEdited)
         OnEdited(node, text);
     TShellFolder* item = ItemOf(node);
-    if (item && item->RenameTo(text)) {
-        TVITEMW data{};
-        data.mask = TVIF_TEXT | TVIF_HANDLE;
-        data.hItem = node;
-        data.pszText = const_cast<wchar_t*>(text.c_str());
-        TreeView_SetItem(Handle(), &data);
-    }
+    if (!item)
+        return;
+    const std::wstring oldPath = item->ParsingName();
+    if (!item->RenameTo(text))
+        return;
+    TVITEMW data{};
+    data.mask = TVIF_TEXT | TVIF_HANDLE;
+    data.hItem = node;
+    data.pszText = const_cast<wchar_t*>(text.c_str());
+    TreeView_SetItem(Handle(), &data);
+    FollowRename(node, oldPath, item->ParsingName());
+}
+
+namespace {
+// True when path is folder or lies below it.
+bool IsAtOrBelow(const std::wstring& path, const std::wstring& folder) {
+    if (path.size() < folder.size() ||
+        CompareStringOrdinal(path.c_str(), static_cast<int>(folder.size()), folder.c_str(),
+                             static_cast<int>(folder.size()), TRUE) != CSTR_EQUAL)
+        return false;
+    return path.size() == folder.size() || path[folder.size()] == L'\\' || folder.ends_with(L'\\');
+}
+} // namespace
+
+void TCustomShellTreeView::FollowRename(HTREEITEM node, const std::wstring& oldPath,
+                                        const std::wstring& newPath) {
+    if (oldPath.empty() || newPath.empty() || oldPath == newPath)
+        return;
+    // Where the list stands, or else the tree's selection, before the nodes
+    // below the renamed one are made again by their new names.
+    TShellFolder* shownItem =
+        listView_ && listView_->RootItem() ? listView_->RootItem() : SelectedItem();
+    const std::wstring shown = shownItem ? shownItem->ParsingName() : std::wstring();
+    RefreshNode(node, true);
+    if (!IsAtOrBelow(shown, oldPath))
+        return;
+    const IdList moved = IdListOfPath(newPath + shown.substr(oldPath.size()));
+    if (!moved)
+        return;
+    // The selection may be at the new path already (the renamed node's own
+    // item names it): the partners are told either way.
+    FollowIdList(moved.get());
+    if (listView_)
+        listView_->FollowIdList(moved.get());
+    if (comboBox_)
+        comboBox_->FollowIdList(moved.get());
 }
 
 void TCustomShellTreeView::ShowContextMenuAt(POINT clientPoint) {

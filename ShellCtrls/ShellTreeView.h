@@ -74,7 +74,10 @@ public:
     // The item of the node at the index among all nodes in display order.
     TShellFolder* ItemAt(int index);
     TShellFolder* ItemOf(HTREEITEM node);
-    void RefreshNode(HTREEITEM node);
+    // Reads the node and the nodes below it again; rebind asks the shell
+    // for the folder anew (a renamed folder's object still names the old
+    // path).
+    void RefreshNode(HTREEITEM node, bool rebind = false);
     virtual void ClearNodes();
     void BuildRoot();
     void RebuildForRoot();
@@ -123,6 +126,7 @@ private:
     void SortChildren(HTREEITEM node);
     void DeleteNode(HTREEITEM node);
     void EndLabelEdit(NMTVDISPINFOW& info);
+    void FollowRename(HTREEITEM node, const std::wstring& oldPath, const std::wstring& newPath);
     void ShowContextMenuAt(POINT clientPoint);
     HIMAGELIST ChosenImageList() const;
     void ApplyImageList();

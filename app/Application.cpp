@@ -269,7 +269,9 @@ int ApplicationMessageBox(std::wstring_view text, std::wstring_view caption, UIN
 }
 
 std::wstring ExceptionBoxText(std::wstring message) {
-    if (!message.empty() && message.back() > L'.')
+    // A sentence in Latin letters gets its full stop; a Japanese one is
+    // complete as it stands.
+    if (!message.empty() && message.back() > L'.' && message.back() < 0x80)
         message += L'.';
     return message;
 }

@@ -109,7 +109,8 @@ PlatformMessageBox SetPlatformMessageBox(PlatformMessageBox box);
 int ApplicationMessageBox(std::wstring_view text, std::wstring_view caption, UINT flags);
 
 // The error box's text for a failure message: a last character above "."
-// gets "." appended.
+// in ASCII (a letter, a digit) gets "." appended; Japanese text is left as
+// it is.
 std::wstring ExceptionBoxText(std::wstring message);
 // Shows the error box for a failure, captioned with the title.
 void ShowExceptionBox(std::exception_ptr failure);

@@ -31,6 +31,7 @@ inline double Median(std::vector<double> values) {
 class QuietBox : public MessageBoxService {
 public:
     void Show(std::wstring_view, std::wstring_view, unsigned) override {}
+    bool Ask(std::wstring_view, std::wstring_view) override { return true; }
 };
 class QuietHint : public HintService {
 public:

@@ -120,6 +120,7 @@ void TChangeForm1::Rescale(int dpi, const RECT* suggested) {
             if (auto* list = dynamic_cast<ComboBox*>(p.control))
                 list->SetItemHeight(Scale(12));
         }
+        FitOptionsToText();
         // A folder pane the user resized keeps its share of the window.
         if (!paneAsDesigned)
             Panel5.SetWidth(MulDiv(paneWidth, textHeight_, oldTextHeight));
@@ -132,6 +133,40 @@ void TChangeForm1::Rescale(int dpi, const RECT* suggested) {
                      SWP_NOZORDER | SWP_NOACTIVATE);
     Realign();
     FormResize();
+}
+
+namespace {
+int TextWidth(HFONT font, const std::wstring& text) {
+    HDC dc = GetDC(nullptr);
+    HGDIOBJ previous = SelectObject(dc, font);
+    SIZE size{};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+    SelectObject(dc, previous);
+    ReleaseDC(nullptr, dc);
+    return size.cx;
+}
+} // namespace
+
+void TChangeForm1::FitOptionsToText() {
+    // The hint stands after the pane's caption, and the mode list shows its
+    // longest item whole: in a wider font (another system's, or a
+    // substitute's) the pane widens to hold them, at any dpi.
+    Label8.FitText();
+    Label9.FitText();
+    Label9.SetBounds(std::max(Scale(53), Label8.Left() + Label8.Width() + Scale(4)), Label9.Top(),
+                     Label9.Width(), Label9.Height());
+    int widest = 0;
+    for (const std::wstring& item : ComboBox1.Items())
+        widest = std::max(widest, TextWidth(font_.get(), item));
+    // The list's button, its frame and the text's margins.
+    const int modeList =
+        std::max(Scale(192), widest + GetSystemMetricsForDpi(SM_CXVSCROLL, dpi_) + Scale(12));
+    const int pane = std::max({Scale(200), ComboBox1.Left() + modeList + Scale(4),
+                               Label9.Left() + Label9.Width() + Scale(4)});
+    ComboBox1.SetWidth(pane - Scale(8));
+    Panel2.SetWidth(pane);
+    if (laidOut_)
+        Realign();
 }
 
 HWND TChangeForm1::FirstTabControl() {
@@ -217,6 +252,7 @@ void TChangeForm1::BuildLayout() {
     Place(ShellListView1, nullptr, 188, 64, 346, 465);
     ShellListView1.SetAlign(Align::Client);
     ShellListView1.OnEnter = [this] { ShellListView1Enter(); };
+    ShellListView1.OnFolderChange = [this] { ShellListView1FolderChange(); };
     // A large folder's count while its rows come in.
     ShellListView1.OnFillProgress = [this](size_t found, bool done) {
         const std::wstring reading(kLoadingRowsText);
@@ -316,6 +352,7 @@ void TChangeForm1::BuildOptions() {
 
     Place(Bevel5, &Panel2, 7, 240, 186, 218);
     Bevel5.SetAnchors({true, true, true, true});
+    FitOptionsToText();
 
     // Tab order within the pane: the six selectors, the check boxes (last
     // first), then the mode list.
@@ -392,7 +429,7 @@ int TChangeForm1::ClampPaneWidth(int proposed) {
         return 0;
     RECT client;
     GetClientRect(Handle(), &client);
-    return std::min(proposed, static_cast<int>(client.right) - Scale(267));
+    return std::min(proposed, static_cast<int>(client.right) - Panel2.Width() - Scale(67));
 }
 
 LRESULT TChangeForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -414,7 +451,8 @@ LRESULT TChangeForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
         return 0;
     case WM_GETMINMAXINFO: {
         auto* info = reinterpret_cast<MINMAXINFO*>(lParam);
-        info->ptMinTrackSize = {Scale(540), Scale(364)};
+        // A pane widened for its texts widens the smallest window with it.
+        info->ptMinTrackSize = {Scale(540) + Panel2.Width() - Scale(200), Scale(364)};
         return 0;
     }
     case WM_INITMENUPOPUP: {

@@ -108,15 +108,19 @@ public:
     void RenewClick();
     void FormResize();
     void ShellListView1Enter();
+    void ShellListView1FolderChange();
     void FormKeyDown(WORD key);
     // Returns true when the command was handled here (no default treatment).
     bool SystemMenuCommand(WPARAM command);
 
     // Opens paths handed from outside (the command line, a drop, the
     // address box): a folder alone opens it; otherwise the first path's
-    // folder opens with the handed entries in it selected. Paths that do
-    // not exist are named in a box. False when nothing was opened.
-    bool OpenHandedPaths(const std::vector<std::wstring>& texts);
+    // folder opens with the handed entries in it selected. Relative paths
+    // are taken from base when given, else from the current directory.
+    // Paths that do not exist are named in a box. False when nothing was
+    // opened.
+    bool OpenHandedPaths(const std::vector<std::wstring>& texts,
+                         const std::wstring* base = nullptr);
 
     void GlideToScreenCentre();
     // Positions after each move of the glide, for whoever watches it.
@@ -150,6 +154,7 @@ private:
     void BuildLayout();
     void BuildMenu();
     void BuildOptions();
+    void FitOptionsToText();
     void AcceptDroppedFiles();
     void StopAcceptingDroppedFiles();
     bool HandlePathMessage(UINT message);
@@ -184,6 +189,7 @@ private:
     RunRecord lastRun_;
     bool foldersToo_ = false;           // Folders1 checked
     std::vector<std::wstring> dropped_; // paths of the last drop, until opened
+    std::wstring elsewhereShownIn_;     // the folder the status bar's count of others is for
     bool dropTargetRegistered_ = false;
     bool laidOut_ = false;
 };

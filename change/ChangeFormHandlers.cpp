@@ -30,6 +30,7 @@ public:
         const std::wstring path = folder ? folder->ParsingName() : L"";
         return IsExistingFolder(path) ? path : L"";
     }
+    bool Loading() override { return list_.Filling(); }
 
 private:
     TCustomShellListView& list_;
@@ -76,6 +77,9 @@ class ApplicationBoxes : public MessageBoxService {
 public:
     void Show(std::wstring_view text, std::wstring_view caption, unsigned flags) override {
         ApplicationMessageBox(text, caption, flags);
+    }
+    bool Ask(std::wstring_view text, std::wstring_view caption) override {
+        return ApplicationMessageBox(text, caption, MB_YESNO | MB_ICONQUESTION) == IDYES;
     }
 };
 
@@ -285,13 +289,14 @@ void TChangeForm1::Load1Click() {
 
 bool TChangeForm1::PreviewKey(const MSG& msg) {
     // Ctrl+Z undoes the last run, except in an edit box (a label being
-    // renamed, the address box's text), which keeps its own Ctrl+Z.
+    // renamed, the address box's text) that has typing of its own to undo.
     if (msg.message != WM_KEYDOWN || msg.wParam != 'Z' || GetKeyState(VK_CONTROL) >= 0 ||
         GetKeyState(VK_MENU) < 0 || GetKeyState(VK_SHIFT) < 0)
         return false;
+    HWND focus = GetFocus();
     wchar_t name[16] = L"";
-    GetClassNameW(GetFocus(), name, 16);
-    if (lstrcmpiW(name, L"Edit") == 0)
+    GetClassNameW(focus, name, 16);
+    if (lstrcmpiW(name, L"Edit") == 0 && SendMessageW(focus, EM_CANUNDO, 0, 0))
         return false;
     Undo1Click();
     return true;
@@ -357,12 +362,10 @@ void TChangeForm1::SpeedButton3Click() {
 }
 
 void TChangeForm1::RenewClick() {
-    // A selection of several rows stays as it is.
-    const int index = ShellListView1.ItemIndex();
-    const bool several = ShellListView1.SelectedIndices().size() > 1;
+    // The folder is read again, as F5 in the list reads it: files added or
+    // removed meanwhile show, and the selected ones stay selected.
+    ShellListView1.Reload();
     UpdateWindow(ShellListView1.Handle());
-    if (!several)
-        ShellListView1.SetItemIndex(index);
 }
 
 void TChangeForm1::FormResize() {
@@ -439,6 +442,12 @@ void TChangeForm1::SpeedButton1Click() {
 void TChangeForm1::Shift1Click() {
     if (!AnyKindChosen() || Application::Instance().SessionEnding())
         return;
+    // Nothing to shift: said before the amount is asked for.
+    ListRows rows(ShellListView1);
+    ApplicationBoxes boxes;
+    LabelHint hint(Label9);
+    if (!TargetsAtHand(ComboBox1.ItemIndex(), rows, boxes, hint))
+        return;
     const std::optional<std::int64_t> seconds = AskShift(Handle(), font_.get(), textHeight_);
     if (!seconds)
         return;
@@ -468,11 +477,14 @@ void TChangeForm1::RunChange(const ChangeCall& change) {
     LabelHint hint(Label9);
     StatusProgress progress(StatusBar1, Handle());
     RunRecord record;
-    // A run that wrote something replaces the one to undo, also when an
-    // error ends it part way; one that wrote nothing (refused, empty, no
-    // row, an error on its first file) leaves the earlier run undoable.
+    // A run that changed a time replaces the one to undo, also when an
+    // error ends it part way; one that changed none (refused, empty, no
+    // row, an error on its first file, the same times again, times the
+    // file system does not keep) leaves the earlier run undoable.
     auto keep = [&] {
-        if (record.files.empty())
+        if (std::all_of(record.files.begin(), record.files.end(), [&](const WrittenFile& file) {
+                return SameChosenTimes(kinds, file.times.before, file.times.after);
+            }))
             return;
         lastRun_ = std::move(record);
         ShowNewTimesOf(lastRun_);

@@ -7,6 +7,7 @@
 #include "change/HandedPaths.h"
 #include "win/ComPtr.h"
 #include "win/Error.h"
+#include "win/Path.h"
 
 #include <shellapi.h>
 
@@ -121,8 +122,9 @@ bool TChangeForm1::HandlePathMessage(UINT message) {
     return true;
 }
 
-bool TChangeForm1::OpenHandedPaths(const std::vector<std::wstring>& texts) {
-    const HandedPaths handed = SortHandedPaths(texts);
+bool TChangeForm1::OpenHandedPaths(const std::vector<std::wstring>& texts,
+                                   const std::wstring* base) {
+    const HandedPaths handed = SortHandedPaths(texts, base);
     if (!handed.missing.empty()) {
         std::wstring text;
         for (const std::wstring& path : handed.missing)
@@ -143,12 +145,40 @@ bool TChangeForm1::OpenHandedPaths(const std::vector<std::wstring>& texts) {
             ShellListView1.SelectNames(names, names.front(), true);
             SetFocus(ShellListView1.Handle());
         });
+    elsewhereShownIn_ = handed.elsewhere == 0 ? L"" : handed.folder;
     StatusBar1.SetPanelText(
         0, handed.elsewhere == 0
                ? L""
                : FormatMessageText(kElsewhereText, std::to_wstring(handed.elsewhere)));
     return true;
 }
+
+void TChangeForm1::ShellListView1FolderChange() {
+    // The count of entries not selected belongs to the folder they were
+    // handed with.
+    if (elsewhereShownIn_.empty())
+        return;
+    TShellFolder* shown = ShellListView1.RootItem();
+    const std::wstring path = shown ? shown->ParsingName() : L"";
+    if (CompareStringOrdinal(path.c_str(), -1, elsewhereShownIn_.c_str(), -1, TRUE) == CSTR_EQUAL)
+        return;
+    elsewhereShownIn_.clear();
+    StatusBar1.SetPanelText(0, L"");
+}
+
+namespace {
+// An entry's text as the address box shows it.
+std::wstring EntryText(HWND box, int index) {
+    wchar_t text[1024] = L"";
+    COMBOBOXEXITEMW entry{};
+    entry.mask = CBEIF_TEXT;
+    entry.iItem = index;
+    entry.pszText = text;
+    entry.cchTextMax = 1024;
+    SendMessageW(box, CBEM_GETITEMW, 0, reinterpret_cast<LPARAM>(&entry));
+    return text;
+}
+} // namespace
 
 bool TChangeForm1::AddressEntered(const MSG& msg) {
     // Enter in the address box's own text, not in its open list, which
@@ -160,9 +190,25 @@ bool TChangeForm1::AddressEntered(const MSG& msg) {
     const int length = GetWindowTextLengthW(msg.hwnd);
     std::wstring text(static_cast<size_t>(length) + 1, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(msg.hwnd, text.data(), length + 1)));
-    // A text that names no path leaves the box as it was.
-    if (!OpenHandedPaths({text}))
-        ShellComboBox1.SetItemIndex(ShellComboBox1.ItemIndex());
+    // The name the box shows opens the folder shown again; any other
+    // relative text is taken from the folder shown, never from the
+    // program's current directory. What opens takes the focus, as after a
+    // double-click, so that the keys go on to the list.
+    const int current = ShellComboBox1.ItemIndex();
+    if (current >= 0 && ShellListView1.RootItem() && text == EntryText(box, current)) {
+        ShellListView1.Reload();
+    } else {
+        TShellFolder* shown = ShellListView1.RootItem();
+        std::wstring base = shown ? shown->ParsingName() : L"";
+        if (!IsFullyQualifiedPath(base))
+            base.clear();
+        // A text that names no path leaves the box as it was.
+        if (!OpenHandedPaths({text}, &base)) {
+            ShellComboBox1.SetItemIndex(ShellComboBox1.ItemIndex());
+            return true;
+        }
+    }
+    SetFocus(ShellListView1.Handle());
     return true;
 }
 

@@ -1,4 +1,5 @@
 #include "change/FileTimeWriter.h"
+#include "change/TreeWalk.h"
 #include "datetime/Calendar.h"
 #include "datetime/SystemTime.h"
 #include "win/Error.h"
@@ -10,66 +11,115 @@
 namespace kalvera {
 namespace {
 
-// Share mode 0: no other open of the file succeeds while the times are set.
-// A folder is opened as a folder and shared: its content can't change
-// through the times, and the shell keeps folders open all the time.
-UniqueFileHandle OpenExclusive(std::wstring_view path, bool isFolder = false) {
-    if (!IsFullyQualifiedPath(path))
-        return {};
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+UniqueFileHandle OpenOnce(const std::wstring& path, bool isFolder, DWORD access) {
+    // A folder is opened as a folder and shared: its content can't change
+    // through the times, and the shell keeps folders open all the time.
     if (isFolder)
-        return UniqueFileHandle(CreateFileW(
-            ExtendedLengthPath(path).c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
-            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-            FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return UniqueFileHandle(CreateFileW(ExtendedLengthPath(path).c_str(),
-                                        GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+        return UniqueFileHandle(CreateFileW(path.c_str(), access & ~GENERIC_READ, kShareAll,
+                                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                            nullptr));
+    // Share mode 0: no other program gets at the file's bytes while it is
+    // open. Setting times needs its attributes alone, which a read-only file
+    // grants; its bytes are asked for only when a rule reads them.
+    return UniqueFileHandle(CreateFileW(path.c_str(), access, 0, nullptr, OPEN_EXISTING,
                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
-bool IsExisting(std::wstring_view path, bool isFolder) {
-    return isFolder ? IsExistingFolder(path) : IsExistingFile(path);
-}
-
-[[noreturn]] void RaiseOpenError(std::wstring_view path) {
-    throw Error(FormatMessageText(kOpenErrorText, path));
 }
 
 FileTime Ticks(const LARGE_INTEGER& value) {
     return static_cast<FileTime>(value.QuadPart);
 }
 
-// The three times and the change time in one call.
-bool ReadTimes(HANDLE file, FileTimes& times, FileTime* change = nullptr) {
-    FILE_BASIC_INFO basic{};
-    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic))
-        return false;
-    times = {Ticks(basic.CreationTime), Ticks(basic.LastAccessTime), Ticks(basic.LastWriteTime)};
-    if (change)
-        *change = Ticks(basic.ChangeTime);
-    return true;
+bool ReadBasic(HANDLE file, FILE_BASIC_INFO& basic) {
+    return GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic);
+}
+
+FileTimes TimesIn(const FILE_BASIC_INFO& basic) {
+    return {Ticks(basic.CreationTime), Ticks(basic.LastAccessTime), Ticks(basic.LastWriteTime)};
+}
+
+// A target opened as a write opens it. Some systems (Wine among them)
+// refuse a read-only file even an open for its attributes: the attribute is
+// then cleared for the while and put back through the handle, before the
+// state after a write is read, so that the change time read is the last.
+class OpenTarget {
+public:
+    OpenTarget(std::wstring_view path, bool isFolder, bool readContent) {
+        if (!IsFullyQualifiedPath(path))
+            return;
+        const std::wstring extended = ExtendedLengthPath(path);
+        const DWORD access =
+            FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | (readContent ? GENERIC_READ : 0);
+        file = OpenOnce(extended, isFolder, access);
+        if (file || GetLastError() != ERROR_ACCESS_DENIED)
+            return;
+        const DWORD found = GetFileAttributesW(extended.c_str());
+        if (found == INVALID_FILE_ATTRIBUTES || !(found & FILE_ATTRIBUTE_READONLY) ||
+            bool(found & FILE_ATTRIBUTE_DIRECTORY) != isFolder)
+            return;
+        // What the file's change time was before the clearing moves it.
+        if (UniqueFileHandle reader = OpenOnce(extended, isFolder, FILE_READ_ATTRIBUTES)) {
+            FILE_BASIC_INFO basic{};
+            if (ReadBasic(reader.get(), basic))
+                changeFound = Ticks(basic.ChangeTime);
+        }
+        const DWORD cleared = found & ~FILE_ATTRIBUTE_READONLY;
+        if (!SetFileAttributesW(extended.c_str(), cleared ? cleared : FILE_ATTRIBUTE_NORMAL))
+            return;
+        file = OpenOnce(extended, isFolder, access);
+        if (file)
+            clearedFrom_ = found;
+        else
+            SetFileAttributesW(extended.c_str(), found);
+    }
+    ~OpenTarget() { PutBackAttributes(); }
+    OpenTarget(const OpenTarget&) = delete;
+    OpenTarget& operator=(const OpenTarget&) = delete;
+
+    bool ClearedReadOnly() const { return clearedFrom_ != 0; }
+    void PutBackAttributes() {
+        if (!clearedFrom_)
+            return;
+        FILE_BASIC_INFO basic{}; // times of 0 are left as they are
+        basic.FileAttributes = std::exchange(clearedFrom_, 0);
+        SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic);
+    }
+
+    UniqueFileHandle file;
+    FileTime changeFound = 0; // the change time, when the attribute was cleared
+
+private:
+    DWORD clearedFrom_ = 0;
+};
+
+// Which file a handle leads to, asked only of a file with other names: the
+// identity asks the volume, which costs more than the rest of a write.
+FileIdentity IdentityOf(HANDLE file, const FILE_STANDARD_INFO& standard) {
+    FILE_ID_INFO id{};
+    if (standard.NumberOfLinks <= 1 ||
+        !GetFileInformationByHandleEx(file, FileIdInfo, &id, sizeof id))
+        return {};
+    std::uint64_t index = 0;
+    for (BYTE part : id.FileId.Identifier) // 128 bits folded to 64
+        index = index * 1099511628211ULL + part;
+    return {static_cast<std::uint32_t>(id.VolumeSerialNumber), index};
 }
 
 // The state a write or a restore left: times, change time, size, identity.
-void ReadStateAfter(HANDLE file, TimesReadBack& state) {
-    if (!ReadTimes(file, state.after, &state.changeAfter)) {
+void ReadState(HANDLE file, TimesReadBack& state) {
+    FILE_BASIC_INFO basic{};
+    if (!ReadBasic(file, basic)) {
         state.changeAfter = 0;
         return;
     }
+    state.after = TimesIn(basic);
+    state.changeAfter = Ticks(basic.ChangeTime);
     FILE_STANDARD_INFO standard{};
     if (!GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard))
         return;
     state.sizeAfter = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
-    // Only a file with other names can be reached twice. Its identity asks
-    // the volume, which costs more than the rest of a write: not asked for
-    // the others.
-    FILE_ID_INFO id{};
-    if (standard.NumberOfLinks > 1 &&
-        GetFileInformationByHandleEx(file, FileIdInfo, &id, sizeof id)) {
-        std::uint64_t index = 0;
-        for (BYTE part : id.FileId.Identifier) // 128 bits folded to 64
-            index = index * 1099511628211ULL + part;
-        state.identity = {static_cast<std::uint32_t>(id.VolumeSerialNumber), index};
-    }
+    state.identity = IdentityOf(file, standard);
 }
 
 // The chosen times in one call, so that a refusal leaves the file as it was
@@ -83,104 +133,168 @@ bool SetChosenTimes(HANDLE file, const FileTimes& times, TimestampKinds kinds) {
                        kinds.lastWrite ? &lastWrite : nullptr);
 }
 
-// The target opened as a write opens it; empty when it is not there, the
-// open error when it is and can't be opened. A directory fails a file's
-// open too, so only a failed open needs the test.
-UniqueFileHandle OpenIfThere(std::wstring_view path, bool isFolder) {
-    UniqueFileHandle file = OpenExclusive(path, isFolder);
-    if (!file && IsExisting(path, isFolder))
-        RaiseOpenError(path);
-    return file;
+bool SameText(std::wstring_view a, std::wstring_view b) {
+    return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
-// Zero times would be taken as "leave unchanged" by a later restore: a
-// file whose times can't be read is not written.
-void ReadTimesBefore(HANDLE file, std::wstring_view path, TimesReadBack& readBack) {
-    if (!ReadTimes(file, readBack.before))
-        throw Error(FormatMessageText(kReadErrorText, path));
-    readBack.after = readBack.before;
+// The path a handle leads to, as the file system names it; empty when it
+// can't tell.
+std::wstring FinalPath(HANDLE file) {
+    std::wstring text(MAX_PATH, L'\0');
+    for (int tries = 0; tries < 3; ++tries) {
+        const DWORD length =
+            GetFinalPathNameByHandleW(file, text.data(), static_cast<DWORD>(text.size()), 0);
+        if (length == 0)
+            return {};
+        if (length < text.size()) {
+            text.resize(length);
+            return text;
+        }
+        text.resize(length);
+    }
+    return {};
 }
 
-void SetThenReadBack(HANDLE file, std::wstring_view path, const FileTimes& times,
-                     TimestampKinds kinds, TimesReadBack* readBack) {
-    const bool set = SetChosenTimes(file, times, kinds);
-    if (readBack)
-        ReadStateAfter(file, *readBack);
-    if (!set)
-        throw Error(FormatMessageText(kSetErrorText, path));
+// True when the handle leads elsewhere than the path's folder under its
+// name: through a link that the file system does not mark (Wine's links to
+// files). The folder's own path is asked once for all its targets, so a
+// folder reached through a link, a junction or a substituted drive higher
+// up is no reason to refuse.
+bool LeadsElsewhere(HANDLE target, std::wstring_view path, std::wstring& folder,
+                    std::wstring& folderFinal) {
+    const auto [dir, name] = SplitPath(path);
+    if (name.empty())
+        return false;
+    if (dir != folder) {
+        folder = dir;
+        UniqueFileHandle handle(CreateFileW(ExtendedLengthPath(dir).c_str(), FILE_READ_ATTRIBUTES,
+                                            kShareAll, nullptr, OPEN_EXISTING,
+                                            FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        folderFinal = handle ? FinalPath(handle.get()) : L"";
+    }
+    const std::wstring final = FinalPath(target);
+    // Where either can't be told, nothing says it leads elsewhere.
+    return !final.empty() && !folderFinal.empty() && !SameText(final, JoinPath(folderFinal, name));
 }
 
-void SetAndReadBack(HANDLE file, std::wstring_view path, const FileTimes& times,
-                    TimestampKinds kinds, TimesReadBack* readBack) {
-    if (readBack)
-        ReadTimesBefore(file, path, *readBack);
-    SetThenReadBack(file, path, times, kinds, readBack);
+[[noreturn]] void RaiseOpenError(std::wstring_view path) {
+    throw Error(FormatMessageText(kOpenErrorText, path));
+}
+
+} // namespace
+
+namespace {
+
+// Attributes rather than a directory search: a search would expand "*" and
+// "?" in the text and could answer for some other file.
+DWORD AttributesOnDisk(std::wstring_view path) {
+    return IsFullyQualifiedPath(path) ? GetFileAttributesW(ExtendedLengthPath(path).c_str())
+                                      : INVALID_FILE_ATTRIBUTES;
 }
 
 } // namespace
 
 EntryKind KindOnDisk(std::wstring_view path) {
-    if (!IsFullyQualifiedPath(path))
-        return EntryKind::Neither;
-    // Attributes rather than a directory search: a search would expand "*"
-    // and "?" in the text and could answer for some other file.
-    const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
+    const DWORD attributes = AttributesOnDisk(path);
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return EntryKind::Neither;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+        return EntryKind::Link;
     return attributes & FILE_ATTRIBUTE_DIRECTORY ? EntryKind::Folder : EntryKind::File;
 }
 
 bool IsExistingFile(std::wstring_view path) {
-    return KindOnDisk(path) == EntryKind::File;
+    const DWORD attributes = AttributesOnDisk(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 bool IsExistingFolder(std::wstring_view path) {
-    return KindOnDisk(path) == EntryKind::Folder;
+    const DWORD attributes = AttributesOnDisk(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void WriteFileTimesUtc(std::wstring_view path, const FileTimes& times, TimestampKinds kinds,
-                       TimesReadBack* readBack) {
-    UniqueFileHandle file = OpenExclusive(path);
-    if (!file)
-        RaiseOpenError(path);
-    SetAndReadBack(file.get(), path, times, kinds, readBack);
-}
+WriteOutcome TargetWriter::Write(std::wstring_view path, bool isFolder, TimesReadBack& readBack,
+                                 FileTimes& times, std::wstring_view& why) {
+    const bool readsContent = rule_.ReadsContent() && !isFolder;
+    OpenTarget target(path, isFolder, readsContent);
+    if (!target.file) {
+        switch (KindOnDisk(path)) {
+        case EntryKind::Neither:
+            return WriteOutcome::Missing;
+        case EntryKind::Link:
+            return WriteOutcome::Link;
+        default:
+            RaiseOpenError(path);
+        }
+    }
+    HANDLE file = target.file.get();
+    // Zero times would be taken as "leave unchanged" by a later restore: a
+    // file whose times can't be read is not written.
+    FILE_BASIC_INFO basic{};
+    if (!ReadBasic(file, basic))
+        throw Error(FormatMessageText(kReadErrorText, path));
+    readBack.before = readBack.after = TimesIn(basic);
+    if ((basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        LeadsElsewhere(file, path, folder_, folderFinal_))
+        return WriteOutcome::Link;
+    FILE_STANDARD_INFO standard{};
+    if (GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)) {
+        readBack.sizeAfter = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+        readBack.identity = IdentityOf(file, standard);
+    }
+    if (readBack.identity != FileIdentity{} && !written_.insert(readBack.identity).second)
+        return WriteOutcome::SameFile;
 
-bool WriteTimesIfThere(std::wstring_view path, bool isFolder, const FileTimes& times,
-                       TimestampKinds kinds, TimesReadBack* readBack) {
-    UniqueFileHandle file = OpenIfThere(path, isFolder);
-    if (!file)
-        return false;
-    SetAndReadBack(file.get(), path, times, kinds, readBack);
-    return true;
-}
-
-RuleOutcome WriteTimesByRule(std::wstring_view path, bool isFolder, TimesRule& rule,
-                             TimestampKinds kinds, TimesReadBack& readBack, FileTimes& times,
-                             std::wstring_view& why) {
-    UniqueFileHandle file = OpenIfThere(path, isFolder);
-    if (!file)
-        return RuleOutcome::Missing;
-    ReadTimesBefore(file.get(), path, readBack);
     // Reads go on from where the last one ended, as a rule reads: a read
     // with an offset of its own costs a good deal more under Wine.
     std::uint64_t position = 0;
+    bool read = false;
     const ContentReader content = [&](std::uint64_t offset, std::uint8_t* to,
                                       std::size_t size) -> std::size_t {
         LARGE_INTEGER moveTo;
         moveTo.QuadPart = static_cast<LONGLONG>(offset);
-        DWORD read = 0;
-        if (isFolder ||
-            (offset != position && !SetFilePointerEx(file.get(), moveTo, nullptr, FILE_BEGIN)) ||
-            !ReadFile(file.get(), to, static_cast<DWORD>(size), &read, nullptr))
+        DWORD got = 0;
+        if (!readsContent ||
+            (offset != position && !SetFilePointerEx(file, moveTo, nullptr, FILE_BEGIN)) ||
+            !ReadFile(file, to, static_cast<DWORD>(size), &got, nullptr))
             return 0;
-        position = offset + read;
-        return read;
+        read = true;
+        position = offset + got;
+        return got;
     };
-    if (!rule.Decide(readBack.before, content, times, why))
-        return RuleOutcome::Declined;
-    SetThenReadBack(file.get(), path, times, kinds, &readBack);
-    return RuleOutcome::Written;
+    const bool decided = rule_.Decide(readBack.before, content, times, why);
+    // Reading the file moved its access time (where the volume keeps one):
+    // unless that is a chosen kind, it goes back to what it was, in the
+    // same call as the chosen ones.
+    TimestampKinds set = decided ? kinds_ : TimestampKinds{};
+    FileTimes setTimes = decided ? times : readBack.before;
+    if (read && !kinds_.lastAccess) {
+        set.lastAccess = true;
+        setTimes.lastAccess = readBack.before.lastAccess;
+    }
+    // Times that are already there are not set again: the set would move
+    // the file's change time, which Undo reads as a change since.
+    const bool done =
+        SameChosenTimes(set, setTimes, readBack.before) || SetChosenTimes(file, setTimes, set);
+    target.PutBackAttributes();
+    if (!decided)
+        return WriteOutcome::Declined;
+    ReadState(file, readBack);
+    if (!done)
+        throw Error(FormatMessageText(kSetErrorText, path));
+    return WriteOutcome::Written;
+}
+
+void WriteFileTimesUtc(std::wstring_view path, const FileTimes& times, TimestampKinds kinds,
+                       TimesReadBack* readBack) {
+    FixedTimes rule(times);
+    TargetWriter writer(rule, kinds);
+    TimesReadBack own;
+    FileTimes set;
+    std::wstring_view why;
+    if (writer.Write(path, false, readBack ? *readBack : own, set, why) != WriteOutcome::Written)
+        RaiseOpenError(path);
 }
 
 TimeRange VolumeTimeRange(std::wstring_view path) {
@@ -219,34 +333,40 @@ bool ShiftChosenTimes(FileTimes& times, std::int64_t ticks, TimestampKinds kinds
 }
 
 RestoreOutcome RestoreFileTimes(std::wstring_view path, const TimesReadBack& expected,
-                                TimestampKinds kinds, TimesReadBack* left, bool isFolder) {
-    UniqueFileHandle file = OpenExclusive(path, isFolder);
-    if (!file)
-        return IsExisting(path, isFolder) ? RestoreOutcome::CantOpen : RestoreOutcome::Missing;
-    // Content written or copied over since the run moves the change time
-    // and often the size, even where the last-write time was put back.
+                                TimestampKinds kinds, TimesReadBack* left, bool isFolder,
+                                bool despiteChangeTime) {
+    OpenTarget target(path, isFolder, false);
+    if (!target.file)
+        return KindOnDisk(path) == EntryKind::Neither ? RestoreOutcome::Missing
+                                                      : RestoreOutcome::CantOpen;
+    HANDLE file = target.file.get();
     TimesReadBack now;
-    ReadStateAfter(file.get(), now);
-    if (!SameChosenTimes(kinds, now.after, expected.after) ||
-        (expected.changeAfter && now.changeAfter != expected.changeAfter) ||
+    ReadState(file, now);
+    const FileTime changeNow = target.ClearedReadOnly() ? target.changeFound : now.changeAfter;
+    // Content written or copied over since the run moves the size, or the
+    // change time alone where the times were put back. The access time moves
+    // with any reader, which changes nothing.
+    TimestampKinds compared = kinds;
+    compared.lastAccess = false;
+    if (!SameChosenTimes(compared, now.after, expected.after) ||
         (expected.changeAfter && now.sizeAfter != expected.sizeAfter))
         return RestoreOutcome::Changed;
-    if (!SetChosenTimes(file.get(), expected.before, kinds))
+    if (expected.changeAfter && changeNow != expected.changeAfter && !despiteChangeTime)
+        return RestoreOutcome::AttributesChanged;
+    if (!SetChosenTimes(file, expected.before, kinds))
         return RestoreOutcome::SetRefused;
+    target.PutBackAttributes();
     if (left)
-        ReadStateAfter(file.get(), *left);
+        ReadState(file, *left);
     return RestoreOutcome::Restored;
 }
 
 void WriteFileTimes(std::wstring_view path, DateTime creation, DateTime lastAccess,
                     DateTime lastWrite, TimestampKinds kinds) {
-    UniqueFileHandle file = OpenExclusive(path);
-    if (!file)
-        RaiseOpenError(path);
-    const FileTimes times{LocalDateTimeToFileTime(creation), LocalDateTimeToFileTime(lastAccess),
-                          LocalDateTimeToFileTime(lastWrite)};
-    if (!SetChosenTimes(file.get(), times, kinds))
-        throw Error(FormatMessageText(kSetErrorText, path));
+    WriteFileTimesUtc(path,
+                      {LocalDateTimeToFileTime(creation), LocalDateTimeToFileTime(lastAccess),
+                       LocalDateTimeToFileTime(lastWrite)},
+                      kinds);
 }
 
 } // namespace kalvera

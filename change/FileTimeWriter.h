@@ -1,34 +1,23 @@
 #pragma once
-// Writing the times of one file once they are file times: shared by
-// WriteFileTimes, the run (which converts its date once for all targets) and
-// undoing a run.
+// Writing the times of files once they are file times: shared by
+// WriteFileTimes, the runs (which decide each target's times on its own
+// handle) and undoing a run.
 
 #include "change/TimestampCore.h"
 
+#include <set>
+
 namespace kalvera {
 
-// Raises the open error when the file can't be opened exclusively. With
-// readBack, the file's times are read on the same handle before the set
-// call (into readBack at once, so that a failure after it still tells them)
-// and after it: no other open, no other lookup. A file whose times can't be
-// read raises the read error before anything is written; a refused set
-// raises the set error with readBack->after read again, so that a file left
-// partly set shows as one.
-void WriteFileTimesUtc(std::wstring_view path, const FileTimes& times, TimestampKinds kinds,
-                       TimesReadBack* readBack = nullptr);
-
-// As WriteFileTimesUtc, for a file or a folder, but a path that turns out
-// not to name an existing one is answered with false instead of the open
-// error. Costs one open for a target that opens, where testing first would
-// cost a lookup more. A folder is opened as one, and not exclusively.
-bool WriteTimesIfThere(std::wstring_view path, bool isFolder, const FileTimes& times,
-                       TimestampKinds kinds, TimesReadBack* readBack = nullptr);
-
 // Decides a target's times from its own, read on the writer's handle just
-// before the set: a shift, or a date found in the file.
+// before the set: the Run command's one time, a shift, or a date found in
+// the file.
 class TimesRule {
 public:
     virtual ~TimesRule() = default;
+    // True when Decide reads the target's bytes: the target is then opened
+    // for reading too, and its access time is kept unless it is chosen.
+    virtual bool ReadsContent() const { return false; }
     // The times to set on a target that has the times now; content reads it
     // on the same handle (nothing for a folder). False leaves the target
     // unwritten, with the reason in why.
@@ -36,13 +25,61 @@ public:
                         std::wstring_view& why) = 0;
 };
 
-enum class RuleOutcome { Written, Missing, Declined };
+// The same times for every target.
+class FixedTimes : public TimesRule {
+public:
+    explicit FixedTimes(const FileTimes& times) : times_(times) {}
+    bool Decide(const FileTimes&, const ContentReader&, FileTimes& times,
+                std::wstring_view&) override {
+        times = times_;
+        return true;
+    }
 
-// As WriteTimesIfThere, with the times the rule decides (into times):
-// readBack is filled as there, and also for a declined target (before only).
-RuleOutcome WriteTimesByRule(std::wstring_view path, bool isFolder, TimesRule& rule,
-                             TimestampKinds kinds, TimesReadBack& readBack, FileTimes& times,
-                             std::wstring_view& why);
+private:
+    FileTimes times_;
+};
+
+enum class WriteOutcome {
+    Written,
+    Missing,  // not there (any more)
+    Declined, // the rule left it alone
+    Link,     // reached through a link: never written through
+    SameFile  // another name of a file this writer has written already
+};
+
+// The targets of one run, written one after another. Each is opened for
+// what its step needs (its attributes, and its bytes for a rule that reads
+// them) and shared with nobody else that asks for its bytes. A read-only
+// file that refuses even that is written with the attribute cleared for the
+// while, and left with its attributes as they were. A target whose handle
+// leads elsewhere than its path (a link the file system does not mark) is
+// left alone, and so is a second name of a file already written.
+class TargetWriter {
+public:
+    TargetWriter(TimesRule& rule, TimestampKinds kinds) : rule_(rule), kinds_(kinds) {}
+
+    // readBack gets the times before (also for a declined target) and the
+    // state after the write; times the times set. Raises the open error for
+    // a target that is there and can't be opened, the read error for one
+    // whose times can't be read (nothing is written then), and the set
+    // error with readBack->after read again when the set is refused, so
+    // that a file left partly set shows as one.
+    WriteOutcome Write(std::wstring_view path, bool isFolder, TimesReadBack& readBack,
+                       FileTimes& times, std::wstring_view& why);
+
+private:
+    TimesRule& rule_;
+    TimestampKinds kinds_;
+    std::set<FileIdentity> written_;
+    // The folder of the last target and the path its handle gives, asked
+    // once for all the targets in it.
+    std::wstring folder_, folderFinal_;
+};
+
+// One target with the same times, as a run writes it; a target that is not
+// there, or only reached through a link, raises the open error.
+void WriteFileTimesUtc(std::wstring_view path, const FileTimes& times, TimestampKinds kinds,
+                       TimesReadBack* readBack = nullptr);
 
 // The times a volume keeps: FAT and exFAT keep local times from 1980 to
 // 2107, others what a file time can say. Asked of the volume a path is on.
@@ -58,19 +95,30 @@ bool ShiftChosenTimes(FileTimes& times, std::int64_t ticks, TimestampKinds kinds
 // True when the path is fully qualified and names an existing folder.
 bool IsExistingFolder(std::wstring_view path);
 
-// What a fully qualified path names on disk, in one lookup.
-enum class EntryKind { File, Folder, Neither };
+// What a fully qualified path names on disk, in one lookup. A link (an
+// entry the file system marks as a reparse point) is a link whatever it
+// leads to.
+enum class EntryKind { File, Folder, Link, Neither };
 EntryKind KindOnDisk(std::wstring_view path);
 
-enum class RestoreOutcome { Restored, Changed, Missing, CantOpen, SetRefused };
+enum class RestoreOutcome {
+    Restored,
+    Changed,           // its times or its size moved since
+    AttributesChanged, // only its change time moved (attributes, permissions)
+    Missing,
+    CantOpen,
+    SetRefused
+};
 
 // Sets the kinds back to the times read before a write, to the tick, when
-// the file still reads back as expected (the times, and the change time and
-// size where known); with the same exclusive open. A file changed since,
-// gone, or that can't be opened is left alone. A restored file's state
-// afterwards goes to left (its after, change time, size and identity).
+// the file still reads back as expected: the chosen times other than the
+// access time (which any reader moves) and the size, and the change time
+// where known unless despiteChangeTime. Opened as a run's write opens it. A
+// file changed since, gone, or that can't be opened is left alone. A
+// restored file's state afterwards goes to left (its after, change time,
+// size and identity).
 RestoreOutcome RestoreFileTimes(std::wstring_view path, const TimesReadBack& expected,
                                 TimestampKinds kinds, TimesReadBack* left = nullptr,
-                                bool isFolder = false);
+                                bool isFolder = false, bool despiteChangeTime = false);
 
 } // namespace kalvera

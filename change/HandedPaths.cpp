@@ -18,7 +18,27 @@ std::wstring Trimmed(std::wstring text) {
     return text.substr(start);
 }
 
+bool IsDriveLetter(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+}
+
+// The text taken from the folder given, never from the current directory:
+// "name" and "..\name" below it, "\name" on its drive, "D:" a drive's root.
+std::wstring AgainstBase(const std::wstring& text, const std::wstring& base) {
+    if (IsFullyQualifiedPath(text))
+        return text;
+    if (text.size() >= 2 && IsDriveLetter(text[0]) && text[1] == L':')
+        return text.substr(0, 2) + L"\\" + text.substr(2);
+    if (base.empty())
+        return {};
+    if (text[0] == L'\\' || text[0] == L'/')
+        return base.size() >= 2 && base[1] == L':' ? base.substr(0, 2) + text : std::wstring();
+    return JoinPath(base, text);
+}
+
 std::wstring FullPath(const std::wstring& text) {
+    if (text.empty())
+        return {};
     std::wstring full(32768, L'\0');
     const DWORD length =
         GetFullPathNameW(text.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
@@ -38,19 +58,21 @@ bool SameText(std::wstring_view a, std::wstring_view b) {
 
 } // namespace
 
-HandedPaths SortHandedPaths(const std::vector<std::wstring>& texts) {
+HandedPaths SortHandedPaths(const std::vector<std::wstring>& texts, const std::wstring* base) {
     HandedPaths handed;
     std::vector<std::pair<std::wstring, bool>> found; // path, is a folder
     for (const std::wstring& raw : texts) {
         const std::wstring text = Trimmed(raw);
         if (text.empty())
             continue;
-        const std::wstring path = FullPath(text);
-        const EntryKind kind = KindOnDisk(path);
-        if (kind == EntryKind::Neither)
-            handed.missing.push_back(text);
+        const std::wstring path = FullPath(base ? AgainstBase(text, *base) : text);
+        // A link opens as what it leads to: opening writes nothing.
+        if (IsExistingFolder(path))
+            found.emplace_back(path, true);
+        else if (IsExistingFile(path))
+            found.emplace_back(path, false);
         else
-            found.emplace_back(path, kind == EntryKind::Folder);
+            handed.missing.push_back(text);
     }
     if (found.empty())
         return handed;

@@ -16,11 +16,14 @@ struct HandedPaths {
 
 // One folder alone opens that folder. Otherwise the first entry's folder
 // opens with every handed entry of that folder selected, the first one in
-// front. Relative paths are taken from the current directory; quotes and
-// surrounding spaces are dropped; paths may be of any length.
-HandedPaths SortHandedPaths(const std::vector<std::wstring>& texts);
+// front. Relative paths are taken from base when one is given (a path typed
+// where a folder is shown; none when that folder is outside the file
+// system), else from the current directory; quotes and surrounding spaces
+// are dropped; paths may be of any length.
+HandedPaths SortHandedPaths(const std::vector<std::wstring>& texts,
+                            const std::wstring* base = nullptr);
 
 inline constexpr std::wstring_view kNotFoundText = L"%s が見つかりません。";
-inline constexpr std::wstring_view kElsewhereText = L"ほかのフォルダの %s 個は選択していません。";
+inline constexpr std::wstring_view kElsewhereText = L"ほかのフォルダの%s個は選択していません。";
 
 } // namespace kalvera

@@ -22,7 +22,7 @@ std::wstring ListingReport(std::wstring_view heading, const std::vector<std::wst
     for (size_t i = 0; i < lines.size() && i < kListedFiles; ++i)
         text += L"\n" + lines[i];
     if (lines.size() > kListedFiles)
-        text += L"\nほか " + std::to_wstring(lines.size() - kListedFiles) + L" 個";
+        text += L"\nほか" + std::to_wstring(lines.size() - kListedFiles) + L"個";
     return text;
 }
 
@@ -88,18 +88,16 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
         return;
     if (total <= kProgressFrom)
         progress = nullptr;
-    int restored = 0, visited = 0;
+    int files = 0, folders = 0, visited = 0;
     bool stopped = false;
     std::vector<std::wstring> leftAlone;
+    std::vector<WrittenFile*> attributesChanged;
     auto leave = [&](const WrittenFile& file, std::wstring_view why) {
         leftAlone.push_back(file.name + L": " + std::wstring(why));
     };
-    // Backwards: a file reached twice gets the times it had before the
-    // first write last.
-    for (auto it = record.files.rbegin(); it != record.files.rend(); ++it) {
-        WrittenFile& file = *it;
-        if (file.done)
-            continue;
+    // A file reached twice through hard links is expected in the state the
+    // undo of its later entry left.
+    auto restore = [&](WrittenFile& file, bool despiteChangeTime) {
         const FileIdentity key = file.times.identity;
         const bool known = key != FileIdentity{};
         TimesReadBack expected = file.times;
@@ -109,29 +107,29 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
             expected.before = file.times.before;
         }
         TimesReadBack leftState;
-        switch (RestoreFileTimes(record.PathOf(file), expected, record.kinds, &leftState,
-                                 file.isFolder)) {
-        case RestoreOutcome::Restored:
-            ++restored;
+        const RestoreOutcome outcome =
+            RestoreFileTimes(record.PathOf(file), expected, record.kinds, &leftState, file.isFolder,
+                             despiteChangeTime);
+        if (outcome == RestoreOutcome::Restored) {
+            ++(file.isFolder ? folders : files);
             file.done = true;
             if (known)
                 record.leftByUndo[key] = leftState;
-            break;
-        case RestoreOutcome::Changed:
+        } else if (outcome == RestoreOutcome::Changed || outcome == RestoreOutcome::Missing) {
             file.done = true;
-            leave(file, kChangedSinceText);
-            break;
-        case RestoreOutcome::Missing:
-            file.done = true;
-            leave(file, kGoneText);
-            break;
-        case RestoreOutcome::CantOpen:
-            leave(file, kCantOpenText);
-            break;
-        case RestoreOutcome::SetRefused:
-            leave(file, kSetRefusedText);
-            break;
+            leave(file, outcome == RestoreOutcome::Changed ? kChangedSinceText : kGoneText);
+        } else if (outcome == RestoreOutcome::AttributesChanged) {
+            attributesChanged.push_back(&file);
+        } else {
+            leave(file, outcome == RestoreOutcome::CantOpen ? kCantOpenText : kSetRefusedText);
         }
+    };
+    // Backwards: a file reached twice gets the times it had before the
+    // first write last.
+    for (auto it = record.files.rbegin(); it != record.files.rend(); ++it) {
+        if (it->done)
+            continue;
+        restore(*it, false);
         ++visited;
         if (progress && !progress->Continue(visited, total) && visited < total) {
             stopped = true;
@@ -140,7 +138,19 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
     }
     if (progress)
         progress->Finished();
-    std::wstring text = std::to_wstring(restored) + std::wstring(kUndoneSuffixText);
+    // One question for every file whose attributes alone changed since;
+    // those kept wait for the next undo.
+    if (!attributesChanged.empty() &&
+        messages.Ask(
+            FormatMessageText(kAttributesChangedText, std::to_wstring(attributesChanged.size())),
+            kConfirmCaption))
+        for (WrittenFile* file : attributesChanged)
+            restore(*file, true);
+    std::wstring text =
+        folders == 0
+            ? std::to_wstring(files) + std::wstring(kUndoneSuffixText)
+            : FormatMessageText(FormatMessageText(kUndoneWithFoldersText, std::to_wstring(files)),
+                                std::to_wstring(folders));
     if (stopped)
         text += L"\n" + std::wstring(kStoppedText);
     if (const int pending = record.PendingCount(); pending > 0)

@@ -3,6 +3,7 @@
 #include "change/TimestampCore.h"
 #include "change/TreeWalk.h"
 #include "win/Error.h"
+#include "win/Path.h"
 
 #include <optional>
 #include <string>
@@ -13,66 +14,67 @@ namespace {
 
 // What a change writes, and the words of its report.
 struct Change {
-    FileTimes fixed;                           // the Run command's one time for every target
-    TimesRule* rule = nullptr;                 // otherwise each target's own, decided by it
-    std::wstring_view done = kCountSuffixText; // after the count of files
+    TimesRule& rule;                                          // each target's times
+    std::wstring_view done = kCountSuffixText;                // after the count of files
     std::wstring_view doneWithFolders = kFilesAndFoldersText; // with folders among them
+    bool oneFileReport = false; // one selected file reported as the Run command does
 };
 
-enum class Outcome { Written, Gone, Declined };
+// What became of the targets of a run, for its report.
+struct Tally {
+    int files = 0, folders = 0;
+    int foldersPassed = 0, links = 0;
+    std::vector<std::wstring> notWritten; // "name: why"
+    void NotWritten(std::wstring_view path, std::wstring_view why) {
+        notWritten.push_back(std::wstring(SplitPath(path).second) + L": " + std::wstring(why));
+    }
+};
 
-// Writes one target, keeping it in the record when one is asked for. The
-// record holds the file from the moment its times were read, so a file that
-// a refused set left partly changed stays undoable, and the error says so.
-// With ifThere, a target that is no longer there is passed over (Gone); a
-// target the change's rule declines is named in declined.
-Outcome WriteTarget(const std::wstring& path, bool isFolder, const Change& change,
-                    TimestampKinds kinds, RunRecord* record, bool ifThere,
-                    std::vector<std::wstring>& declined) {
+// Writes one target, keeping it in the record when one is asked for, and
+// counts it. The record holds the file from the moment its times were
+// read, so a file that a refused set left partly changed stays undoable,
+// and the error says so.
+void WriteTarget(TargetWriter& writer, const std::wstring& path, bool isFolder, RunRecord* record,
+                 Tally& tally) {
     WrittenFile* entry = record ? &record->Add(path, isFolder) : nullptr;
     TimesReadBack own;
-    TimesReadBack* read = entry ? &entry->times : change.rule ? &own : nullptr;
+    TimesReadBack& read = entry ? entry->times : own;
     auto dropEntry = [&] {
         if (record)
             record->files.pop_back();
     };
-    auto gone = [&] {
-        dropEntry();
-        if (!ifThere)
-            throw Error(FormatMessageText(kOpenErrorText, path));
-        return Outcome::Gone;
-    };
+    FileTimes times;
+    std::wstring_view why;
+    WriteOutcome outcome;
     try {
-        if (change.rule) {
-            FileTimes times;
-            std::wstring_view why;
-            switch (WriteTimesByRule(path, isFolder, *change.rule, kinds, *read, times, why)) {
-            case RuleOutcome::Missing:
-                return gone();
-            case RuleOutcome::Declined:
-                dropEntry();
-                declined.push_back(std::wstring(SplitPath(path).second) + L": " +
-                                   std::wstring(why));
-                return Outcome::Declined;
-            case RuleOutcome::Written:
-                if (entry)
-                    entry->date = times.lastWrite;
-                break;
-            }
-        } else if (ifThere || isFolder) {
-            if (!WriteTimesIfThere(path, isFolder, change.fixed, kinds, read))
-                return gone();
-        } else {
-            WriteFileTimesUtc(path, change.fixed, kinds, read);
-        }
+        outcome = writer.Write(path, isFolder, read, times, why);
     } catch (const Error& e) {
-        if (!entry || read->after == read->before) {
+        if (!entry || read.after == read.before) {
             dropEntry();
             throw;
         }
         throw Error(e.Message() + L"\n" + std::wstring(kPartlySetText));
     }
-    return Outcome::Written;
+    if (outcome != WriteOutcome::Written)
+        dropEntry();
+    switch (outcome) {
+    case WriteOutcome::Written:
+        if (entry)
+            entry->date = times.lastWrite;
+        ++(isFolder ? tally.folders : tally.files);
+        break;
+    case WriteOutcome::Missing:
+        tally.NotWritten(path, kGoneText);
+        break;
+    case WriteOutcome::Declined:
+        tally.NotWritten(path, why);
+        break;
+    case WriteOutcome::Link:
+        ++tally.links;
+        break;
+    case WriteOutcome::SameFile: // counted once, under its first name
+        break;
+    }
 }
 
 // True when at least one written file read back every chosen time as chosen.
@@ -94,6 +96,24 @@ std::wstring Report(std::wstring headline, const RunRecord* record) {
     return headline + StoredTimesReport(*record);
 }
 
+std::wstring CountText(const Change& change, const Tally& tally) {
+    if (tally.folders == 0)
+        return std::to_wstring(tally.files) + std::wstring(change.done);
+    return FormatMessageText(
+        FormatMessageText(change.doneWithFolders, std::to_wstring(tally.files)),
+        std::to_wstring(tally.folders));
+}
+
+// The lines after the count: what was passed over and why.
+std::wstring PassedText(const Tally& tally) {
+    std::wstring text;
+    if (tally.foldersPassed > 0)
+        text += L"\n" + FormatMessageText(kFoldersPassedText, std::to_wstring(tally.foldersPassed));
+    if (tally.links > 0)
+        text += L"\n" + FormatMessageText(kLinksPassedText, std::to_wstring(tally.links));
+    return text;
+}
+
 void RunOnSelectedFile(const std::wstring& path, const Change& change, TimestampKinds kinds,
                        MessageBoxService& messages, const RunExtras& extras) {
     const EntryKind kind = KindOnDisk(path);
@@ -101,18 +121,30 @@ void RunOnSelectedFile(const std::wstring& path, const Change& change, Timestamp
         messages.Show(kMissingFileText, kErrorCaption, 0);
         return;
     }
-    const bool isFolder = kind == EntryKind::Folder;
-    std::vector<std::wstring> declined;
-    WriteTarget(path, isFolder, change, kinds, extras.record, false, declined);
-    messages.Show(Report(std::wstring(isFolder ? kFolderChangedText : kChangedText), extras.record),
-                  kReportCaption, 0);
+    Tally tally;
+    if (kind == EntryKind::Link) {
+        tally.links = 1;
+    } else {
+        TargetWriter writer(change.rule, kinds);
+        WriteTarget(writer, path, kind == EntryKind::Folder, extras.record, tally);
+        if (!tally.notWritten.empty()) // gone since it was looked at
+            throw Error(FormatMessageText(kOpenErrorText, path));
+    }
+    if (tally.links > 0) {
+        messages.Show(PassedText(tally).substr(1), kReportCaption, 0);
+        return;
+    }
+    messages.Show(
+        Report(std::wstring(tally.folders ? kFolderChangedText : kChangedText), extras.record),
+        kReportCaption, 0);
 }
 
 // The rows to change, each a file, or a folder when folders are targets.
-// A folder that is not a target is counted in passed; any other row, or a
-// folder outside the file system when folders are targets, refuses the run.
+// A folder that is not a target, and a link, are counted as passed over; a
+// file gone since it was listed is named; any other row, or a folder
+// outside the file system when folders are targets, refuses the run.
 bool CollectRows(FileListService& files, const std::vector<int>& rows, bool folders,
-                 TargetList& targets, int& passed) {
+                 TargetList& targets, Tally& tally) {
     for (int row : rows) {
         const std::wstring path = files.PathOf(row);
         switch (KindOnDisk(path)) {
@@ -123,41 +155,35 @@ bool CollectRows(FileListService& files, const std::vector<int>& rows, bool fold
             if (folders)
                 targets.Add(path, true);
             else
-                ++passed;
+                ++tally.foldersPassed;
+            break;
+        case EntryKind::Link:
+            ++tally.links;
             break;
         case EntryKind::Neither:
-            if (folders || !files.IsFolderItem(row))
+            if (IsFullyQualifiedPath(path))
+                tally.NotWritten(path, kGoneText);
+            else if (folders || !files.IsFolderItem(row))
                 return false;
-            ++passed;
+            else
+                ++tally.foldersPassed;
             break;
         }
     }
     return true;
 }
 
-std::wstring CountText(const Change& change, int files, int folders) {
-    if (folders == 0)
-        return std::to_wstring(files) + std::wstring(change.done);
-    return FormatMessageText(FormatMessageText(change.doneWithFolders, std::to_wstring(files)),
-                             std::to_wstring(folders));
-}
-
-// Writes every target with the progress of a long run. A target gone since
-// it was listed is passed over silently: the report counts only what was
-// set.
-void WriteTargets(const TargetList& targets, int passed, const Change& change, TimestampKinds kinds,
-                  MessageBoxService& messages, const RunExtras& extras) {
+// Writes every target with the progress of a long run.
+void WriteTargets(const TargetList& targets, Tally tally, const Change& change,
+                  TimestampKinds kinds, MessageBoxService& messages, const RunExtras& extras) {
     const int total = static_cast<int>(targets.entries.size());
     ProgressService* progress = total > kProgressFrom ? extras.progress : nullptr;
-    int files = 0, folders = 0;
     bool stopped = false;
-    std::vector<std::wstring> declined;
+    TargetWriter writer(change.rule, kinds);
     try {
         for (int i = 0; i < total; ++i) {
             const TargetEntry& entry = targets.entries[static_cast<size_t>(i)];
-            if (WriteTarget(targets.PathOf(entry), entry.isFolder, change, kinds, extras.record,
-                            true, declined) == Outcome::Written)
-                ++(entry.isFolder ? folders : files);
+            WriteTarget(writer, targets.PathOf(entry), entry.isFolder, extras.record, tally);
             if (progress && !progress->Continue(i + 1, total) && i + 1 < total) {
                 stopped = true;
                 break;
@@ -168,7 +194,8 @@ void WriteTargets(const TargetList& targets, int passed, const Change& change, T
             progress->Finished();
         // The files changed before the error stay changed: the error says
         // how many, and that the undo gives them back.
-        const size_t changed = extras.record ? extras.record->files.size() : files + folders;
+        const size_t changed = extras.record ? extras.record->files.size()
+                                             : static_cast<size_t>(tally.files + tally.folders);
         if (changed == 0)
             throw;
         throw Error(e.Message() + L"\n" +
@@ -183,26 +210,24 @@ void WriteTargets(const TargetList& targets, int passed, const Change& change, T
         progress->Finished();
     if (extras.record)
         extras.record->stopped = stopped;
-    std::wstring text = CountText(change, files, folders);
-    if (passed > 0)
-        text += L"\n" + FormatMessageText(kFoldersPassedText, std::to_wstring(passed));
+    std::wstring text = CountText(change, tally) + PassedText(tally);
     if (stopped)
         text += L"\n" + std::wstring(kStoppedText);
-    messages.Show(Report(text, extras.record) + ListingReport(kNotWrittenText, declined),
+    messages.Show(Report(text, extras.record) + ListingReport(kNotWrittenText, tally.notWritten),
                   kReportCaption, 0);
 }
 
 void RunOnRows(const std::vector<int>& rows, const Change& change, TimestampKinds kinds,
                FileListService& files, MessageBoxService& messages, const RunExtras& extras) {
-    // Every row must be a target or a folder passed over before any of them
-    // is changed.
+    // Every row must be a target or passed over before any of them is
+    // changed.
     TargetList targets;
-    int passed = 0;
-    if (!CollectRows(files, rows, extras.folders, targets, passed)) {
+    Tally tally;
+    if (!CollectRows(files, rows, extras.folders, targets, tally)) {
         messages.Show(rows.size() == 1 ? kMissingFileText : kMissingAbortText, kErrorCaption, 0);
         return;
     }
-    WriteTargets(targets, passed, change, kinds, messages, extras);
+    WriteTargets(targets, std::move(tally), change, kinds, messages, extras);
 }
 
 void RunOnTree(const Change& change, TimestampKinds kinds, FileListService& files,
@@ -217,9 +242,11 @@ void RunOnTree(const Change& change, TimestampKinds kinds, FileListService& file
     TargetList targets;
     std::wstring unreadable;
     ProgressService* progress = extras.progress;
-    const TreeReadOutcome read =
-        ReadTree(root, extras.folders, targets, unreadable,
-                 [progress](size_t found) { return !progress || progress->Reading(int(found)); });
+    Tally tally;
+    const TreeReadOutcome read = ReadTree(
+        root, extras.folders, targets, unreadable,
+        [progress](size_t found) { return !progress || progress->Reading(int(found)); },
+        &tally.links);
     if (progress)
         progress->Finished();
     if (read == TreeReadOutcome::Unreadable) {
@@ -230,12 +257,14 @@ void RunOnTree(const Change& change, TimestampKinds kinds, FileListService& file
         messages.Show(kStoppedText, kReportCaption, 0);
         return;
     }
-    WriteTargets(targets, 0, change, kinds, messages, extras);
+    WriteTargets(targets, std::move(tally), change, kinds, messages, extras);
 }
 
 // The targets of the mode, each given the change.
 void ChangeTargets(const Change& change, int mode, TimestampKinds kinds, FileListService& files,
                    MessageBoxService& messages, HintService& hint, const RunExtras& extras) {
+    if (!TargetsAtHand(mode, files, messages, hint))
+        return;
     if (mode == cmWholeTree) {
         RunOnTree(change, kinds, files, messages, extras);
     } else if (mode == cmWholeFolder) {
@@ -243,9 +272,8 @@ void ChangeTargets(const Change& change, int mode, TimestampKinds kinds, FileLis
         for (size_t i = 0; i < rows.size(); ++i)
             rows[i] = static_cast<int>(i);
         RunOnRows(rows, change, kinds, files, messages, extras);
-    } else if (const std::vector<int> rows = files.SelectedIndices(); rows.empty()) {
-        hint.ShowHint();
-    } else if (rows.size() == 1 && !change.rule) {
+    } else if (const std::vector<int> rows = files.SelectedIndices();
+               rows.size() == 1 && change.oneFileReport) {
         RunOnSelectedFile(files.PathOf(rows[0]), change, kinds, messages, extras);
     } else {
         RunOnRows(rows, change, kinds, files, messages, extras);
@@ -287,6 +315,7 @@ private:
 // The date each file's photo was taken; the read buffer serves every file.
 class DateTakenRule : public TimesRule {
 public:
+    bool ReadsContent() const override { return true; }
     bool Decide(const FileTimes&, const ContentReader& content, FileTimes& times,
                 std::wstring_view& why) override {
         const std::optional<FileTime> taken = ReadDateTaken(content, buffer_, local_);
@@ -305,6 +334,21 @@ private:
 
 } // namespace
 
+bool TargetsAtHand(int mode, FileListService& files, MessageBoxService& messages,
+                   HintService& hint) {
+    // A tree is read from the disk; the other modes take the list's rows,
+    // which are not all there while a large folder is read.
+    if (mode != cmWholeTree && files.Loading()) {
+        messages.Show(kStillLoadingText, kErrorCaption, 0);
+        return false;
+    }
+    if (mode == cmSelectedFile && files.SelectedIndices().empty()) {
+        hint.ShowHint();
+        return false;
+    }
+    return true;
+}
+
 void RunTimestampChange(const SelectorTexts& texts, int mode, TimestampKinds kinds,
                         FileListService& files, MessageBoxService& messages, HintService& hint,
                         const RunExtras& extras) {
@@ -315,11 +359,11 @@ void RunTimestampChange(const SelectorTexts& texts, int mode, TimestampKinds kin
         return;
     // The same instant goes to every chosen kind of every target.
     const FileTime utc = LocalDateTimeToFileTime(when);
-    Change change;
-    change.fixed = {utc, utc, utc};
+    FixedTimes rule({utc, utc, utc});
     if (RunRecord* record = FreshRecord(extras, kinds))
-        record->chosen = change.fixed;
-    ChangeTargets(change, mode, kinds, files, messages, hint, extras);
+        record->chosen = {utc, utc, utc};
+    ChangeTargets({rule, kCountSuffixText, kFilesAndFoldersText, true}, mode, kinds, files,
+                  messages, hint, extras);
 }
 
 void ShiftTimestamps(std::int64_t seconds, int mode, TimestampKinds kinds, FileListService& files,
@@ -332,8 +376,8 @@ void ShiftTimestamps(std::int64_t seconds, int mode, TimestampKinds kinds, FileL
     ShiftRule rule(ticks, kinds, VolumeTimeRange(files.FolderPath()));
     if (RunRecord* record = FreshRecord(extras, kinds))
         record->shift = ticks;
-    ChangeTargets({{}, &rule, kShiftedText, kShiftedWithFoldersText}, mode, kinds, files, messages,
-                  hint, extras);
+    ChangeTargets({rule, kShiftedText, kShiftedWithFoldersText}, mode, kinds, files, messages, hint,
+                  extras);
 }
 
 void MatchDateTaken(int mode, TimestampKinds kinds, FileListService& files,
@@ -345,8 +389,8 @@ void MatchDateTaken(int mode, TimestampKinds kinds, FileListService& files,
         record->ownDates = true;
     RunExtras noFolders = extras;
     noFolders.folders = false;
-    ChangeTargets({{}, &rule, kMatchedText, kFilesAndFoldersText}, mode, kinds, files, messages,
-                  hint, noFolders);
+    ChangeTargets({rule, kMatchedText, kFilesAndFoldersText}, mode, kinds, files, messages, hint,
+                  noFolders);
 }
 
 } // namespace kalvera

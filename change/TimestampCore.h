@@ -17,7 +17,6 @@
 
 namespace kalvera {
 
-
 // The three times of one file.
 struct FileTimes {
     FileTime creation = 0, lastAccess = 0, lastWrite = 0;
@@ -82,9 +81,8 @@ SelectorTexts SelectorTextsOf(DateTime local);
 // The date text of a date-time, composed of those: "2019/7/4 13:05:09".
 std::wstring DateTextOf(DateTime local);
 
-
 // True when the path is fully qualified and names an existing entry that is
-// not a directory.
+// not a directory (a link to a file among them).
 bool IsExistingFile(std::wstring_view path);
 
 // Opens the file for exclusive read and write, sets the chosen times in one
@@ -111,12 +109,17 @@ public:
     // The folder shown, as a file-system path; empty outside the file
     // system.
     virtual std::wstring FolderPath() { return {}; }
+    // True while the folder's rows are still being read: the list does not
+    // hold them all yet.
+    virtual bool Loading() { return false; }
 };
 
 class MessageBoxService {
 public:
     virtual ~MessageBoxService() = default;
     virtual void Show(std::wstring_view text, std::wstring_view caption, unsigned flags) = 0;
+    // A question with Yes and No; true for Yes.
+    virtual bool Ask(std::wstring_view text, std::wstring_view caption) = 0;
 };
 
 class HintService {
@@ -184,6 +187,13 @@ struct RunExtras {
     bool folders = false;
 };
 
+// True when the mode has targets to look at; otherwise tells why (the hint
+// for no selected row, a box while the folder's rows are still being read)
+// and answers false. Each change asks it first; the window asks it too
+// before it asks for a change's details.
+bool TargetsAtHand(int mode, FileListService& files, MessageBoxService& messages,
+                   HintService& hint);
+
 // The Run command. Raises the conversion, open and set errors; every outcome
 // it anticipates is reported through the message box. The record holds what
 // was written even when an error ends the run.
@@ -205,22 +215,25 @@ void ShiftTimestamps(std::int64_t seconds, int mode, TimestampKinds kinds, FileL
 void MatchDateTaken(int mode, TimestampKinds kinds, FileListService& files,
                     MessageBoxService& messages, HintService& hint, const RunExtras& extras = {});
 
-// A blank line, the heading, one line per entry (at most 10, then "ほか n
+// A blank line, the heading, one line per entry (at most 10, then "ほかn
 // 個"); empty for no lines.
 std::wstring ListingReport(std::wstring_view heading, const std::vector<std::wstring>& lines);
 
 // The lines added to a run's report when a file system stored other times
 // than the ones chosen (FAT keeps last-write times in 2-second steps and
 // last-access times as dates; some shares ignore creation times): a blank
-// line, the heading, one line per file (at most 10, then "ほか n 個").
+// line, the heading, one line per file (at most 10, then "ほかn個").
 // Empty when every chosen time of every file read back as chosen.
 std::wstring StoredTimesReport(const RunRecord& record);
 
 // Sets the times the last run changed back to those read before it, in the
 // reverse order of the run, on the files that still read back as it left
-// them (times, change time and size), and reports in a box. Each file is
-// marked done as it is restored: a stopped undo, or files that could not be
-// opened or set, leave the rest for the next call.
+// them (the chosen times but the access time, and the size), and reports in
+// a box. Files whose change time alone moved since (an attribute or a
+// permission changed) are restored only when the user says yes to one
+// question for all of them. Each file is marked done as it is restored: a
+// stopped undo, files that could not be opened or set, and those the user
+// kept, wait for the next call.
 void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
                          ProgressService* progress = nullptr);
 
@@ -237,6 +250,7 @@ inline constexpr std::wstring_view kMissingAbortText =
     L"指定のファイルが存在しません。中止します。";
 inline constexpr std::wstring_view kReportCaption = L"結果報告";
 inline constexpr std::wstring_view kErrorCaption = L"Error";
+inline constexpr std::wstring_view kConfirmCaption = L"確認";
 inline constexpr std::wstring_view kStoppedText = L"中止しました。";
 inline constexpr std::wstring_view kStoredOtherwiseText =
     L"次のファイルは指定どおりの時刻を記録できませんでした:";
@@ -260,7 +274,14 @@ inline constexpr std::wstring_view kCantOpenText = L"開けません";
 inline constexpr std::wstring_view kFolderChangedText = L"フォルダのタイムスタンプを変更しました。";
 inline constexpr std::wstring_view kFilesAndFoldersText =
     L"%s個のファイルと%s個のフォルダのタイムスタンプを変更しました。";
-inline constexpr std::wstring_view kFoldersPassedText = L"フォルダ %s 個は対象外です。";
+inline constexpr std::wstring_view kFoldersPassedText = L"フォルダ%s個は対象外です。";
+inline constexpr std::wstring_view kLinksPassedText = L"リンク%s個は対象外です。";
+inline constexpr std::wstring_view kStillLoadingText =
+    L"フォルダを読み込んでいます。読み込みが終わってから実行してください。";
+inline constexpr std::wstring_view kAttributesChangedText =
+    L"%s個のファイルは実行後に属性などが変更されています。それでも元に戻しますか?";
+inline constexpr std::wstring_view kUndoneWithFoldersText =
+    L"%s個のファイルと%s個のフォルダのタイムスタンプを元に戻しました。";
 inline constexpr std::wstring_view kUnreadableFolderText =
     L"フォルダ %s を読めません。中止します。";
 inline constexpr std::wstring_view kNoTreeHereText =

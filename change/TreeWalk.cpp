@@ -65,7 +65,8 @@ std::wstring TargetList::PathOf(const TargetEntry& entry) const {
 }
 
 TreeReadOutcome ReadTree(std::wstring_view root, bool withFolders, TargetList& out,
-                         std::wstring& unreadable, const std::function<bool(size_t)>& found) {
+                         std::wstring& unreadable, const std::function<bool(size_t)>& found,
+                         int* links) {
     out = {};
     std::wstring start(root);
     if (start.size() > 3 && start.back() == L'\\')
@@ -95,9 +96,13 @@ TreeReadOutcome ReadTree(std::wstring_view root, bool withFolders, TargetList& o
         UniqueFindHandle closer(search);
         const auto number = static_cast<std::uint32_t>(next);
         do {
-            if (IsDotEntry(data.cFileName) ||
-                (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            if (IsDotEntry(data.cFileName) || (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN))
                 continue;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                if (links)
+                    ++*links;
+                continue;
+            }
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 out.folders.push_back(JoinPath(folder, data.cFileName));
                 if (withFolders)

@@ -40,13 +40,16 @@ std::pair<std::uint32_t, std::wstring_view> FolderNumberAndName(std::vector<std:
 enum class TreeReadOutcome { Read, Stopped, Unreadable };
 
 // Lists every file below root, and every folder below it when withFolders
-// is set, through the file system itself. A reparse point (junction,
-// symbolic link) is never followed, and a folder already entered (the same
-// volume and file index, reached through a link the file system does not
-// mark) is not entered again, so no link can make the walk loop. Stops at
-// the first folder that can't be read, named in unreadable. found is told
-// the number of entries now and then, and stops the walk by answering false.
+// is set, through the file system itself. Hidden entries are left out, as
+// the file list leaves them out, and hidden folders are not entered. A
+// reparse point (junction, symbolic link) is never followed, and counted in
+// links when given; a folder already entered (the same volume and file
+// index, reached through a link the file system does not mark) is not
+// entered again, so no link can make the walk loop. Stops at the first
+// folder that can't be read, named in unreadable. found is told the number
+// of entries now and then, and stops the walk by answering false.
 TreeReadOutcome ReadTree(std::wstring_view root, bool withFolders, TargetList& out,
-                         std::wstring& unreadable, const std::function<bool(size_t)>& found);
+                         std::wstring& unreadable, const std::function<bool(size_t)>& found,
+                         int* links = nullptr);
 
 } // namespace kalvera

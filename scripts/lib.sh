@@ -170,9 +170,16 @@ prepare_fonts() {
 
 # ctest waits for every process holding a test's output pipe; Wine's helper
 # processes must therefore be started outside it, with their streams closed.
+# The server opens the files for every Wine program: run as root, it drops
+# the rights that let root write any file, so that a read-only or foreign
+# file is refused as it is refused to a user.
 start_wineserver() {
   wineserver -k </dev/null >/dev/null 2>&1 || true
-  wineserver -p </dev/null >/dev/null 2>&1
+  if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
+    setpriv --bounding-set=-dac_override,-dac_read_search wineserver -p </dev/null >/dev/null 2>&1
+  else
+    wineserver -p </dev/null >/dev/null 2>&1
+  fi
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 

@@ -23,6 +23,7 @@ TEST_F(MainWindow, EveryControlAtItsPlaceAt96Dpi) {
     ASSERT_EQ(client.bottom, 548);
     for (const Expected& e : Layout(*form))
         ExpectBounds(e);
+    ExpectTextsFit(*form);
 }
 
 TEST(MainWindowScaled, At144DpiEveryLengthGrowsByHalf) {
@@ -41,7 +42,8 @@ TEST(MainWindowScaled, At144DpiEveryLengthGrowsByHalf) {
             ExpectBounds(e, 3, 2);
         }
     }
-    EXPECT_EQ(form.Panel2.Width(), 300);
+    EXPECT_GE(form.Panel2.Width(), 300);
+    ExpectTextsFit(form);
     EXPECT_EQ(form.Panel1.Height(), 48);
     EXPECT_EQ(form.Panel3.Width(), 72);
 }
@@ -49,10 +51,12 @@ TEST(MainWindowScaled, At144DpiEveryLengthGrowsByHalf) {
 TEST_F(MainWindow, MinimumSizeKeepsTheOptionsPane) {
     MINMAXINFO limits{};
     SendMessageW(form->Handle(), WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
-    EXPECT_EQ(limits.ptMinTrackSize.x, 540);
+    // A pane widened for its texts widens the smallest window by as much.
+    const int pane = form->Panel2.Width();
+    EXPECT_EQ(limits.ptMinTrackSize.x, 540 + pane - 200);
     EXPECT_EQ(limits.ptMinTrackSize.y, 364);
-    ResizeOuter(540, 364);
-    EXPECT_EQ(form->Panel2.Width(), 200);
+    ResizeOuter(540 + pane - 200, 364);
+    EXPECT_EQ(form->Panel2.Width(), pane);
     for (const Expected& e : Layout(*form))
         if (e.control->Parent() == &form->Panel2 && std::string(e.name) != "Bevel5" &&
             std::string(e.name) != "Bevel2")
@@ -85,11 +89,12 @@ TEST_F(MainWindow, SplitterRulesAtTheirLimits) {
     EXPECT_EQ(form->Panel5.Width(), 0);
     form->Splitter1.DragTo(100);
     EXPECT_EQ(form->Panel5.Width(), 100);
-    form->Splitter1.DragTo(734 - 267);
-    EXPECT_EQ(form->Panel5.Width(), 734 - 267);
+    const int widest = 734 - 267 - (form->Panel2.Width() - 200);
+    form->Splitter1.DragTo(widest);
+    EXPECT_EQ(form->Panel5.Width(), widest);
     EXPECT_EQ(form->ShellListView1.Width(), 64);
-    form->Splitter1.DragTo(734 - 266);
-    EXPECT_EQ(form->Panel5.Width(), 734 - 267);
+    form->Splitter1.DragTo(widest + 1);
+    EXPECT_EQ(form->Panel5.Width(), widest);
 }
 
 // A tool button runs its command when the button goes up over it, not when
@@ -165,7 +170,7 @@ TEST_F(MainWindow, SplitterClampsCollapsesAndTheToggleRestores) {
     EXPECT_EQ(form->Panel5.Width(), 300);
     EXPECT_EQ(form->Splitter1.Left(), 300);
     form->Splitter1.DragTo(700);
-    EXPECT_EQ(form->Panel5.Width(), 734 - 267);
+    EXPECT_EQ(form->Panel5.Width(), 734 - 267 - (form->Panel2.Width() - 200));
     EXPECT_EQ(form->ShellListView1.Width(), 64);
     // SpeedButton2 keeps 1 pixel from the pane's right edge.
     EXPECT_EQ(form->SpeedButton2.Left() + form->SpeedButton2.Width(), form->Panel6.Width() - 1);
@@ -353,7 +358,7 @@ TEST_F(MainWindow, EndToEndRunThroughTheWindow) {
     form->ComboBox5.SelectText(L"24");
     Click(form->SpeedButton1);
     ASSERT_EQ(boxes.size(), 3u);
-    EXPECT_EQ(boxes[2].text, L"'2004/4/1 24:30:00' は日付または時刻ではありません.");
+    EXPECT_EQ(boxes[2].text, L"'2004/4/1 24:30:00' は日付または時刻ではありません");
     EXPECT_EQ(boxes[2].caption, L"Kalvera/カルヴェラ");
     EXPECT_EQ(boxes[2].flags, static_cast<UINT>(MB_OK | MB_ICONSTOP));
 }
@@ -367,9 +372,10 @@ TEST(ExceptionBox, PeriodRule) {
     EXPECT_EQ(ExceptionBoxText(L"done."), L"done.");
     EXPECT_EQ(ExceptionBoxText(L"stop!"), L"stop!");
     EXPECT_EQ(ExceptionBoxText(L""), L"");
-    EXPECT_EQ(ExceptionBoxText(L"終わり。"), L"終わり。.");
+    EXPECT_EQ(ExceptionBoxText(L"終わり。"), L"終わり。");
+    EXPECT_EQ(ExceptionBoxText(L"(Ctrl+Z) で元に戻せます"), L"(Ctrl+Z) で元に戻せます");
     EXPECT_EQ(ExceptionBoxText(L"'2003/1/1 24:00:00' は日付または時刻ではありません"),
-              L"'2003/1/1 24:00:00' は日付または時刻ではありません.");
+              L"'2003/1/1 24:00:00' は日付または時刻ではありません");
 }
 
 // A file whose path is longer than the shell gives whole (its folder's path

@@ -331,11 +331,18 @@ TEST(Program, StartedMinimisedItComesBackCentredAndLaidOut) {
                   std::max(0L, (GetSystemMetrics(SM_CYSCREEN) - (outer.bottom - outer.top)) / 2));
         EXPECT_EQ(client.right, 734);
         EXPECT_EQ(client.bottom, 548);
-        // The file list stands where the window's layout puts it.
+        // The file list stands where the window's layout puts it, up to the
+        // options pane (which widens for its texts in a wider font).
         const RECT list = ClientRectIn(DescendantOfClass(main, L"SysListView32"), main);
+        HWND modes = nullptr;
+        EnumChildWindows(main, FindModeList, reinterpret_cast<LPARAM>(&modes));
+        ASSERT_TRUE(modes);
+        const RECT pane = ClientRectIn(GetParent(modes), main);
         EXPECT_EQ(list.left, 188);
         EXPECT_EQ(list.top, 64);
-        EXPECT_EQ(list.right - list.left, 346);
+        EXPECT_EQ(list.right, pane.left);
+        EXPECT_EQ(pane.right, 734);
+        EXPECT_LE(list.right - list.left, 346);
         EXPECT_EQ(list.bottom - list.top, 465);
         EXPECT_TRUE(WaitUntil([&] { return program.Active() == main; }));
         PostMessageW(main, WM_CLOSE, 0, 0);

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 using namespace kalvera;
 using namespace kalvera::test;
 
@@ -88,9 +90,9 @@ TEST(StoredTimesReport, TenFilesAreNamedAndTheRestCounted) {
         record.Add(path, false).times.after = {0, 0, other};
     }
     const std::wstring report = StoredTimesReport(record);
-    EXPECT_NE(report.find(L"\n9.txt: 更新 2004/4/1 9:30:02\nほか 3 個"), std::wstring::npos);
+    EXPECT_NE(report.find(L"\n9.txt: 更新 2004/4/1 9:30:02\nほか3個"), std::wstring::npos);
     EXPECT_EQ(report.find(L"10.txt"), std::wstring::npos);
-    EXPECT_TRUE(report.ends_with(L"\nほか 3 個"));
+    EXPECT_TRUE(report.ends_with(L"\nほか3個"));
 }
 
 // The writer reads the times on its own handle before and after: on a file
@@ -129,17 +131,19 @@ TEST(RunRecord, AWholeFolderRunKeepsEachFileWithItsTimesBeforeAndAfter) {
 // Undo gives each file its old times back to the tick, last file first, and
 // leaves alone (and names, in that order) a file changed since (its times,
 // or its content copied over with the times kept), one that is gone and
-// one it can't open. A file reached twice through a hard link ends with the
-// times it had before the first write. What could not be opened waits for
-// the next undo, which finishes it.
+// one it can't open. A file reached twice through a hard link is written
+// once. A file read since (its access time moved) is restored with the
+// others; one whose attributes alone changed since is restored when the
+// user says yes to one question, and otherwise waits. What could not be
+// opened waits for the next undo, which finishes it.
 TEST(RunRecord, UndoRestoresExactTimesAndReportsWhatItLeftAlone) {
     TempDir dir;
     FileListFake list;
     MessageBoxRecorder boxes;
     HintRecorder hint;
     std::vector<FileTimes> before;
-    for (const wchar_t* name :
-         {L"a.txt", L"changed.txt", L"gone.txt", L"held.txt", L"e.txt", L"copied.txt"}) {
+    for (const wchar_t* name : {L"a.txt", L"changed.txt", L"gone.txt", L"held.txt", L"e.txt",
+                                L"copied.txt", L"attributes.txt", L"read.txt"}) {
         list.rows.push_back(dir.MakeFile(name));
         // Times with ticks below the second, as other programs leave them.
         const FileTime base = 126309519060000000ULL + before.size() * kDay + 1234567;
@@ -151,7 +155,8 @@ TEST(RunRecord, UndoRestoresExactTimesAndReportsWhatItLeftAlone) {
     RunRecord record;
     RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true, .lastAccess = true}, list, boxes,
                        hint, {&record});
-    ASSERT_EQ(record.files.size(), 7u);
+    ASSERT_EQ(record.files.size(), 8u);
+    EXPECT_EQ(boxes.shown.back().text, L"8個のファイルのタイムスタンプを変更しました。");
     SetTimes(list.rows[1], {0, record.chosen.lastAccess, record.chosen.lastWrite + kSecond});
     DeleteFileW(list.rows[2].c_str());
     {
@@ -159,39 +164,55 @@ TEST(RunRecord, UndoRestoresExactTimesAndReportsWhatItLeftAlone) {
         UniqueFileHandle copy(CreateFileW(list.rows[5].c_str(), GENERIC_WRITE, 0, nullptr,
                                           OPEN_EXISTING, 0, nullptr));
         DWORD written = 0;
-        WriteFile(copy.get(), "other", 5, &written, nullptr);
+        WriteFile(copy.get(), "other content", 13, &written, nullptr);
     }
     SetTimes(list.rows[5], record.files[5].times.after);
-    UniqueFileHandle holder(
-        CreateFileW(list.rows[3].c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    SetFileAttributesW(list.rows[6].c_str(), FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW(list.rows[6].c_str(), FILE_ATTRIBUTE_NORMAL);
+    ReadContent(list.rows[7]); // which moves its access time, the write time being as old
+    ASSERT_NE(TimesOf(list.rows[7]).lastAccess, record.chosen.lastAccess);
+    std::optional<WriteDenied> holder(std::in_place, list.rows[3]);
+    const bool denied = holder->Denied();
     boxes.shown.clear();
+    boxes.answer = false;
     UndoTimestampChange(record, boxes);
     holder.reset();
-    for (size_t i : {0u, 4u}) {
-        EXPECT_EQ(TimesOf(list.rows[i]).lastWrite, before[i].lastWrite);
-        EXPECT_EQ(TimesOf(list.rows[i]).lastAccess, before[i].lastAccess);
+    for (size_t i : {0u, 4u, 7u}) {
+        EXPECT_EQ(TimesOf(list.rows[i]).lastWrite, before[i].lastWrite) << i;
+        EXPECT_EQ(TimesOf(list.rows[i]).lastAccess, before[i].lastAccess) << i;
     }
     EXPECT_EQ(TimesOf(list.rows[1]).lastWrite, record.chosen.lastWrite + kSecond);
-    EXPECT_EQ(TimesOf(list.rows[3]).lastWrite, record.chosen.lastWrite);
     EXPECT_EQ(TimesOf(list.rows[5]).lastWrite, record.chosen.lastWrite);
-    EXPECT_EQ(boxes.shown,
-              (std::vector<ShownBox>{{L"3個のファイルのタイムスタンプを元に戻しました。"
-                                      L"\n残り1個のファイルは「元に戻す」(Ctrl+Z) で戻せます。"
-                                      L"\n\n次のファイルは元に戻しませんでした:"
-                                      L"\ncopied.txt: 変更されています"
-                                      L"\nheld.txt: 開けません"
-                                      L"\ngone.txt: 見つかりません"
-                                      L"\nchanged.txt: 変更されています",
-                                      L"結果報告", 0}}));
-    // The held file, free again, is the one left.
+    EXPECT_EQ(TimesOf(list.rows[6]).lastWrite, record.chosen.lastWrite);
+    const ShownBox asked{L"1個のファイルは実行後に属性などが変更されています。"
+                         L"それでも元に戻しますか?",
+                         L"確認", MB_YESNO};
+    const std::wstring leftAlone = L"\n\n次のファイルは元に戻しませんでした:"
+                                   L"\ncopied.txt: 変更されています";
+    const std::wstring rest = L"\ngone.txt: 見つかりません\nchanged.txt: 変更されています";
+    EXPECT_EQ(boxes.shown, (std::vector<ShownBox>{
+                               asked,
+                               {denied ? L"3個のファイルのタイムスタンプを元に戻しました。"
+                                         L"\n残り2個のファイルは「元に戻す」(Ctrl+Z) で戻せます。" +
+                                             leftAlone + L"\nheld.txt: 開けません" + rest
+                                       : L"4個のファイルのタイムスタンプを元に戻しました。"
+                                         L"\n残り1個のファイルは「元に戻す」(Ctrl+Z) で戻せます。" +
+                                             leftAlone + rest,
+                                L"結果報告", 0}}));
+    // Yes to the question; the held file, free again, is restored too.
     ASSERT_TRUE(record.CanUndo());
+    boxes.answer = true;
     UndoTimestampChange(record, boxes);
-    EXPECT_EQ(TimesOf(list.rows[3]).lastWrite, before[3].lastWrite);
-    EXPECT_EQ(TimesOf(list.rows[3]).lastAccess, before[3].lastAccess);
-    EXPECT_EQ(boxes.shown.back().text, L"1個のファイルのタイムスタンプを元に戻しました。");
+    for (size_t i : {3u, 6u}) {
+        EXPECT_EQ(TimesOf(list.rows[i]).lastWrite, before[i].lastWrite) << i;
+        EXPECT_EQ(TimesOf(list.rows[i]).lastAccess, before[i].lastAccess) << i;
+    }
+    EXPECT_EQ(boxes.shown.back().text,
+              std::to_wstring(denied ? 2 : 1) + L"個のファイルのタイムスタンプを元に戻しました。");
     EXPECT_FALSE(record.CanUndo());
+    const size_t shown = boxes.shown.size();
     UndoTimestampChange(record, boxes);
-    EXPECT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown.size(), shown);
 
     // A time the file system refuses is named as such, and the file waits.
     RunRecord refused;

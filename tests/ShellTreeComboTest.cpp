@@ -361,7 +361,12 @@ TEST_F(LinkedControls, RenamingAFolderNodeAndDeletingIt) {
     PumpFor(20);
     EXPECT_TRUE(GetFileAttributesW((drive.Path() + L"\\new 이름").c_str()) &
                 FILE_ATTRIBUTE_DIRECTORY);
+    // The node is made again by its new name, the partners with it.
+    node = NodeFor(drive.Path() + L"\\new 이름");
+    ASSERT_TRUE(node);
     EXPECT_EQ(tree.TextOf(node), L"new 이름");
+    EXPECT_EQ(SelectedNode(), node);
+    EXPECT_EQ(PathOf(list.RootItem()), drive.Path() + L"\\new 이름");
     EXPECT_TRUE(failures.messages.empty());
 
     // "delete" keeps the node while the folder exists, drops it once gone.

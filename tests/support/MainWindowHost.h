@@ -10,6 +10,7 @@
 #include "tests/support/Pump.h"
 #include "ui/Failure.h"
 #include "ui/MessageLoop.h"
+#include "win/Error.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +42,7 @@ protected:
         previousBox = SetPlatformMessageBox(
             [this](HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
                 boxes.push_back({text, caption, flags, owner});
-                return IDOK;
+                return (flags & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
             });
         previousHandler =
             SetFailureHandler([](std::exception_ptr failure) { ShowExceptionBox(failure); });
@@ -70,22 +71,37 @@ protected:
     }
 };
 
+// Where a control stands at 96 dpi. The options pane widens by what its
+// texts need beyond its design (none in the fonts it was drawn for): the
+// controls beside it and in it follow by that much, in pixels.
+inline constexpr int kPlacedByText = 99;
+
 struct Expected {
     const char* name;
     Control* control;
     int left, top, width, height;
+    int leftFollows = 0, widthFollows = 0; // times the pane's growth
+    int paneGrowth = 0;
 };
 
 inline void ExpectBounds(const Expected& e, int scaleNum = 1, int scaleDen = 1) {
     const RECT& b = e.control->Bounds();
-    // Scaled lengths are rounded to the nearest pixel.
-    EXPECT_EQ(b.left, MulDiv(e.left, scaleNum, scaleDen)) << e.name << " left";
+    // Scaled lengths are rounded to the nearest pixel. A label placed after
+    // another one's text has its place checked with the texts.
+    if (e.leftFollows != kPlacedByText) {
+        EXPECT_EQ(b.left, MulDiv(e.left, scaleNum, scaleDen) + e.leftFollows * e.paneGrowth)
+            << e.name << " left";
+    }
     EXPECT_EQ(b.top, MulDiv(e.top, scaleNum, scaleDen)) << e.name << " top";
     if (e.width >= 0) {
-        EXPECT_EQ(b.right - b.left, MulDiv(e.width, scaleNum, scaleDen)) << e.name << " width";
+        EXPECT_EQ(b.right - b.left,
+                  MulDiv(e.width, scaleNum, scaleDen) + e.widthFollows * e.paneGrowth)
+            << e.name << " width";
         EXPECT_EQ(b.bottom - b.top, MulDiv(e.height, scaleNum, scaleDen)) << e.name << " height";
     }
     // The window itself stands where the control says.
+    if (e.leftFollows == kPlacedByText)
+        return;
     if (e.control->HandleAllocated() && e.control->Visible()) {
         RECT w;
         GetWindowRect(e.control->Handle(), &w);
@@ -95,17 +111,36 @@ inline void ExpectBounds(const Expected& e, int scaleNum = 1, int scaleDen = 1) 
     }
 }
 
+// The hint stands after the pane's caption, and neither the hint nor the
+// mode list's longest item is cut, at any dpi and in any font.
+inline void ExpectTextsFit(TChangeForm1& f) {
+    EXPECT_GE(f.Label9.Left(), f.Label8.Left() + f.Label8.Width());
+    EXPECT_LE(f.Label9.Left() + f.Label9.Width(), f.Panel2.Width());
+    COMBOBOXINFO info{sizeof info};
+    ASSERT_TRUE(GetComboBoxInfo(f.ComboBox1.Handle(), &info));
+    HDC dc = GetDC(f.ComboBox1.Handle());
+    HGDIOBJ previous = SelectObject(dc, f.FormFont());
+    for (const std::wstring& item : f.ComboBox1.Items()) {
+        SIZE size{};
+        GetTextExtentPoint32W(dc, item.c_str(), static_cast<int>(item.size()), &size);
+        EXPECT_LE(size.cx, info.rcItem.right - info.rcItem.left) << ToUtf8(item);
+    }
+    SelectObject(dc, previous);
+    ReleaseDC(f.ComboBox1.Handle(), dc);
+    EXPECT_LE(f.ComboBox1.Left() + f.ComboBox1.Width(), f.Panel2.Width());
+}
+
 // Rectangles at 96 dpi, relative to each control's parent. Labels size
 // themselves to their text in the font at hand: only their place is fixed.
 inline std::vector<Expected> Layout(TChangeForm1& f) {
-    return {
+    std::vector<Expected> layout{
         {"Panel1", &f.Panel1, 0, 0, 734, 32},
         {"Panel4", &f.Panel4, 0, 32, 734, 32},
         {"StatusBar1", &f.StatusBar1, 0, 529, 734, 19},
         {"Panel5", &f.Panel5, 0, 64, 185, 465},
         {"Splitter1", &f.Splitter1, 185, 64, 3, 465},
-        {"Panel2", &f.Panel2, 534, 64, 200, 465},
-        {"ShellListView1", &f.ShellListView1, 188, 64, 346, 465},
+        {"Panel2", &f.Panel2, 534, 64, 200, 465, -1, 1},
+        {"ShellListView1", &f.ShellListView1, 188, 64, 346, 465, 0, -1},
         {"Bevel3", &f.Bevel3, 0, 0, 734, 4},
         {"Panel3", &f.Panel3, 0, 4, 48, 28},
         {"ShellComboBox1", &f.ShellComboBox1, 50, 5, 681, 22},
@@ -120,10 +155,10 @@ inline std::vector<Expected> Layout(TChangeForm1& f) {
         {"Panel6", &f.Panel6, 0, 0, 185, 20},
         {"SpeedButton2", &f.SpeedButton2, 166, 1, 18, 18},
         {"ShellTreeView1", &f.ShellTreeView1, 0, 20, 185, 445},
-        {"Bevel2", &f.Bevel2, 0, 0, 200, 4},
+        {"Bevel2", &f.Bevel2, 0, 0, 200, 4, 0, 1},
         {"Label8", &f.Label8, 4, 6, -1, -1},
-        {"Label9", &f.Label9, 53, 6, -1, -1},
-        {"ComboBox1", &f.ComboBox1, 4, 29, 192, 20},
+        {"Label9", &f.Label9, 53, 6, -1, -1, kPlacedByText},
+        {"ComboBox1", &f.ComboBox1, 4, 29, 192, 20, 0, 1},
         {"CheckBox1", &f.CheckBox1, 20, 61, 116, 17},
         {"CheckBox2", &f.CheckBox2, 20, 81, 116, 17},
         {"CheckBox3", &f.CheckBox3, 20, 101, 116, 17},
@@ -141,8 +176,12 @@ inline std::vector<Expected> Layout(TChangeForm1& f) {
         {"ComboBox7", &f.ComboBox7, 134, 175, 40, 20},
         {"Label7", &f.Label7, 177, 183, -1, -1},
         {"SpeedButton1", &f.SpeedButton1, 60, 205, 80, 25},
-        {"Bevel5", &f.Bevel5, 7, 240, 186, 218},
+        {"Bevel5", &f.Bevel5, 7, 240, 186, 218, 0, 1},
     };
+    const int growth = f.Panel2.Width() - f.Scale(200);
+    for (Expected& e : layout)
+        e.paneGrowth = growth;
+    return layout;
 }
 
 } // namespace kalvera::test

@@ -4,6 +4,8 @@
 
 #include "change/TimestampCore.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <functional>
 #include <string>
@@ -30,6 +32,8 @@ public:
         return path;
     }
     std::wstring FolderPath() override { return folder; }
+    bool loading = false;
+    bool Loading() override { return loading; }
     bool IsFolderItem(int row) override {
         return std::find(shellFolders.begin(), shellFolders.end(), row) != shellFolders.end();
     }
@@ -44,8 +48,13 @@ struct ShownBox {
 class MessageBoxRecorder : public MessageBoxService {
 public:
     std::vector<ShownBox> shown;
+    bool answer = true; // to each question, recorded with the flags MB_YESNO
     void Show(std::wstring_view text, std::wstring_view caption, unsigned flags) override {
         shown.push_back({std::wstring(text), std::wstring(caption), flags});
+    }
+    bool Ask(std::wstring_view text, std::wstring_view caption) override {
+        Show(text, caption, MB_YESNO);
+        return answer;
     }
 };
 

@@ -89,14 +89,30 @@ ReadTimes TimesOf(const std::wstring& path) {
 
 void SetTimes(const std::wstring& path, std::uint64_t creation, std::uint64_t lastAccess,
               std::uint64_t lastWrite) {
-    UniqueFileHandle file(CreateFileW(ExtendedLengthPath(path).c_str(), FILE_WRITE_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    const std::wstring extended = ExtendedLengthPath(path);
+    auto open = [&] {
+        return UniqueFileHandle(CreateFileW(extended.c_str(), FILE_WRITE_ATTRIBUTES,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    };
+    UniqueFileHandle file = open();
+    // A read-only file, where the system refuses even that open, is set
+    // with the attribute cleared for the while.
+    const DWORD attributes = GetFileAttributesW(extended.c_str());
+    const bool cleared = !file && attributes != INVALID_FILE_ATTRIBUTES &&
+                         (attributes & FILE_ATTRIBUTE_READONLY) &&
+                         SetFileAttributesW(extended.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (cleared)
+        file = open();
     // A zero FILETIME is the platform's "leave unchanged".
     const FILETIME times[] = {{DWORD(creation), DWORD(creation >> 32)},
                               {DWORD(lastAccess), DWORD(lastAccess >> 32)},
                               {DWORD(lastWrite), DWORD(lastWrite >> 32)}};
-    if (!file || !SetFileTime(file.get(), &times[0], &times[1], &times[2]))
+    const bool set = file && SetFileTime(file.get(), &times[0], &times[1], &times[2]);
+    file.reset();
+    if (cleared)
+        SetFileAttributesW(extended.c_str(), attributes);
+    if (!set)
         throw std::runtime_error("can't set a test file's times");
 }
 
@@ -137,15 +153,51 @@ std::wstring UnixPath(const std::wstring& path) {
 
 } // namespace
 
-bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
+bool MakeLink(const std::wstring& link, const std::wstring& target, bool folder) {
     if (!RunningUnderWine())
-        return CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+        return CreateSymbolicLinkW(link.c_str(), target.c_str(),
+                                   folder ? SYMBOLIC_LINK_FLAG_DIRECTORY : 0);
     if (!RunLinuxTool(L"Z:\\bin\\ln -s \"" + UnixPath(target) + L"\" \"" + UnixPath(link) + L"\""))
         return false;
     for (ULONGLONG start = GetTickCount64(); GetTickCount64() - start < 10000; Sleep(10))
         if (GetFileAttributesW(link.c_str()) != INVALID_FILE_ATTRIBUTES)
             return true;
     return false;
+}
+
+namespace {
+bool TimesCanBeSet(const std::wstring& path) {
+    return UniqueFileHandle(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr,
+                                        OPEN_EXISTING, 0, nullptr))
+        .
+        operator bool();
+}
+
+// Runs the Linux tool and waits until the file's state is as wanted.
+bool ChangeOwner(const std::wstring& path, const wchar_t* owner, bool settable) {
+    if (!RunLinuxTool(L"Z:\\bin\\chown " + std::wstring(owner) + L" \"" + UnixPath(path) + L"\""))
+        return false;
+    for (ULONGLONG start = GetTickCount64(); GetTickCount64() - start < 10000; Sleep(10))
+        if (TimesCanBeSet(path) == settable)
+            return true;
+    return false;
+}
+} // namespace
+
+WriteDenied::WriteDenied(const std::wstring& path) : path_(path) {
+    // A server that keeps root's rights opens it all the same (it writes
+    // read-only files too): the caller is told.
+    if (!RunningUnderWine() || !ReadOnlyAttributeBlocksWrites())
+        return;
+    if (ChangeOwner(path_, L"nobody", false))
+        denied_ = true;
+    else
+        ChangeOwner(path_, L"root", true);
+}
+
+WriteDenied::~WriteDenied() {
+    if (denied_)
+        ChangeOwner(path_, L"root", true);
 }
 
 void RemoveLink(const std::wstring& link) {

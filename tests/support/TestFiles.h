@@ -14,6 +14,7 @@ bool RunningUnderWine();
 
 // False under Wine run as root: the read-only attribute is only the Unix
 // write bit there, which root ignores, so such a file opens for writing.
+// scripts/test runs the Wine server without those rights of root.
 bool ReadOnlyAttributeBlocksWrites();
 
 struct ReadTimes {
@@ -47,8 +48,26 @@ void SetTimes(const std::wstring& path, std::uint64_t creation, std::uint64_t la
 void SetKnownTimes(const std::wstring& path);
 // Removes the tree; links in it are removed, not followed.
 void RemoveTree(const std::wstring& path);
-// A symbolic link to a folder (under Wine, a Linux one), and its removal.
-bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
+// A symbolic link to a folder or a file (under Wine, a Linux one), and its
+// removal.
+bool MakeLink(const std::wstring& link, const std::wstring& target, bool folder = true);
 void RemoveLink(const std::wstring& link);
+
+// While it lives, the file belongs to another user, as a file the user may
+// read but not write: not even its times can be set (under Wine, a Linux
+// owner; where the Wine server keeps root's rights to write anything, it
+// can't, and Denied() says so).
+class WriteDenied {
+public:
+    explicit WriteDenied(const std::wstring& path);
+    ~WriteDenied();
+    WriteDenied(const WriteDenied&) = delete;
+    WriteDenied& operator=(const WriteDenied&) = delete;
+    bool Denied() const { return denied_; }
+
+private:
+    std::wstring path_;
+    bool denied_ = false;
+};
 
 } // namespace kalvera::test
