@@ -12,7 +12,7 @@ std::wstring ExtensionOf(const std::wstring& fileName) {
     return dot == std::wstring::npos ? std::wstring() : fileName.substr(dot);
 }
 
-void CaptionRules::Reset(const std::wstring& path) {
+void CaptionRules::Reset(const std::wstring& path, bool settingsFile) {
     byExtension_.clear();
     enabled_ = false;
     // Only a folder of the file system: its path names a directory.
@@ -22,8 +22,7 @@ void CaptionRules::Reset(const std::wstring& path) {
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return;
     // A desktop.ini can give the folder's files captions of their own.
-    const std::wstring settings = path + (path.back() == L'\\' ? L"" : L"\\") + L"desktop.ini";
-    enabled_ = GetFileAttributesW(ExtendedLengthPath(settings).c_str()) == INVALID_FILE_ATTRIBUTES;
+    enabled_ = !settingsFile;
 }
 
 std::wstring CaptionRules::Caption(const TShellFolder& item) {

@@ -18,8 +18,10 @@ namespace kalvera {
 class CaptionRules {
 public:
     // For a new fill of the folder of that parsing name; off for anything
-    // but a file-system folder.
-    void Reset(const std::wstring& folderPath);
+    // but a file-system folder, and for one with a desktop.ini (looked for
+    // where the folder is read: under Wine a name missing from a large
+    // folder costs a pass over all of it).
+    void Reset(const std::wstring& folderPath, bool settingsFile);
     // The caption of an item of that folder: its InFolderName.
     std::wstring Caption(const TShellFolder& item);
 

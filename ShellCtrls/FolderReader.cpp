@@ -4,13 +4,16 @@
 #include "win/ComPtr.h"
 #include "win/Handle.h"
 
+#include <algorithm>
 #include <atomic>
+#include <deque>
+#include <cwchar>
 #include <mutex>
 #include <thread>
 
 namespace kalvera {
 namespace {
-std::atomic<size_t> partSize{50'000};
+std::atomic<size_t> partSize{20'000};
 } // namespace
 
 struct FolderReader::Shared {
@@ -20,8 +23,10 @@ struct FolderReader::Shared {
     std::atomic<size_t> found{0};
     UniqueHandle done{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
     std::mutex lock;
-    std::vector<IdList> ready; // under lock
-    bool allReady = false;     // under lock
+    std::deque<IdList> ready;    // under lock
+    bool allReady = false;       // under lock
+    ComPtr<IShellFolder> folder; // under lock, once all are ready
+    std::atomic<bool> settingsFile{false};
 
     void Post() {
         if (!stopped)
@@ -40,6 +45,12 @@ void Read(const std::shared_ptr<FolderReader::Shared>& shared, IdList absolute, 
     SHGetDesktopFolder(desktop.put());
     if (desktop)
         folder = BindFolder(desktop.get(), absolute.get(), nullptr);
+    // A desktop.ini can give the files captions of their own.
+    if (wchar_t path[MAX_PATH] = L""; SHGetPathFromIDListW(absolute.abs(), path)) {
+        const std::wstring settings =
+            std::wstring(path) + (path[wcslen(path) - 1] == L'\\' ? L"" : L"\\") + L"desktop.ini";
+        shared->settingsFile = GetFileAttributesW(settings.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
     std::vector<IdList> children;
     std::vector<char> isFolder;
     ComPtr<IEnumIDList> entries;
@@ -85,6 +96,9 @@ void Read(const std::shared_ptr<FolderReader::Shared>& shared, IdList absolute, 
         }
         shared->Post();
     }
+    // The window's own use of the folder begins where the thread's ends.
+    std::lock_guard guard(shared->lock);
+    shared->folder = std::move(folder);
 }
 
 } // namespace
@@ -124,10 +138,25 @@ size_t FolderReader::Found() const {
 
 bool FolderReader::Take(std::vector<IdList>& rows) {
     std::lock_guard guard(shared_->lock);
-    for (IdList& row : shared_->ready)
-        rows.push_back(std::move(row));
-    shared_->ready.clear();
-    return shared_->allReady;
+    // A part at a time, however many are ready: the window makes its rows
+    // between other messages.
+    auto& ready = shared_->ready;
+    const size_t taken = std::min(ready.size(), size_t(partSize));
+    for (size_t i = 0; i < taken; ++i)
+        rows.push_back(std::move(ready[i]));
+    ready.erase(ready.begin(), ready.begin() + static_cast<std::ptrdiff_t>(taken));
+    if (!ready.empty())
+        shared_->Post();
+    return shared_->allReady && ready.empty();
+}
+
+ComPtr<IShellFolder> FolderReader::TakeFolder() {
+    std::lock_guard guard(shared_->lock);
+    return std::move(shared_->folder);
+}
+
+bool FolderReader::SettingsFileFound() const {
+    return shared_->settingsFile;
 }
 
 void FolderReader::SetPartSize(size_t rows) {

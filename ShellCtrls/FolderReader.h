@@ -6,6 +6,7 @@
 // at a time, each part announced by a message posted to the window.
 
 #include "ShellCtrls/IdList.h"
+#include "win/ComPtr.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -31,8 +32,16 @@ public:
     // Children found so far.
     size_t Found() const;
     // Moves the children ready since the last call to the end of rows, in
-    // order; true once every child has been taken.
+    // order, a part at most (the window is told again of the rest); true
+    // once every child has been taken.
     bool Take(std::vector<IdList>& rows);
+
+    // Once every child has been taken: the folder object the thread bound,
+    // for the list's own (binding the folder reads its settings, which under
+    // Wine costs a pass over a large folder), and whether the folder has a
+    // desktop.ini.
+    ComPtr<IShellFolder> TakeFolder();
+    bool SettingsFileFound() const;
 
     // Children per part handed over; tests make it small.
     static void SetPartSize(size_t rows);

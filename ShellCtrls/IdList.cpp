@@ -100,6 +100,13 @@ std::vector<IdList> IdListAncestors(const ITEMIDLIST* list) {
     return ancestors;
 }
 
+bool IdListBytesEqual(const ITEMIDLIST* a, const ITEMIDLIST* b) noexcept {
+    if (!a || !b)
+        return a == b;
+    const std::size_t size = IdListSize(a);
+    return size == IdListSize(b) && std::memcmp(a, b, size) == 0;
+}
+
 bool SameIdList(const ITEMIDLIST* a, const ITEMIDLIST* b) {
     return DesktopFolderInterface()->CompareIDs(0, AsRelative(a), AsRelative(b)) == 0;
 }

@@ -72,6 +72,9 @@ const ITEMIDLIST* IdListNext(const ITEMIDLIST* list) noexcept;
 int IdListCount(const ITEMIDLIST* list) noexcept;
 // 0 for no list, else 2 plus the elements' sizes.
 std::size_t IdListSize(const ITEMIDLIST* list) noexcept;
+// True when the two lists are the same bytes (the same item read the same
+// way); lists of one item read two ways may differ and still be equal.
+bool IdListBytesEqual(const ITEMIDLIST* a, const ITEMIDLIST* b) noexcept;
 IdList IdListCopy(const ITEMIDLIST* list);
 // The elements of first (none for no list), then all of second.
 IdList IdListConcat(const ITEMIDLIST* first, const ITEMIDLIST* second);

@@ -166,12 +166,17 @@ int TCustomShellComboBox::ImageIndexOf(int index) {
 }
 
 int TCustomShellComboBox::IndexOfIdList(const ITEMIDLIST* absolute) {
-    for (int i = Count() - 1; i >= 0; --i) {
-        TShellFolder* item = ItemAt(i);
-        if (item && DesktopFolder()->CompareIDs(0, AsRelative(item->AbsoluteIdList()),
-                                                AsRelative(absolute)) == 0)
-            return i;
-    }
+    // Byte for byte first, as in the tree: the shell's comparison binds
+    // each folder of a deep path under Wine.
+    for (bool byShell : {false, true})
+        for (int i = Count() - 1; i >= 0; --i) {
+            TShellFolder* item = ItemAt(i);
+            if (item &&
+                (byShell ? DesktopFolder()->CompareIDs(0, AsRelative(item->AbsoluteIdList()),
+                                                       AsRelative(absolute)) == 0
+                         : IdListBytesEqual(item->AbsoluteIdList(), absolute)))
+                return i;
+        }
     return -1;
 }
 
@@ -257,8 +262,9 @@ void TCustomShellComboBox::FillTopLevels() {
 
 std::unique_ptr<TShellFolder> TCustomShellComboBox::CreateChildItem(TShellFolder& parent,
                                                                     const ITEMIDLIST* id) {
-    ComPtr<IShellFolder> folder = BindFolder(parent.FolderInterface(), id, nullptr);
-    return std::make_unique<TShellFolder>(&parent, id, folder);
+    // Bound when its entries are asked for: binding a folder reads its
+    // settings, which under Wine walks the whole of a large folder.
+    return std::make_unique<TShellFolder>(&parent, id, TShellFolder::BindLater{});
 }
 
 void TCustomShellComboBox::AddChildEntries(int parentIndex, TShellFolder& parent) {
@@ -297,12 +303,21 @@ void TCustomShellComboBox::AddChildEntries(int parentIndex, TShellFolder& parent
 void TCustomShellComboBox::ShowPath(const ITEMIDLIST* absolute) {
     ComboBatch batch(*this);
     BuildRoot();
+    // The deepest folder on the path that has an entry: entries are the
+    // root's children and My Computer's, so the walk down stops at the
+    // first folder without one (a look that misses compares every entry).
     const std::vector<IdList> ancestors = IdListAncestors(absolute);
     int current = -1;
-    size_t known = ancestors.size();
-    while (known-- > 0)
-        if ((current = IndexOfIdList(ancestors[known].get())) >= 0)
+    size_t known = 0;
+    for (size_t i = 0; i < ancestors.size(); ++i) {
+        const int at = IndexOfIdList(ancestors[i].get());
+        if (at < 0 && current >= 0)
             break;
+        if (at >= 0) {
+            current = at;
+            known = i;
+        }
+    }
     if (current < 0)
         return;
     auto insertBelowCurrent = [&](const ITEMIDLIST* list) {
@@ -314,7 +329,8 @@ void TCustomShellComboBox::ShowPath(const ITEMIDLIST* absolute) {
     };
     for (size_t i = known + 1; i < ancestors.size(); ++i)
         insertBelowCurrent(ancestors[i].get());
-    int target = IndexOfIdList(absolute);
+    // Below a folder that had to be added, the target has no entry yet.
+    int target = known + 1 < ancestors.size() ? -1 : IndexOfIdList(absolute);
     if (target < 0) {
         insertBelowCurrent(absolute);
         target = current;
@@ -360,6 +376,7 @@ bool TCustomShellComboBox::OnCommand(WORD code, LRESULT& result) {
     case CBN_EDITCHANGE:
         SelectionChanged(SendMessageW(Handle(), CB_GETDROPPEDSTATE, 0, 0));
         return true;
+
     default:
         return false;
     }

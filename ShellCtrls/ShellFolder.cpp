@@ -8,6 +8,7 @@
 #include <ntquery.h>
 #include <shlguid.h>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -86,6 +87,18 @@ TShellFolder::TShellFolder(TShellFolder* parent, IdList list, BindLater)
     : relative_(std::move(list)), parent_(parent), bindPending_(true),
       depth_(parent->depth_ + (parent->parent_ ? 1 : 0)) {}
 
+TShellFolder::TShellFolder(const ITEMIDLIST* absolute, BindRootLater)
+    : TShellFolder(nullptr, absolute, ComPtr<IShellFolder>{}) {
+    bindPending_ = bindAsRoot_ = true;
+}
+
+void TShellFolder::AdoptFolder(ComPtr<IShellFolder> folder) {
+    if (bindPending_ && folder) {
+        folder_ = std::move(folder);
+        bindPending_ = false;
+    }
+}
+
 const ITEMIDLIST* TShellFolder::AbsoluteIdList() const {
     if (!absolute_ && parent_)
         absolute_ = IdListConcat(parent_->AbsoluteIdList(), relative_.get());
@@ -97,7 +110,9 @@ IShellFolder* TShellFolder::FolderInterface() const {
         bindPending_ = false;
         // Items that are neither folders nor browsable have no folder
         // object: binding them would fail after three costly attempts.
-        if (Attributes(SFGAO_FOLDER | SFGAO_BROWSABLE))
+        if (bindAsRoot_)
+            folder_ = BindRootFolder(relative_.get());
+        else if (Attributes(SFGAO_FOLDER | SFGAO_BROWSABLE))
             folder_ = BindFolder(parent_->FolderInterface(), relative_.get(), nullptr);
     }
     return folder_.get();
@@ -209,13 +224,15 @@ IUnknown* TShellFolder::GetDetailSource() {
     if (detailSourceLooked_ || !FolderInterface())
         return detailSource_;
     detailSourceLooked_ = true;
-    detailsProvider_ = BindDetailsProvider(folder_.get(), AbsoluteIdList(), ownerWindow_);
-    // Every supported system has IShellFolder2; without a separate one the
-    // item's own folder object answers through it.
-    if (!detailsProvider_) {
-        extendedFolder_ = BindExtendedFolder(folder_.get(), AbsoluteIdList(), ownerWindow_);
-        if (!extendedFolder_)
-            extendedFolder_ = folder_.as<IShellFolder2>();
+    // Every supported system has IShellFolder2 on the folder object itself:
+    // nothing is bound for it (each binding reads the folder's settings,
+    // which under Wine walks the whole of a large folder). A separate
+    // provider is looked for only where it has none.
+    extendedFolder_ = folder_.as<IShellFolder2>();
+    if (!extendedFolder_) {
+        detailsProvider_ = BindDetailsProvider(folder_.get(), AbsoluteIdList(), ownerWindow_);
+        if (!detailsProvider_)
+            extendedFolder_ = BindExtendedFolder(folder_.get(), AbsoluteIdList(), ownerWindow_);
     }
     detailSource_ = extendedFolder_ ? static_cast<IUnknown*>(extendedFolder_.get())
                                     : static_cast<IUnknown*>(detailsProvider_.get());
@@ -288,7 +305,23 @@ const std::wstring& TShellFolder::DetailText(int index) const {
     return detailTexts_[static_cast<size_t>(index - 1)];
 }
 
+bool TShellFolder::IsPlainFolder() const {
+    constexpr SFGAOF kFolder = SFGAO_FOLDER | SFGAO_FILESYSTEM;
+    if ((Attributes(kFolder) & kFolder) != kFolder)
+        return false;
+    const std::wstring path = ParsingName();
+    // A drive's or a share's root has an icon of its own.
+    const size_t separators = static_cast<size_t>(std::count(path.begin(), path.end(), L'\\'));
+    if (!IsFullyQualifiedPath(path) || path.size() <= 3 || (path[0] == L'\\' && separators <= 3))
+        return false;
+    const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+           !(attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_SYSTEM));
+}
+
 int TShellFolder::IconIndex(bool large) const {
+    if (IsPlainFolder())
+        return PlainFolderIconIndex(large, false);
     // The index is the same in both system image lists. Asked of the parent
     // folder with the relative list it costs the same wherever the folder
     // is, where an absolute list is looked up by walking the whole folder.

@@ -29,6 +29,12 @@ public:
     TShellFolder(TShellFolder* parent, const ITEMIDLIST* list, BindLater);
     // As above, taking the child list as it is (an enumerator's).
     TShellFolder(TShellFolder* parent, IdList list, BindLater);
+    // An item below the desktop whose folder object is bound from the
+    // absolute list when first asked for, unless one bound elsewhere (on a
+    // thread that reads the folder) is adopted first.
+    struct BindRootLater {};
+    TShellFolder(const ITEMIDLIST* absolute, BindRootLater);
+    void AdoptFolder(ComPtr<IShellFolder> folder);
     TShellFolder(const TShellFolder&) = delete;
     TShellFolder& operator=(const TShellFolder&) = delete;
 
@@ -75,6 +81,11 @@ public:
     const std::wstring& DetailText(int index) const;
 
     int IconIndex(bool large) const;
+    // A folder of the file system that nothing customises: no read-only or
+    // system attribute, without which no desktop.ini of it is read. Its icon
+    // is every such folder's, found without looking into it (under Wine a
+    // look for a desktop.ini walks the whole of a large folder).
+    bool IsPlainFolder() const;
     bool RenameTo(std::wstring_view newName);
     void OpenDefault() const;
 
@@ -87,6 +98,7 @@ private:
     TShellFolder* parent_ = nullptr;
     mutable ComPtr<IShellFolder> folder_;
     mutable bool bindPending_ = false;
+    bool bindAsRoot_ = false; // bound from the desktop with the absolute list
     ComPtr<IShellFolder2> extendedFolder_;
     ComPtr<IShellDetails> detailsProvider_;
     IUnknown* detailSource_ = nullptr; // one of the two above

@@ -91,7 +91,9 @@ void TCustomShellListView::SetRoot(const std::wstring& value) {
 }
 
 void TCustomShellListView::ApplyRootName() {
-    std::unique_ptr<TShellFolder> item = RootItemFromName(previousRootName_, root_);
+    // Bound later: a file-system folder gets the folder object its reading
+    // thread bound (see FillItems).
+    std::unique_ptr<TShellFolder> item = RootItemFromName(previousRootName_, root_, true);
     // The rows hang below the old root item: they go before it does.
     DiscardItems();
     rootItem_ = std::move(item);
@@ -103,6 +105,7 @@ void TCustomShellListView::RebuildForRoot() {
     FlagScope updating(updating_);
     const bool refresh = autoRefresh_;
     SetAutoRefresh(false);
+    entered_ = std::chrono::steady_clock::now();
     SyncPartners();
     FillItems();
     if (viewStyle_ == vsReport)
@@ -137,7 +140,7 @@ void TCustomShellListView::NavigateToIdList(const ITEMIDLIST* absolute) {
     DiscardItems();
     rootItem_.reset();
     rootNameChanged_ = false;
-    rootItem_ = RootItemFromIdList(target.get());
+    rootItem_ = std::make_unique<TShellFolder>(target.get(), TShellFolder::BindRootLater{});
     RebuildForRoot();
 }
 
@@ -222,7 +225,10 @@ int TCustomShellListView::SelectNames(const std::vector<std::wstring>& names,
 namespace {
 // Posted by the folder reader to the list's window.
 constexpr UINT kReaderMessage = WM_APP + 71;
-DWORD fillWait = 500;
+// Counted from the moment the folder is entered, so that the window answers
+// within a tenth of a second however long its partners took to follow; a
+// folder read within it shows its rows at once.
+DWORD fillWait = 60;
 } // namespace
 
 DWORD TCustomShellListView::SetFillWait(DWORD ms) {
@@ -238,27 +244,26 @@ void TCustomShellListView::FillItems() {
     BatchUpdate batch(list);
     DiscardItems();
     HourglassCursor hourglass;
+    // A fill of its own (not one of entering a folder) waits from now.
+    if (!updating_)
+        entered_ = std::chrono::steady_clock::now();
     // Asked once: a folder's parsing name can cost tens of milliseconds.
     const std::wstring rootPath = rootItem_ ? rootItem_->ParsingName() : std::wstring();
+    const SHCONTF flags = EnumFlagsFromObjectTypes(objectTypes_);
+    // A file-system folder is bound and read on a thread of its own, and
+    // this one takes its folder object when it is done: nothing here looks
+    // into the folder meanwhile. The desktop and virtual folders are read
+    // here: their objects may answer on this thread only.
+    const ITEMIDLIST* absolute = rootItem_ ? rootItem_->AbsoluteIdList() : nullptr;
+    if (absolute && absolute->mkid.cb && !OnAddFolder && IsFullyQualifiedPath(rootPath)) {
+        reader_ = std::make_unique<FolderReader>(absolute, flags, sorted_, list, kReaderMessage);
+        WaitForRows();
+        return;
+    }
+    captions_.Reset(rootPath, false);
     IShellFolder* folder = rootItem_ ? rootItem_->FolderInterface() : nullptr;
     if (!folder)
         return;
-    const SHCONTF flags = EnumFlagsFromObjectTypes(objectTypes_);
-    // The desktop and virtual folders are read here: their objects may
-    // answer on this thread only.
-    const ITEMIDLIST* absolute = rootItem_->AbsoluteIdList();
-    if (absolute && absolute->mkid.cb && !OnAddFolder && IsFullyQualifiedPath(rootPath)) {
-        reader_ = std::make_unique<FolderReader>(absolute, flags, sorted_, list, kReaderMessage);
-        // Looked up while the folder is read: under Wine a name missing
-        // from a large folder costs a pass over all of it.
-        captions_.Reset(rootPath);
-        if (reader_->WaitDone(fillWait))
-            TakeReadRows();
-        else if (OnFillProgress)
-            OnFillProgress(reader_->Found(), false);
-        return;
-    }
-    captions_.Reset(rootPath);
     ComPtr<IEnumIDList> entries;
     if (EnumerateFolder(folder, GetAncestor(list, GA_ROOT), flags, entries) != S_OK || !entries)
         return;
@@ -280,6 +285,18 @@ void TCustomShellListView::FillItems() {
     SendMessageW(list, LVM_ARRANGE, LVA_DEFAULT, 0);
 }
 
+void TCustomShellListView::WaitForRows() {
+    if (!reader_)
+        return;
+    const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+                           std::chrono::steady_clock::now() - entered_)
+                           .count();
+    if (reader_->WaitDone(spent < fillWait ? fillWait - static_cast<DWORD>(spent) : 0))
+        TakeReadRows();
+    else if (OnFillProgress)
+        OnFillProgress(reader_->Found(), false);
+}
+
 void TCustomShellListView::TakeReadRows() {
     if (!reader_)
         return;
@@ -296,6 +313,8 @@ void TCustomShellListView::TakeReadRows() {
 }
 
 void TCustomShellListView::EndFill() {
+    rootItem_->AdoptFolder(reader_->TakeFolder());
+    captions_.Reset(rootItem_->ParsingName(), reader_->SettingsFileFound());
     reader_.reset();
     items_ = std::move(incoming_);
     incoming_.clear();
@@ -305,6 +324,8 @@ void TCustomShellListView::EndFill() {
         ListView_SetItemCountEx(list, static_cast<int>(items_.size()), LVSICF_NOINVALIDATEALL);
         SendMessageW(list, LVM_ARRANGE, LVA_DEFAULT, 0);
     }
+    if (std::exchange(columnsWhenFilled_, false))
+        BuildColumns();
     if (OnFillProgress)
         OnFillProgress(items_.size(), true);
     auto actions = std::exchange(whenFilled_, {});
@@ -359,6 +380,7 @@ void TCustomShellListView::DiscardItems() {
     incoming_.clear();
     whenFilled_.clear();
     reloadWhenFilled_ = false;
+    columnsWhenFilled_ = false;
 }
 
 int TCustomShellListView::ItemIndex() {
@@ -466,13 +488,18 @@ void TCustomShellListView::SetReadOnly(bool value) {
 }
 
 void TCustomShellListView::BuildColumns() {
-    if (!rootItem_ || !rootItem_->FolderInterface())
-        return;
     HWND list = Handle();
     BatchUpdate batch(list);
     while (ListView_DeleteColumn(list, 0)) {
     }
     columnCaptions_.clear();
+    // The folder's columns come with its object, once its reading ends.
+    if (Filling()) {
+        columnsWhenFilled_ = true;
+        return;
+    }
+    if (!rootItem_ || !rootItem_->FolderInterface())
+        return;
     rootItem_->SetOwnerWindow(list);
     auto addFrom = [&](SHELLDETAILS& details) {
         const std::wstring caption = StrRetToText(nullptr, details.str);

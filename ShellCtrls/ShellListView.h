@@ -15,6 +15,7 @@
 
 #include <commctrl.h>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -108,8 +109,9 @@ public:
     // Runs the action once the list holds the current folder's rows: now,
     // or when the fill ends. A new folder drops what was waiting.
     void WhenFilled(std::function<void()> action);
-    // How long a fill waits for the folder's rows before it lets them come
-    // in steps; returns the wait it replaces. Tests set their own.
+    // How long after entering a folder a fill waits for its rows before it
+    // lets them come in steps; returns the wait it replaces. Tests set
+    // their own.
     static DWORD SetFillWait(DWORD ms);
 
     void NavigateToIdList(const ITEMIDLIST* absolute);
@@ -146,6 +148,8 @@ protected:
 private:
     TCustomShellListView* Self() { return this; }
     void SortItems();
+    // The rows of a folder being read, if they come within the fill's wait.
+    void WaitForRows();
     // The rows the reader has ready; the end of the fill once they are all in.
     void TakeReadRows();
     void EndFill();
@@ -175,7 +179,9 @@ private:
     std::unique_ptr<FolderReader> reader_;                // while a fill goes on
     std::vector<std::unique_ptr<TShellFolder>> incoming_; // its rows so far
     std::vector<std::function<void()>> whenFilled_;
-    bool reloadWhenFilled_ = false; // a change was noticed during the fill
+    bool reloadWhenFilled_ = false;                 // a change was noticed during the fill
+    bool columnsWhenFilled_ = false;                // the details view's columns wait for the fill
+    std::chrono::steady_clock::time_point entered_; // when the folder was entered
     PartnerSlot<ShellListPartner> treeView_;
     PartnerSlot<ShellListPartner> comboBox_;
     std::unique_ptr<TShellChangeNotifier> changeNotifier_;

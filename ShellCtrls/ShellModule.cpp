@@ -317,11 +317,22 @@ SHCONTF EnumFlagsFromObjectTypes(TShellObjectTypes types) {
     return static_cast<SHCONTF>((types.Bits() & 7) << 5);
 }
 
-std::unique_ptr<TShellFolder> RootItemFromIdList(const ITEMIDLIST* absolute) {
+ComPtr<IShellFolder> BindRootFolder(const ITEMIDLIST* absolute) {
     ComPtr<IShellFolder> folder = BindFolder(DesktopFolder(), absolute, nullptr);
-    if (!folder)
-        folder = DesktopFolderInterface();
-    return std::make_unique<TShellFolder>(DesktopItem(), absolute, folder);
+    return folder ? folder : DesktopFolderInterface();
+}
+
+std::unique_ptr<TShellFolder> RootItemFromIdList(const ITEMIDLIST* absolute) {
+    return std::make_unique<TShellFolder>(DesktopItem(), absolute, BindRootFolder(absolute));
+}
+
+int PlainFolderIconIndex(bool large, bool open) {
+    // By attributes alone: no folder is looked at, its name is any.
+    SHFILEINFOW info{};
+    SHGetFileInfoW(L"folder", FILE_ATTRIBUTE_DIRECTORY, &info, sizeof info,
+                   SHGFI_USEFILEATTRIBUTES | SHGFI_SYSICONINDEX | (large ? 0 : SHGFI_SMALLICON) |
+                       (open ? SHGFI_OPENICON : 0));
+    return info.iIcon;
 }
 
 bool RootFolderFromName(std::wstring_view name, TRootFolder& root) {
@@ -333,7 +344,8 @@ bool RootFolderFromName(std::wstring_view name, TRootFolder& root) {
     return false;
 }
 
-std::unique_ptr<TShellFolder> RootItemFromName(const std::wstring& oldName, std::wstring& newName) {
+std::unique_ptr<TShellFolder> RootItemFromName(const std::wstring& oldName, std::wstring& newName,
+                                               bool bindLater) {
     IdList list;
     HRESULT hr = E_FAIL;
     TRootFolder root;
@@ -351,6 +363,8 @@ std::unique_ptr<TShellFolder> RootItemFromName(const std::wstring& oldName, std:
         newName = oldName;
         throw InvalidPathError(std::move(message));
     }
+    if (bindLater)
+        return std::make_unique<TShellFolder>(list.get(), TShellFolder::BindRootLater{});
     return RootItemFromIdList(list.get());
 }
 

@@ -70,12 +70,21 @@ long FolderEnumerations();
 bool FolderHasEntries(IShellFolder* folder, SHCONTF flags);
 SHCONTF EnumFlagsFromObjectTypes(TShellObjectTypes types);
 
+// The folder object of an absolute list, bound from the desktop; the
+// desktop's own for a list that binds to nothing.
+ComPtr<IShellFolder> BindRootFolder(const ITEMIDLIST* absolute);
 std::unique_ptr<TShellFolder> RootItemFromIdList(const ITEMIDLIST* absolute);
+// The small or large icon of a folder that nothing customises, closed or
+// open, found without looking at any folder.
+int PlainFolderIconIndex(bool large, bool open);
 // Resolves a root name (one of the 23 special roots, any ASCII case, or a
 // path; a bare drive name gets its "\"). On failure newName is set back to
 // oldName and "Error setting path" raised, so the caller's root stays; on
 // success the caller replaces its root item with the result.
-std::unique_ptr<TShellFolder> RootItemFromName(const std::wstring& oldName, std::wstring& newName);
+// bindLater: the item binds its folder object when first asked for (see
+// TShellFolder::BindRootLater).
+std::unique_ptr<TShellFolder> RootItemFromName(const std::wstring& oldName, std::wstring& newName,
+                                               bool bindLater = false);
 // The special root a name stands for, if it is one.
 bool RootFolderFromName(std::wstring_view name, TRootFolder& root);
 

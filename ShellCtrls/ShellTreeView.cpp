@@ -19,6 +19,8 @@ const wchar_t kInvalidIndexText[] = L"不正なインデックス";
 // The closed and open icons of a child, asked of its parent folder: an
 // absolute list would be looked up by walking the whole folder.
 std::pair<int, int> SmallIcons(const TShellFolder& item) {
+    if (item.IsPlainFolder())
+        return {PlainFolderIconIndex(false, false), PlainFolderIconIndex(false, true)};
     if (IShellFolder* parent = item.ParentFolderInterface()) {
         int open = -1;
         const int closed =
@@ -421,19 +423,50 @@ void TCustomShellTreeView::FillNodeData(NMTVDISPINFOW& info) {
 
 // Following the partners.
 
+namespace {
+// Lists read from the same folder match byte for byte, which costs nothing;
+// the shell's comparison (which under Wine binds each folder on a deep
+// path) is asked only when no node does.
+template <typename Nodes> HTREEITEM FirstMatch(const ITEMIDLIST* absolute, Nodes&& each) {
+    for (bool byShell : {false, true}) {
+        HTREEITEM match = nullptr;
+        each([&](HTREEITEM node, TShellFolder* item) {
+            if (!match && item &&
+                (byShell ? DesktopFolder()->CompareIDs(0, AsRelative(item->AbsoluteIdList()),
+                                                       AsRelative(absolute)) == 0
+                         : IdListBytesEqual(item->AbsoluteIdList(), absolute)))
+                match = node;
+            return !match;
+        });
+        if (match)
+            return match;
+    }
+    return nullptr;
+}
+} // namespace
+
 HTREEITEM TCustomShellTreeView::FindNodeByIdList(const ITEMIDLIST* absolute, HTREEITEM start) {
     if (!start)
         return nullptr;
     const int startLevel = LevelOf(start);
-    for (HTREEITEM node = start; node; node = NextNode(node)) {
-        if (node != start && LevelOf(node) <= startLevel)
-            break;
-        TShellFolder* item = ItemOf(node);
-        if (item && DesktopFolder()->CompareIDs(0, AsRelative(item->AbsoluteIdList()),
-                                                AsRelative(absolute)) == 0)
-            return node;
-    }
-    return nullptr;
+    return FirstMatch(absolute, [&](auto&& visit) {
+        for (HTREEITEM node = start; node; node = NextNode(node))
+            if ((node != start && LevelOf(node) <= startLevel) || !visit(node, ItemOf(node)))
+                break;
+    });
+}
+
+HTREEITEM TCustomShellTreeView::NodeOrChildByIdList(const ITEMIDLIST* absolute, HTREEITEM node) {
+    if (!node)
+        return nullptr;
+    return FirstMatch(absolute, [&](auto&& visit) {
+        if (!visit(node, ItemOf(node)))
+            return;
+        for (HTREEITEM child = TreeView_GetChild(Handle(), node); child;
+             child = TreeView_GetNextSibling(Handle(), child))
+            if (!visit(child, ItemOf(child)))
+                break;
+    });
 }
 
 void TCustomShellTreeView::FollowIdList(const ITEMIDLIST* absolute) {
@@ -447,13 +480,16 @@ void TCustomShellTreeView::FollowIdList(const ITEMIDLIST* absolute) {
     HTREEITEM start = FirstNode();
     if (!start)
         throw ListIndexError(kInvalidIndexText);
+    // Each folder on the path is the node where the walk stands or one of
+    // its children; folders above the tree's root are passed over.
     for (const IdList& ancestor : IdListAncestors(absolute)) {
-        if (HTREEITEM found = FindNodeByIdList(ancestor.get(), start)) {
-            Expand(found);
+        if (HTREEITEM found = NodeOrChildByIdList(ancestor.get(), start)) {
+            if (!IsExpanded(found))
+                Expand(found);
             start = found;
         }
     }
-    HTREEITEM target = FindNodeByIdList(absolute, start);
+    HTREEITEM target = NodeOrChildByIdList(absolute, start);
     TreeView_SelectItem(Handle(), target);
     if (target) {
         const IdList path = IdListCopy(ItemOf(target)->AbsoluteIdList());

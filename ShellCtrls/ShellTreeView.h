@@ -90,6 +90,8 @@ public:
     bool IsExpanded(HTREEITEM node);
     bool HasChildrenFlag(HTREEITEM node);
     HTREEITEM FindNodeByIdList(const ITEMIDLIST* absolute, HTREEITEM start);
+    // The node itself, or one of its children, that shows the list.
+    HTREEITEM NodeOrChildByIdList(const ITEMIDLIST* absolute, HTREEITEM node);
     // Runs the expansion hook for the node, then expands it.
     void Expand(HTREEITEM node);
 

@@ -403,6 +403,7 @@ TEST_F(ShellListViewTest, AFillInStepsEndsWithEachRowsOwnNameAndIcon) {
     list.SetRoot(dir.Path());
     ASSERT_TRUE(list.Filling());
     EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(list.ColumnCount(), 0); // they come with the folder's object
     ASSERT_FALSE(progress.empty());
     EXPECT_FALSE(progress.back().second);
     int selectedWhenFilled = -2;
@@ -425,6 +426,26 @@ TEST_F(ShellListViewTest, AFillInStepsEndsWithEachRowsOwnNameAndIcon) {
         EXPECT_EQ(std::wstring(text), list.ItemAt(row)->InFolderName()) << row;
         EXPECT_EQ(item.iImage, info.iIcon) << row;
     }
+    // Then the details view has the folder's columns that are on by
+    // default, each with its own title, and no other.
+    std::vector<std::wstring> defaults, shown;
+    ComPtr<IShellFolder2> folder =
+        ComPtr<IShellFolder>::Share(RootOf(dir.Path())->FolderInterface()).as<IShellFolder2>();
+    ASSERT_TRUE(folder);
+    SHELLDETAILS details{};
+    for (UINT column = 0; folder->GetDetailsOf(nullptr, column, &details) == S_OK; ++column) {
+        SHCOLSTATEF state = 0;
+        folder->GetDefaultColumnState(column, &state);
+        if (state & SHCOLSTATE_ONBYDEFAULT)
+            defaults.push_back(StrRetToText(nullptr, details.str));
+    }
+    for (int column = 0; column < list.ColumnCount(); ++column) {
+        wchar_t title[64] = L"";
+        LVCOLUMNW info{LVCF_TEXT, 0, 0, title, 64};
+        ListView_GetColumn(list.Handle(), column, &info);
+        shown.push_back(title);
+    }
+    EXPECT_EQ(shown, defaults);
 }
 
 TEST(FolderPartOf, KeepsTheLastSeparatorOrColon) {
