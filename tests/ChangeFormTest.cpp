@@ -308,8 +308,12 @@ TEST_F(MainWindow, RenewKeepsTheSelectionAndTheHintFollowsTheListFocus) {
     dir.MakeFile(L"b.txt");
     form->ShellListView1.NavigateToIdList(RootOf(dir.Path())->AbsoluteIdList());
     form->ShellListView1.SetItemIndex(1);
+    // Renew reads the folder again, as F5 does: a file made meanwhile is
+    // listed, and the selected one stays selected where it now stands.
+    dir.MakeFile(L"0.txt");
     form->ChooseMenuItem(TChangeForm1::Renew1);
-    EXPECT_EQ(form->ShellListView1.ItemIndex(), 1);
+    ASSERT_TRUE(PumpUntil([&] { return form->ShellListView1.Count() == 3; }));
+    EXPECT_EQ(form->ShellListView1.ItemIndex(), 2);
 
     form->ShellListView1.SetItemIndex(-1);
     form->ComboBox1.SetItemIndex(0);
