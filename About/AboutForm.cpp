@@ -1,5 +1,5 @@
 #include "About/AboutForm.h"
-#include "app/Application.h"
+#include "ui/Application.h"
 #include "resources/Version.h"
 #include "resources/resource.h"
 

@@ -4,7 +4,7 @@
 
 #include "About/AboutForm.h"
 #include "ShellCtrls/ShellModule.h"
-#include "app/Application.h"
+#include "ui/Application.h"
 #include "change/ChangeForm.h"
 #include "ui/Failure.h"
 #include "ui/MessageLoop.h"

@@ -1,6 +1,6 @@
 #include "change/ChangeForm.h"
 #include "About/AboutForm.h"
-#include "app/Application.h"
+#include "ui/Application.h"
 #include "resources/resource.h"
 #include "ui/MessageLoop.h"
 

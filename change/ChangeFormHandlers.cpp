@@ -2,7 +2,7 @@
 // keep menus, toolbar and options in step.
 
 #include "About/AboutForm.h"
-#include "app/Application.h"
+#include "ui/Application.h"
 #include "change/ChangeForm.h"
 #include "change/FileTimeWriter.h"
 #include "change/ShiftDialog.h"

@@ -2,7 +2,7 @@
 // dropped from another program, and a path typed into the address box.
 
 #include "ShellCtrls/ShellModule.h"
-#include "app/Application.h"
+#include "ui/Application.h"
 #include "change/ChangeForm.h"
 #include "change/HandedPaths.h"
 #include "win/ComPtr.h"

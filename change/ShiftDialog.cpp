@@ -1,5 +1,5 @@
 #include "change/ShiftDialog.h"
-#include "app/Application.h"
+#include "ui/Application.h"
 #include "change/TimestampCore.h"
 #include "win/Error.h"
 

@@ -1,5 +1,5 @@
 #include "About/AboutForm.h"
-#include "app/Application.h"
+#include "ui/Application.h"
 #include "change/ChangeForm.h"
 #include "resources/Version.h"
 #include "tests/support/Pump.h"

@@ -1,6 +1,6 @@
 #include "About/AboutForm.h"
 #include "ShellCtrls/ShellModule.h"
-#include "app/Application.h"
+#include "ui/Application.h"
 #include "change/ChangeForm.h"
 #include "change/TimestampCore.h"
 #include "tests/support/MainWindowHost.h"

@@ -5,7 +5,7 @@
 // of where every control stands.
 
 #include "About/AboutForm.h"
-#include "app/Application.h"
+#include "ui/Application.h"
 #include "change/ChangeForm.h"
 #include "tests/support/Pump.h"
 #include "ui/Failure.h"

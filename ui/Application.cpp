@@ -1,4 +1,4 @@
-#include "app/Application.h"
+#include "ui/Application.h"
 #include "win/Error.h"
 
 #include <algorithm>
