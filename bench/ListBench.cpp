@@ -12,7 +12,7 @@
 #include "ShellCtrls/ShellTreeView.h"
 #include "ShellCtrls/ShellModule.h"
 #include "bench/BenchUtil.h"
-#include "change/TimestampCore.h"
+#include "core/TimestampCore.h"
 #include "ui/Window.h"
 
 #include <psapi.h>

@@ -6,7 +6,7 @@
 #include "ShellCtrls/ShellComboBox.h"
 #include "ShellCtrls/ShellListView.h"
 #include "ShellCtrls/ShellTreeView.h"
-#include "change/TimestampCore.h"
+#include "core/TimestampCore.h"
 #include "ui/Splitter.h"
 #include "ui/SpeedButton.h"
 #include "ui/Widgets.h"

@@ -4,9 +4,9 @@
 #include "About/AboutForm.h"
 #include "ui/Application.h"
 #include "change/ChangeForm.h"
-#include "change/FileTimeWriter.h"
+#include "core/FileTimeWriter.h"
 #include "change/ShiftDialog.h"
-#include "change/TimestampCore.h"
+#include "core/TimestampCore.h"
 #include "datetime/SystemTime.h"
 #include "win/Path.h"
 

@@ -4,7 +4,7 @@
 #include "ShellCtrls/ShellModule.h"
 #include "ui/Application.h"
 #include "change/ChangeForm.h"
-#include "change/HandedPaths.h"
+#include "core/HandedPaths.h"
 #include "win/ComPtr.h"
 #include "win/Error.h"
 #include "win/Path.h"

@@ -1,4 +1,4 @@
-#include "change/TimestampCore.h"
+#include "core/TimestampCore.h"
 #include "win/Error.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "change/FileTimeWriter.h"
-#include "change/TimestampCore.h"
+#include "core/FileTimeWriter.h"
+#include "core/TimestampCore.h"
 #include "tests/support/Leaks.h"
 #include "tests/support/TestFiles.h"
 #include "win/Error.h"

@@ -1,8 +1,8 @@
 // What a run keeps of the files it wrote: the times read back, the report
 // of times a file system stored otherwise, undoing the run, and its progress.
 
-#include "change/FileTimeWriter.h"
-#include "change/TimestampCore.h"
+#include "core/FileTimeWriter.h"
+#include "core/TimestampCore.h"
 #include "tests/support/RunServices.h"
 #include "tests/support/TestFiles.h"
 #include "win/Handle.h"

@@ -1,7 +1,7 @@
 #include "ShellCtrls/ShellFolder.h"
 #include "ShellCtrls/ShellModule.h"
 #include "ShellCtrls/ShellOrder.h"
-#include "change/TimestampCore.h"
+#include "core/TimestampCore.h"
 #include "tests/support/Leaks.h"
 #include "tests/support/ShellFolderFake.h"
 #include "tests/support/ShellItems.h"

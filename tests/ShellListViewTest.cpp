@@ -1,6 +1,6 @@
 #include "ShellCtrls/ShellListView.h"
 #include "ShellCtrls/ShellModule.h"
-#include "change/TimestampCore.h"
+#include "core/TimestampCore.h"
 #include "tests/support/Leaks.h"
 #include "tests/support/Pump.h"
 #include "tests/support/ShellHost.h"

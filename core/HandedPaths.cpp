@@ -1,6 +1,6 @@
-#include "change/HandedPaths.h"
-#include "change/FileTimeWriter.h"
-#include "change/TreeWalk.h"
+#include "core/HandedPaths.h"
+#include "core/FileTimeWriter.h"
+#include "core/TreeWalk.h"
 #include "win/Path.h"
 
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "change/TreeWalk.h"
+#include "core/TreeWalk.h"
 #include "win/Handle.h"
 #include "win/Path.h"
 

@@ -1,8 +1,8 @@
 // The reports of a run's read-back and of undoing a run.
 
-#include "change/FileTimeWriter.h"
-#include "change/TimestampCore.h"
-#include "change/TreeWalk.h"
+#include "core/FileTimeWriter.h"
+#include "core/TimestampCore.h"
+#include "core/TreeWalk.h"
 #include "win/Error.h"
 
 #include <string>

@@ -1,4 +1,4 @@
-#include "change/DateTaken.h"
+#include "core/readers/DateTaken.h"
 #include "datetime/Calendar.h"
 
 #include <algorithm>

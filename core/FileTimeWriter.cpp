@@ -1,5 +1,5 @@
-#include "change/FileTimeWriter.h"
-#include "change/TreeWalk.h"
+#include "core/FileTimeWriter.h"
+#include "core/TreeWalk.h"
 #include "datetime/Calendar.h"
 #include "datetime/SystemTime.h"
 #include "win/Error.h"

@@ -3,7 +3,7 @@
 // WriteFileTimes, the runs (which decide each target's times on its own
 // handle) and undoing a run.
 
-#include "change/TimestampCore.h"
+#include "core/TimestampCore.h"
 
 #include <set>
 

@@ -1,7 +1,7 @@
-#include "change/DateTaken.h"
-#include "change/FileTimeWriter.h"
-#include "change/TimestampCore.h"
-#include "change/TreeWalk.h"
+#include "core/readers/DateTaken.h"
+#include "core/FileTimeWriter.h"
+#include "core/TimestampCore.h"
+#include "core/TreeWalk.h"
 #include "win/Error.h"
 #include "win/Path.h"
 

@@ -1,4 +1,4 @@
-#include "change/TimestampCore.h"
+#include "core/TimestampCore.h"
 #include "datetime/Calendar.h"
 #include "datetime/SystemTime.h"
 #include "win/Error.h"
