@@ -2,7 +2,7 @@
 // Timing and scratch folders for the benchmarks.
 
 #include "ShellCtrls/IdList.h"
-#include "core/TimestampCore.h"
+#include "core/RunTimestampChange.h"
 #include "ui/Window.h"
 
 #include <windows.h>

@@ -12,7 +12,7 @@
 #include "ShellCtrls/ShellTreeView.h"
 #include "ShellCtrls/ShellModule.h"
 #include "bench/BenchUtil.h"
-#include "core/TimestampCore.h"
+#include "core/RunTimestampChange.h"
 #include "ui/Window.h"
 
 #include <psapi.h>

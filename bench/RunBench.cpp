@@ -10,7 +10,7 @@
 // 64 KiB.
 
 #include "bench/BenchUtil.h"
-#include "core/TimestampCore.h"
+#include "core/RunTimestampChange.h"
 #include "tests/support/ExifFiles.h"
 #include "win/Handle.h"
 #include "win/Heaps.h"

@@ -6,7 +6,7 @@
 #include "ShellCtrls/ShellComboBox.h"
 #include "ShellCtrls/ShellListView.h"
 #include "ShellCtrls/ShellTreeView.h"
-#include "core/TimestampCore.h"
+#include "core/RunTimestampChange.h"
 #include "ui/Splitter.h"
 #include "ui/SpeedButton.h"
 #include "ui/Widgets.h"

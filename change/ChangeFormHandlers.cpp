@@ -6,7 +6,7 @@
 #include "change/ChangeForm.h"
 #include "core/FileTimeWriter.h"
 #include "change/ShiftDialog.h"
-#include "core/TimestampCore.h"
+#include "core/RunTimestampChange.h"
 #include "datetime/SystemTime.h"
 #include "win/Path.h"
 

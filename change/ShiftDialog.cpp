@@ -1,6 +1,6 @@
 #include "change/ShiftDialog.h"
 #include "ui/Application.h"
-#include "core/TimestampCore.h"
+#include "core/RunTimestampChange.h"
 #include "win/Error.h"
 
 #include <commctrl.h>

@@ -1,4 +1,5 @@
-#include "core/TimestampCore.h"
+#include "core/DateText.h"
+#include "core/RunTimestampChange.h"
 #include "datetime/Calendar.h"
 #include "datetime/SystemTime.h"
 #include "win/Error.h"

@@ -1,4 +1,5 @@
 #include "core/FileTimeWriter.h"
+#include "core/RunTimestampChange.h"
 #include "core/TreeWalk.h"
 #include "datetime/Calendar.h"
 #include "datetime/SystemTime.h"

@@ -3,9 +3,13 @@
 // WriteFileTimes, the runs (which decide each target's times on its own
 // handle) and undoing a run.
 
-#include "core/TimestampCore.h"
+#include "core/FileTimes.h"
+#include "core/readers/ContentReader.h"
 
+#include <cstdint>
 #include <set>
+#include <string>
+#include <string_view>
 
 namespace kalvera {
 
@@ -91,6 +95,17 @@ TimeRange VolumeTimeRange(std::wstring_view path);
 // Moves each chosen time by the ticks; false, with the times partly moved,
 // when one of them is unset or would leave the range.
 bool ShiftChosenTimes(FileTimes& times, std::int64_t ticks, TimestampKinds kinds, TimeRange range);
+
+// True when the path is fully qualified and names an existing entry that is
+// not a directory (a link to a file among them).
+bool IsExistingFile(std::wstring_view path);
+
+// Opens the file as a run's write does (for its attributes; a read-only one
+// with the attribute cleared for the while), sets the chosen times in one
+// call and closes it. Raises the open error, or the set error when the file
+// system refuses a time.
+void WriteFileTimes(std::wstring_view path, DateTime creation, DateTime lastAccess,
+                    DateTime lastWrite, TimestampKinds kinds);
 
 // True when the path is fully qualified and names an existing folder.
 bool IsExistingFolder(std::wstring_view path);

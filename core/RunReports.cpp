@@ -1,7 +1,8 @@
 // The reports of a run's read-back and of undoing a run.
 
 #include "core/FileTimeWriter.h"
-#include "core/TimestampCore.h"
+#include "core/RunRecord.h"
+#include "core/RunTimestampChange.h"
 #include "core/TreeWalk.h"
 #include "win/Error.h"
 

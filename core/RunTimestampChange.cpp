@@ -1,6 +1,6 @@
 #include "core/readers/DateTaken.h"
 #include "core/FileTimeWriter.h"
-#include "core/TimestampCore.h"
+#include "core/RunTimestampChange.h"
 #include "core/TreeWalk.h"
 #include "win/Error.h"
 #include "win/Path.h"

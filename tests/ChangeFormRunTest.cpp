@@ -2,7 +2,7 @@
 // (menu and Ctrl+Z), Now and Load for the six lists, and progress with Esc.
 
 #include "ShellCtrls/ShellModule.h"
-#include "core/TimestampCore.h"
+#include "core/RunTimestampChange.h"
 #include "tests/support/DialogBoxes.h"
 #include "tests/support/ExifFiles.h"
 #include "tests/support/Input.h"

@@ -2,7 +2,7 @@
 #include "ShellCtrls/ShellModule.h"
 #include "ui/Application.h"
 #include "change/ChangeForm.h"
-#include "core/TimestampCore.h"
+#include "core/RunTimestampChange.h"
 #include "tests/support/MainWindowHost.h"
 #include "tests/support/Pump.h"
 #include "tests/support/ShellItems.h"

@@ -2,6 +2,7 @@
 // the reader's behaviour on damaged copies of them.
 
 #include "datetime/Calendar.h"
+#include "core/DateText.h"
 #include "core/readers/DateTaken.h"
 #include "tests/support/ExifFiles.h"
 #include "tests/support/Leaks.h"

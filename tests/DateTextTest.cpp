@@ -1,4 +1,5 @@
-#include "core/TimestampCore.h"
+#include "core/DateText.h"
+#include "core/RunTimestampChange.h"
 #include "win/Error.h"
 
 #include <gtest/gtest.h>

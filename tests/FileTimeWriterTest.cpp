@@ -1,5 +1,5 @@
 #include "core/FileTimeWriter.h"
-#include "core/TimestampCore.h"
+#include "core/RunTimestampChange.h"
 #include "tests/support/Leaks.h"
 #include "tests/support/TestFiles.h"
 #include "win/Error.h"

@@ -1,7 +1,7 @@
 // Each zone's tests run in a process started with that zone (TZ under Wine)
 // and skip elsewhere, so they can't pass by accident in the wrong zone.
 #include "datetime/TimeZoneSource.h"
-#include "core/TimestampCore.h"
+#include "core/DateText.h"
 
 #include <windows.h>
 

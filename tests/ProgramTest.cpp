@@ -2,7 +2,7 @@
 // code 0, it starts minimised when asked and comes back laid out, and no key
 // can hang it.
 
-#include "core/TimestampCore.h"
+#include "core/RunTimestampChange.h"
 #include "resources/Version.h"
 #include "tests/support/DialogBoxes.h"
 #include "tests/support/Input.h"

@@ -2,7 +2,7 @@
 // of times a file system stored otherwise, undoing the run, and its progress.
 
 #include "core/FileTimeWriter.h"
-#include "core/TimestampCore.h"
+#include "core/RunTimestampChange.h"
 #include "tests/support/RunServices.h"
 #include "tests/support/TestFiles.h"
 #include "win/Handle.h"

@@ -1,6 +1,6 @@
 #include "datetime/Calendar.h"
 #include "core/FileTimeWriter.h"
-#include "core/TimestampCore.h"
+#include "core/RunTimestampChange.h"
 #include "tests/support/ExifFiles.h"
 #include "tests/support/RunServices.h"
 #include "tests/support/TestFiles.h"

@@ -1,6 +1,7 @@
 #include "ShellCtrls/ShellListView.h"
 #include "ShellCtrls/ShellModule.h"
-#include "core/TimestampCore.h"
+#include "core/FileTimeWriter.h"
+#include "core/RunTimestampChange.h"
 #include "tests/support/Leaks.h"
 #include "tests/support/Pump.h"
 #include "tests/support/ShellHost.h"

@@ -5,7 +5,7 @@
 // what was read: the data comes from any file the user points at.
 
 #include "datetime/SystemTime.h"
-#include "core/TimestampCore.h"
+#include "core/readers/ContentReader.h"
 
 #include <cstddef>
 #include <cstdint>

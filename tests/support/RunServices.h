@@ -2,7 +2,7 @@
 // Small stand-ins for the services of a run: a file list of rows, and
 // recorders of the message boxes and hints it shows.
 
-#include "core/TimestampCore.h"
+#include "core/RunServices.h"
 
 #include <windows.h>
 

@@ -1,0 +1,61 @@
+#pragma once
+// The services a run asks of the window that hosts it: its rows, its boxes,
+// its hint and the progress of a long run.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kalvera {
+
+// The services a run needs from the window that hosts it.
+class FileListService {
+public:
+    virtual ~FileListService() = default;
+    virtual int SelectedIndex() = 0; // -1 when no row is selected
+    virtual int Count() = 0;
+    virtual std::wstring PathOf(int index) = 0;
+    // Every selected row, in list order.
+    virtual std::vector<int> SelectedIndices() {
+        const int index = SelectedIndex();
+        return index < 0 ? std::vector<int>{} : std::vector<int>{index};
+    }
+    // True for a row the shell shows as a folder; asked only of rows that
+    // are neither a file nor a folder on disk (My Computer, the trash).
+    virtual bool IsFolderItem(int) { return false; }
+    // The folder shown, as a file-system path; empty outside the file
+    // system.
+    virtual std::wstring FolderPath() { return {}; }
+    // True while the folder's rows are still being read: the list does not
+    // hold them all yet.
+    virtual bool Loading() { return false; }
+};
+
+class MessageBoxService {
+public:
+    virtual ~MessageBoxService() = default;
+    virtual void Show(std::wstring_view text, std::wstring_view caption, unsigned flags) = 0;
+    // A question with Yes and No; true for Yes.
+    virtual bool Ask(std::wstring_view text, std::wstring_view caption) = 0;
+};
+
+class HintService {
+public:
+    virtual ~HintService() = default;
+    virtual void ShowHint() = 0;
+};
+
+// Told of a long run's progress after each file; answers false to stop it
+// there. Used for runs over more than kProgressFrom files.
+class ProgressService {
+public:
+    virtual ~ProgressService() = default;
+    virtual bool Continue(int done, int total) = 0;
+    // Reading a tree before its run: found entries so far. False stops it.
+    virtual bool Reading(int) { return true; }
+    // The run has ended, stopped or not.
+    virtual void Finished() = 0;
+};
+inline constexpr int kProgressFrom = 300;
+
+} // namespace kalvera

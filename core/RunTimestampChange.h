@@ -1,0 +1,118 @@
+#pragma once
+// The Run command and the runs that give each target its own time (a shift,
+// a photo's date taken), over the targets of a mode, with their messages. The
+// main window only gathers the inputs and provides the services.
+
+#include "core/DateText.h"
+#include "core/FileTimes.h"
+#include "core/RunRecord.h"
+#include "core/RunServices.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kalvera {
+
+// Item index of the mode list.
+enum ChangeMode : int { cmSelectedFile = 0, cmWholeFolder = 1, cmWholeTree = 2 };
+
+// What a run may be given beyond the Run command's inputs.
+struct RunExtras {
+    RunRecord* record = nullptr; // the files written, each read back
+    ProgressService* progress = nullptr;
+    // Folders are targets too: selected or listed ones, and those below
+    // the folder shown in a whole-tree run. Otherwise they are passed over.
+    bool folders = false;
+};
+
+// True when the mode has targets to look at; otherwise tells why (the hint
+// for no selected row, a box while the folder's rows are still being read)
+// and answers false. Each change asks it first; the window asks it too
+// before it asks for a change's details.
+bool TargetsAtHand(int mode, FileListService& files, MessageBoxService& messages,
+                   HintService& hint);
+
+// The Run command. Raises the conversion, open and set errors; every outcome
+// it anticipates is reported through the message box. The record holds what
+// was written even when an error ends the run.
+void RunTimestampChange(const SelectorTexts& texts, int mode, TimestampKinds kinds,
+                        FileListService& files, MessageBoxService& messages, HintService& hint,
+                        const RunExtras& extras = {});
+
+// Moves each chosen time of every target of the mode by the same elapsed
+// time (seconds; negative is earlier), keeping its fraction of a second. A
+// target whose shifted time its volume can't keep is left unwritten and
+// named in the report. Otherwise as the Run command.
+void ShiftTimestamps(std::int64_t seconds, int mode, TimestampKinds kinds, FileListService& files,
+                     MessageBoxService& messages, HintService& hint, const RunExtras& extras = {});
+
+// Sets the chosen times of every file among the targets of the mode to the
+// date its photo was taken (its Exif data). A file without one is left
+// unwritten and named in the report; folders are passed over. Otherwise as
+// the Run command.
+void MatchDateTaken(int mode, TimestampKinds kinds, FileListService& files,
+                    MessageBoxService& messages, HintService& hint, const RunExtras& extras = {});
+
+// Messages of the Run command.
+inline constexpr std::wstring_view kConversionErrorText = L"'%s' は日付または時刻ではありません";
+inline constexpr std::wstring_view kOpenErrorText = L"ファイル %s は開けません";
+inline constexpr std::wstring_view kSetErrorText =
+    L"ファイル %s のタイムスタンプを変更できませんでした";
+inline constexpr std::wstring_view kChangedText = L"ファイルのタイムスタンプを変更しました。";
+inline constexpr std::wstring_view kCountSuffixText =
+    L"個のファイルのタイムスタンプを変更しました。";
+inline constexpr std::wstring_view kMissingFileText = L"指定のファイルが存在しません。";
+inline constexpr std::wstring_view kMissingAbortText =
+    L"指定のファイルが存在しません。中止します。";
+inline constexpr std::wstring_view kReportCaption = L"結果報告";
+inline constexpr std::wstring_view kErrorCaption = L"Error";
+inline constexpr std::wstring_view kConfirmCaption = L"確認";
+inline constexpr std::wstring_view kStoppedText = L"中止しました。";
+inline constexpr std::wstring_view kStoredOtherwiseText =
+    L"次のファイルは指定どおりの時刻を記録できませんでした:";
+inline constexpr std::wstring_view kUndoneSuffixText =
+    L"個のファイルのタイムスタンプを元に戻しました。";
+inline constexpr std::wstring_view kUndoLeftText =
+    L"残り%s個のファイルは「元に戻す」(Ctrl+Z) で戻せます。";
+inline constexpr std::wstring_view kChangedBeforeErrorText =
+    L"それまでに%s個のファイルのタイムスタンプを変更しました。";
+inline constexpr std::wstring_view kUndoHintText = L"「元に戻す」(Ctrl+Z) で元に戻せます";
+inline constexpr std::wstring_view kPartlySetText =
+    L"このファイルの時刻は一部だけ変更されています。";
+inline constexpr std::wstring_view kReadErrorText = L"ファイル %s のタイムスタンプを読めません";
+inline constexpr std::wstring_view kNothingStoredText =
+    L"ファイルシステムは指定の時刻を記録しませんでした。";
+inline constexpr std::wstring_view kSetRefusedText = L"設定できません";
+inline constexpr std::wstring_view kNotUndoneText = L"次のファイルは元に戻しませんでした:";
+inline constexpr std::wstring_view kChangedSinceText = L"変更されています";
+inline constexpr std::wstring_view kGoneText = L"見つかりません";
+inline constexpr std::wstring_view kCantOpenText = L"開けません";
+inline constexpr std::wstring_view kFolderChangedText = L"フォルダのタイムスタンプを変更しました。";
+inline constexpr std::wstring_view kFilesAndFoldersText =
+    L"%s個のファイルと%s個のフォルダのタイムスタンプを変更しました。";
+inline constexpr std::wstring_view kFoldersPassedText = L"フォルダ%s個は対象外です。";
+inline constexpr std::wstring_view kLinksPassedText = L"リンク%s個は対象外です。";
+inline constexpr std::wstring_view kStillLoadingText =
+    L"フォルダを読み込んでいます。読み込みが終わってから実行してください。";
+inline constexpr std::wstring_view kAttributesChangedText =
+    L"%s個のファイルは実行後に属性などが変更されています。それでも元に戻しますか?";
+inline constexpr std::wstring_view kUndoneWithFoldersText =
+    L"%s個のファイルと%s個のフォルダのタイムスタンプを元に戻しました。";
+inline constexpr std::wstring_view kUnreadableFolderText =
+    L"フォルダ %s を読めません。中止します。";
+inline constexpr std::wstring_view kNoTreeHereText =
+    L"このフォルダではサブフォルダを含めて変更できません。";
+inline constexpr std::wstring_view kReadingTreeText = L"調べています: ";
+inline constexpr std::wstring_view kLoadingRowsText = L"読み込んでいます: ";
+inline constexpr std::wstring_view kShiftedText = L"個のファイルのタイムスタンプをずらしました。";
+inline constexpr std::wstring_view kShiftedWithFoldersText =
+    L"%s個のファイルと%s個のフォルダのタイムスタンプをずらしました。";
+inline constexpr std::wstring_view kMatchedText =
+    L"個のファイルのタイムスタンプを撮影日時に合わせました。";
+inline constexpr std::wstring_view kNotWrittenText = L"次のファイルは変更しませんでした:";
+inline constexpr std::wstring_view kNoDateTakenText = L"撮影日時がありません";
+inline constexpr std::wstring_view kCantKeepShiftText = L"ずらした時刻は記録できません";
+inline constexpr std::wstring_view kOutOfRangeText = L"選択ファイルの日時は選べる範囲の外です。";
+
+} // namespace kalvera
