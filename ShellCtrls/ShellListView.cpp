@@ -512,19 +512,8 @@ void TCustomShellListView::BuildColumns() {
         return true;
     };
     if (IShellFolder2* extended = rootItem_->ExtendedFolder()) {
-        bool onByDefaultSeen = false;
-        for (UINT column = 0;; ++column) {
-            SHELLDETAILS details{};
-            if (extended->GetDetailsOf(nullptr, column, &details) != S_OK)
-                break;
-            SHCOLSTATEF state = 0;
-            extended->GetDefaultColumnState(column, &state);
-            if (state & SHCOLSTATE_ONBYDEFAULT)
-                onByDefaultSeen = true;
-            else if (onByDefaultSeen)
-                break;
+        for (SHELLDETAILS& details : DefaultColumns(*extended))
             addFrom(details);
-        }
     } else if (IShellDetails* provider = rootItem_->DetailsProvider()) {
         for (UINT column = 0;; ++column) {
             SHELLDETAILS details{};

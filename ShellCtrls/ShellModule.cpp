@@ -284,6 +284,26 @@ int SystemIconIndex(const ITEMIDLIST* list, bool large, bool open) {
     return info.iIcon;
 }
 
+std::vector<SHELLDETAILS> DefaultColumns(IShellFolder2& folder) {
+    std::vector<SHELLDETAILS> columns;
+    bool onByDefaultSeen = false;
+    for (UINT column = 0;; ++column) {
+        SHELLDETAILS details{};
+        if (folder.GetDetailsOf(nullptr, column, &details) != S_OK)
+            break;
+        SHCOLSTATEF state = 0;
+        folder.GetDefaultColumnState(column, &state);
+        if (state & SHCOLSTATE_ONBYDEFAULT) {
+            onByDefaultSeen = true;
+        } else if (onByDefaultSeen) {
+            StrRetToText(nullptr, details.str); // frees its text
+            break;
+        }
+        columns.push_back(details);
+    }
+    return columns;
+}
+
 namespace {
 std::atomic<long> enumerations{0};
 }

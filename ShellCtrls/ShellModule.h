@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 #include <string_view>
 
 namespace kalvera {
@@ -61,6 +62,9 @@ ComPtr<IShellFolder2> BindExtendedFolder(IShellFolder* folder, const ITEMIDLIST*
 std::wstring StrRetToText(const ITEMIDLIST* list, STRRET& result);
 std::wstring QueryName(IShellFolder* folder, const ITEMIDLIST* list, SHGDNF flags);
 int SystemIconIndex(const ITEMIDLIST* list, bool large, bool open);
+// The columns a folder shows in the details view: its own in order, up to
+// the first that is not on by default after one that is.
+std::vector<SHELLDETAILS> DefaultColumns(IShellFolder2& folder);
 // Every enumeration of a folder's children goes through here, so that the
 // benchmarks can count them.
 HRESULT EnumerateFolder(IShellFolder* folder, HWND owner, SHCONTF flags,

@@ -153,9 +153,15 @@ TEST(MainWindowMenu, WindowMenuEntriesAndCommandOneOpensAbout) {
     ShowWindow(Application::Instance().Window(), SW_RESTORE);
 }
 
+// The box disables the thread's windows while it is open and enables again
+// those it disabled, and only those: a window a modal dialog disabled (the
+// main window under the About dialog) stays disabled.
 TEST(ApplicationMessageBox, RealBoxDisablesAndRestoresTheWindows) {
     HWND window = CreateWindowExW(0, L"STATIC", L"active", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
                                   200, 100, nullptr, nullptr, nullptr, nullptr);
+    HWND under = CreateWindowExW(0, L"STATIC", L"under a dialog", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                 0, 120, 200, 100, nullptr, nullptr, nullptr, nullptr);
+    EnableWindow(under, FALSE);
     SetActiveWindow(window);
     PumpFor(20);
     bool enabledDuring = true;
@@ -178,7 +184,9 @@ TEST(ApplicationMessageBox, RealBoxDisablesAndRestoresTheWindows) {
     EXPECT_FALSE(enabledDuring);
     EXPECT_EQ(boxText, L"本文");
     EXPECT_TRUE(IsWindowEnabled(window));
+    EXPECT_FALSE(IsWindowEnabled(under));
     EXPECT_EQ(GetActiveWindow(), window);
+    DestroyWindow(under);
     DestroyWindow(window);
 }
 

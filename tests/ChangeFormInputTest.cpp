@@ -327,4 +327,16 @@ TEST_F(MainWindow, DpiChangeLaysTheWindowOutAsIfBuiltAtTheNewDpi) {
     // Back at 96 dpi, the table of the window's design holds again.
     for (const Expected& e : Layout(*form))
         ExpectBounds(e);
+
+    // A folder pane the user widened keeps its share of the window: wider
+    // at a higher dpi, as wide as before back at 96.
+    form->Splitter1.DragTo(250);
+    for (int dpi : {144, 96}) {
+        TChangeForm1 built(dpi);
+        RECT outer;
+        GetWindowRect(built.Handle(), &outer);
+        SendMessageW(form->Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                     reinterpret_cast<LPARAM>(&outer));
+        EXPECT_NEAR(form->Panel5.Width(), MulDiv(250, dpi, 96), 1) << dpi;
+    }
 }

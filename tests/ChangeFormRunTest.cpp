@@ -300,7 +300,8 @@ TEST_F(MainWindowRun, NowAndLoadSetTheSixLists) {
     EXPECT_EQ(boxes[0].text, L"選択ファイルの日時は選べる範囲の外です。");
     EXPECT_EQ(boxes[0].caption, L"Error");
     EXPECT_EQ(boxes[0].flags, 0u);
-    EXPECT_EQ(Lists()[0], L"2107"); // the lists stay as they were
+    // All six lists stay as they were.
+    EXPECT_EQ(Lists(), (std::vector<std::wstring>{L"2107", L"12", L"31", L"8", L"00", L"00"}));
 }
 
 // Keys typed while a long run writes: Esc stops it between two files even

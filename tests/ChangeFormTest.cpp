@@ -231,12 +231,18 @@ TEST_F(MainWindow, OptionMenuAndRunEnabling) {
 }
 
 // The down view button is always the view the list shows: at start, after
-// a view chosen from the Show menu, and after a button.
+// a view chosen from the Show menu, and after a button. The control shows
+// that view, by its style and its view.
 TEST_F(MainWindow, TheDownViewButtonIsTheListsView) {
     SpeedButton* const buttons[] = {&form->SpeedButton4, &form->SpeedButton5, &form->SpeedButton6,
                                     &form->SpeedButton7};
     auto expectDown = [&](int style) {
         EXPECT_EQ(form->ShellListView1.ViewStyle(), style);
+        HWND list = form->ShellListView1.Handle();
+        const DWORD styles[] = {LVS_ICON, LVS_SMALLICON, LVS_LIST, LVS_REPORT};
+        const DWORD views[] = {LV_VIEW_ICON, LV_VIEW_SMALLICON, LV_VIEW_LIST, LV_VIEW_DETAILS};
+        EXPECT_EQ(GetWindowLongW(list, GWL_STYLE) & LVS_TYPEMASK, styles[style]);
+        EXPECT_EQ(DWORD(SendMessageW(list, LVM_GETVIEW, 0, 0)), views[style]);
         for (int i = 0; i < 4; ++i)
             EXPECT_EQ(buttons[i]->Down(), i == style) << "button of view " << i;
         form->DropDownMenu(1);
@@ -252,8 +258,10 @@ TEST_F(MainWindow, TheDownViewButtonIsTheListsView) {
         form->ChooseMenuItem(item);
         expectDown(style);
     }
-    Click(form->SpeedButton4);
-    expectDown(vsIcon);
+    for (int style : {vsList, vsReport, vsSmallIcon, vsIcon}) {
+        Click(*buttons[style]);
+        expectDown(style);
+    }
     Click(form->SpeedButton4); // a second click leaves it down
     expectDown(vsIcon);
 }

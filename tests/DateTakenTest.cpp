@@ -75,13 +75,32 @@ TEST(DateTaken, TagsInTheirOrderWithTheirOffsets) {
 
 // Damaged copies: cut anywhere, bytes changed anywhere, offsets and counts
 // among them. Each copy ends at a page that can't be read, and starts right
-// after one in a second placement: a read outside it stops the test.
+// after one in a second placement: a read outside it stops the test. Every
+// cut of each shape is tried, so that the end of a segment, of a directory's
+// count and entries and of a text value each meet the page's edge; and APP1
+// segments too short to hold their own header (lengths 6 and 7) end there.
 TEST(DateTaken, DamagedFilesReadNothingOutsideTheirBytes) {
     const std::string shapes[] = {
         JpegFile(TiffBlock(false, {{0x0132, kMarch}}, {{0x9003, kJuly}, {0x9011, "+09:00"}})),
         JpegFile(TiffBlock(true, {{0x0132, kMarch}}, {{0x9004, kJanuary}}, true)),
         TiffBlock(true, {{0x0110, "Camera"}, {0x0132, kMarch}}, {{0x9003, kJuly}}),
     };
+    std::vector<std::string> copies;
+    for (const std::string& shape : shapes)
+        for (size_t cut = 0; cut <= shape.size(); ++cut)
+            copies.push_back(shape.substr(0, cut));
+    // The segment's length counts its own two bytes: 6 leaves "Exif" alone.
+    for (const std::string& body :
+         {std::string("Exif", 4), std::string("Exif\0", 5), std::string("Exif\0\0", 6)})
+        copies.push_back(std::string("\xFF\xD8\xFF\xE1\x00", 5) + char(2 + body.size()) + body);
+    std::mt19937 random(20261208);
+    for (int round = 0; round < 6000; ++round) {
+        std::string copy = shapes[round % 3];
+        copy.resize(random() % (copy.size() + 1));
+        for (int flips = random() % 6; flips > 0 && !copy.empty(); --flips)
+            copy[random() % copy.size()] = char(random() % 4 ? random() : 0xFF);
+        copies.push_back(std::move(copy));
+    }
     const size_t page = 4096, pages = 4;
     auto* region = static_cast<std::uint8_t*>(
         VirtualAlloc(nullptr, (pages + 2) * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
@@ -89,14 +108,9 @@ TEST(DateTaken, DamagedFilesReadNothingOutsideTheirBytes) {
     DWORD old = 0;
     VirtualProtect(region, page, PAGE_NOACCESS, &old);
     VirtualProtect(region + (pages + 1) * page, page, PAGE_NOACCESS, &old);
-    std::mt19937 random(20261208);
     const size_t heapBefore = BusyHeapBytes();
     int found = 0;
-    for (int round = 0; round < 6000; ++round) {
-        std::string copy = shapes[round % 3];
-        copy.resize(random() % (copy.size() + 1));
-        for (int flips = random() % 6; flips > 0 && !copy.empty(); --flips)
-            copy[random() % copy.size()] = char(random() % 4 ? random() : 0xFF);
+    for (const std::string& copy : copies) {
         for (std::uint8_t* at : {region + page, region + (pages + 1) * page - copy.size()}) {
             std::memcpy(at, copy.data(), copy.size());
             TakenDate date;

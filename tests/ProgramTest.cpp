@@ -229,7 +229,8 @@ TEST(Program, ChangesAFileThroughItsWindowAndEndsWithZero) {
 
 // Paths on the command line: quoted, relative, Japanese with spaces, of
 // several folders, missing; a folder, with the quoted trailing separator
-// that comes out as a quote; the files of one.
+// that comes out as a quote; the files of one; a folder first and files
+// after it, all selected in their folder.
 TEST(Program, OpensThePathsItIsStartedWith) {
     TempDir dir;
     dir.MakeFile(L"日本 語.txt"), dir.MakeFile(L"b.txt"), dir.MakeDir(L"other");
@@ -243,6 +244,7 @@ TEST(Program, OpensThePathsItIsStartedWith) {
          L"missing.txt が見つかりません。"},
         {L"\"" + dir.Child(L"other\\\"") + L"\"", 1, 0},
         {L"other\\d.txt", 1, 1},
+        {L"other \"" + c + L"\" b.txt", 4, 3},
     };
     for (const Start& start : starts) {
         Program program(-1, start.arguments, dir.Path());

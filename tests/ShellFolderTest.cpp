@@ -175,6 +175,23 @@ TEST(ShellFolder, ColumnDetailsAreCachedUntilMoreAreAsked) {
     EXPECT_NO_THROW(item->DetailText(5));
 }
 
+// A folder's columns in the details view: those before its first one on by
+// default too, then every one up to the first that is not. Wine's folders
+// have every column on by default; this one has not.
+TEST(ShellFolder, DefaultColumnsStopAtTheFirstThatIsNotOn) {
+    ShellFolderFake folder;
+    constexpr SHCOLSTATEF on = SHCOLSTATE_ONBYDEFAULT | SHCOLSTATE_TYPE_STR;
+    folder.columns = {{L"Icon", SHCOLSTATE_TYPE_STR},
+                      {L"Name", on},
+                      {L"Size", on},
+                      {L"Hidden", SHCOLSTATE_TYPE_INT},
+                      {L"Later", on}};
+    std::vector<std::wstring> captions;
+    for (SHELLDETAILS& details : DefaultColumns(folder))
+        captions.push_back(StrRetToText(nullptr, details.str));
+    EXPECT_EQ(captions, (std::vector<std::wstring>{L"Icon", L"Name", L"Size"}));
+}
+
 TEST(ShellFolder, FallbackDetailTextsFromFileData) {
     const auto folder = FileData(L"dir", FILE_ATTRIBUTE_DIRECTORY, 2004, 10);
     EXPECT_EQ(FileDetailText(folder, 1), L"-1");

@@ -2,6 +2,7 @@
 #include "ShellCtrls/ShellModule.h"
 #include "core/FileTimeWriter.h"
 #include "core/RunTimestampChange.h"
+#include "tests/support/Input.h"
 #include "tests/support/Leaks.h"
 #include "tests/support/Pump.h"
 #include "tests/support/ShellHost.h"
@@ -428,25 +429,33 @@ TEST_F(ShellListViewTest, AFillInStepsEndsWithEachRowsOwnNameAndIcon) {
         EXPECT_EQ(item.iImage, info.iIcon) << row;
     }
     // Then the details view has the folder's columns that are on by
-    // default, each with its own title, and no other.
-    std::vector<std::wstring> defaults, shown;
-    ComPtr<IShellFolder2> folder =
-        ComPtr<IShellFolder>::Share(RootOf(dir.Path())->FolderInterface()).as<IShellFolder2>();
-    ASSERT_TRUE(folder);
-    SHELLDETAILS details{};
-    for (UINT column = 0; folder->GetDetailsOf(nullptr, column, &details) == S_OK; ++column) {
-        SHCOLSTATEF state = 0;
-        folder->GetDefaultColumnState(column, &state);
-        if (state & SHCOLSTATE_ONBYDEFAULT)
-            defaults.push_back(StrRetToText(nullptr, details.str));
-    }
-    for (int column = 0; column < list.ColumnCount(); ++column) {
-        wchar_t title[64] = L"";
-        LVCOLUMNW info{LVCF_TEXT, 0, 0, title, 64};
-        ListView_GetColumn(list.Handle(), column, &info);
-        shown.push_back(title);
-    }
-    EXPECT_EQ(shown, defaults);
+    // default, each with its own title, and no other; so has the trash,
+    // whose fourth column is not on by default.
+    auto expectDefaultColumns = [&](IShellFolder* shown) {
+        std::vector<std::wstring> defaults, titles;
+        ComPtr<IShellFolder2> folder = ComPtr<IShellFolder>::Share(shown).as<IShellFolder2>();
+        ASSERT_TRUE(folder);
+        SHELLDETAILS details{};
+        for (UINT column = 0; folder->GetDetailsOf(nullptr, column, &details) == S_OK; ++column) {
+            SHCOLSTATEF state = 0;
+            folder->GetDefaultColumnState(column, &state);
+            const std::wstring title = StrRetToText(nullptr, details.str);
+            if (!(state & SHCOLSTATE_ONBYDEFAULT))
+                break;
+            defaults.push_back(title);
+        }
+        for (int column = 0; column < list.ColumnCount(); ++column) {
+            wchar_t title[64] = L"";
+            LVCOLUMNW info{LVCF_TEXT, 0, 0, title, 64};
+            ListView_GetColumn(list.Handle(), column, &info);
+            titles.push_back(title);
+        }
+        EXPECT_FALSE(defaults.empty());
+        EXPECT_EQ(titles, defaults);
+    };
+    expectDefaultColumns(RootOf(dir.Path())->FolderInterface());
+    list.SetRoot(L"rfRecycleBin");
+    expectDefaultColumns(list.RootItem()->FolderInterface());
 }
 
 TEST(FolderPartOf, KeepsTheLastSeparatorOrColon) {
@@ -497,6 +506,14 @@ TEST_F(ShellListViewTest, KeyboardContextPopupUsesTheRowCentreOrNoPosition) {
     EXPECT_EQ(popups[1].x, (bounds.left + bounds.right) / 2);
     EXPECT_EQ(popups[1].y, (bounds.top + bounds.bottom) / 2);
     EXPECT_EQ(GetFocus(), list.Handle());
+
+    // A right click gives the point under the pointer, in the list's own
+    // coordinates, where a menu of the row opens too.
+    const POINT clicked{bounds.left + 3, bounds.top + 2};
+    ClickAt(list.Handle(), clicked, true);
+    ASSERT_TRUE(PumpUntil([&] { return popups.size() == 3; }));
+    EXPECT_EQ(popups[2].x, clicked.x);
+    EXPECT_EQ(popups[2].y, clicked.y);
 }
 
 // In a window that runs dialog keyboard handling, Enter still reaches the

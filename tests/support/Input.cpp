@@ -29,10 +29,11 @@ void MoveMouseTo(POINT screen) {
     SendInput(1, &move, sizeof move);
 }
 
-void ClickAt(HWND window, POINT client) {
+void ClickAt(HWND window, POINT client, bool right) {
     ClientToScreen(window, &client);
-    INPUT inputs[3] = {MouseInput(client, 0), MouseInput(client, MOUSEEVENTF_LEFTDOWN),
-                       MouseInput(client, MOUSEEVENTF_LEFTUP)};
+    INPUT inputs[3] = {MouseInput(client, 0),
+                       MouseInput(client, right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN),
+                       MouseInput(client, right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP)};
     SendInput(3, inputs, sizeof(INPUT));
 }
 

@@ -10,8 +10,8 @@
 namespace kalvera::test {
 
 void MoveMouseTo(POINT screen);
-// A left click at a point in the window's client area.
-void ClickAt(HWND window, POINT client);
+// A left (or right) click at a point in the window's client area.
+void ClickAt(HWND window, POINT client, bool right = false);
 void ClickCentre(HWND window);
 // Presses the keys in order and releases them in reverse (a chord such as
 // Alt+Home).

@@ -1,6 +1,6 @@
 #pragma once
-// A folder object that answers names and attributes from fields and counts
-// what it was asked; every other call fails.
+// A folder object that answers names, attributes and column headings from
+// fields and counts what it was asked; every other call fails.
 
 #include <windows.h>
 #include <shlobj.h>
@@ -8,12 +8,15 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kalvera::test {
 
-class ShellFolderFake : public IShellFolder {
+class ShellFolderFake : public IShellFolder2 {
 public:
+    // Headings and default states; with none, the fake has no IShellFolder2.
+    std::vector<std::pair<std::wstring, SHCOLSTATEF>> columns;
     std::vector<std::wstring> names; // answer of the n-th GetDisplayNameOf (last repeats)
     std::vector<SHGDNF> nameFlags;   // flags of each GetDisplayNameOf
     SFGAOF attributes = 0;
@@ -26,8 +29,9 @@ public:
     std::function<void(const ITEMIDLIST*, const ITEMIDLIST*)> onCompare;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (riid == IID_IUnknown || riid == IID_IShellFolder) {
-            *out = static_cast<IShellFolder*>(this);
+        if (riid == IID_IUnknown || riid == IID_IShellFolder ||
+            (riid == IID_IShellFolder2 && !columns.empty())) {
+            *out = static_cast<IShellFolder2*>(this);
             AddRef();
             return S_OK;
         }
@@ -90,6 +94,32 @@ public:
             *renamed = nullptr;
         return setNameResult;
     }
+
+    HRESULT STDMETHODCALLTYPE GetDefaultSearchGUID(GUID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE EnumSearches(IEnumExtraSearch**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetDefaultColumn(DWORD, ULONG*, ULONG*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetDefaultColumnState(UINT column, SHCOLSTATEF* state) override {
+        if (column >= columns.size())
+            return E_INVALIDARG;
+        *state = columns[column].second;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDetailsEx(PCUITEMID_CHILD, const SHCOLUMNID*, VARIANT*) override {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetDetailsOf(PCUITEMID_CHILD, UINT column,
+                                           SHELLDETAILS* details) override {
+        if (column >= columns.size())
+            return E_INVALIDARG;
+        const std::wstring& text = columns[column].first;
+        details->str.uType = STRRET_WSTR;
+        details->str.pOleStr =
+            static_cast<LPWSTR>(CoTaskMemAlloc((text.size() + 1) * sizeof(wchar_t)));
+        text.copy(details->str.pOleStr, text.size());
+        details->str.pOleStr[text.size()] = L'\0';
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE MapColumnToSCID(UINT, SHCOLUMNID*) override { return E_NOTIMPL; }
 
 private:
     static size_t IdListSizeOf(const ITEMIDLIST* list) {
