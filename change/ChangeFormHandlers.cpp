@@ -425,6 +425,11 @@ bool TChangeForm1::SystemMenuCommand(WPARAM command) {
         Application::Instance().Minimize();
         return true;
     }
+    // Told to restore while the program is minimised (by a window switcher
+    // that knows this window, hidden, rather than the task-bar entry): the
+    // whole program comes back, not this window alone over an iconic entry.
+    if ((command & 0xFFF0) == SC_RESTORE && Application::Instance().Restore())
+        return true;
     return false;
 }
 

@@ -74,9 +74,7 @@ LRESULT CALLBACK ApplicationWindowProc(HWND window, UINT message, WPARAM wParam,
         // Restored here rather than by the default handling, which ignores
         // the command while the window is disabled (a box is open).
         if ((wParam & 0xFFF0) == SC_RESTORE) {
-            if (IsIconic(window))
-                ShowWindow(window, SW_RESTORE);
-            application.Restored();
+            application.Restore();
             return 0;
         }
         break;
@@ -163,6 +161,15 @@ void Application::Minimize() {
         ShowWindow(mainWindow_, SW_HIDE);
     }
     CloseWindow(Window());
+}
+
+bool Application::Restore() {
+    if (!IsIconic(Window()) && !mainHiddenByMinimize_)
+        return false;
+    if (IsIconic(Window()))
+        ShowWindow(Window(), SW_RESTORE);
+    Restored();
+    return true;
 }
 
 HWND Application::ActivationTarget() const {

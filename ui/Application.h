@@ -33,6 +33,11 @@ public:
     // the task-bar entry shows it minimised and the main window is hidden
     // until the entry is restored.
     void Minimize();
+    // Undoes Minimize, whichever of the program's windows was told to
+    // restore (a window switcher may tell the hidden main window): the
+    // task-bar entry comes back and the main window with it. False when
+    // the program is not minimised.
+    bool Restore();
 
     // Every way out of the program comes here: the quit request ends any
     // modal loop that runs (the About dialog, a message box) and then the
