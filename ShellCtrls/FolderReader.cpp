@@ -129,7 +129,26 @@ FolderReader::~FolderReader() {
 }
 
 bool FolderReader::WaitDone(DWORD ms) {
-    return WaitForSingleObject(shared_->done.get(), ms) == WAIT_OBJECT_0;
+    // Messages sent to this thread are answered meanwhile: a thread that
+    // sends one (the reading thread's COM, or the system on its behalf as
+    // the thread ends) would wait for this one while this one waits for it.
+    const ULONGLONG end = GetTickCount64() + ms;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        HANDLE done = shared_->done.get();
+        switch (MsgWaitForMultipleObjects(1, &done, FALSE, now < end ? DWORD(end - now) : 0,
+                                          QS_SENDMESSAGE)) {
+        case WAIT_OBJECT_0:
+            return true;
+        case WAIT_OBJECT_0 + 1: {
+            MSG msg;
+            PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            break;
+        }
+        default:
+            return false;
+        }
+    }
 }
 
 size_t FolderReader::Found() const {

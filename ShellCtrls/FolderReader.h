@@ -27,7 +27,8 @@ public:
     FolderReader(const FolderReader&) = delete;
     FolderReader& operator=(const FolderReader&) = delete;
 
-    // Waits at most the given time for the whole folder to be ready.
+    // Waits at most the given time for the whole folder to be ready,
+    // answering the messages other threads send to this one meanwhile.
     bool WaitDone(DWORD ms);
     // Children found so far.
     size_t Found() const;

@@ -291,7 +291,8 @@ void TCustomShellListView::WaitForRows() {
     const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
                            std::chrono::steady_clock::now() - entered_)
                            .count();
-    if (reader_->WaitDone(spent < fillWait ? fillWait - static_cast<DWORD>(spent) : 0))
+    // No wait left: the rows come in steps, however fast the folder was read.
+    if (spent < fillWait && reader_->WaitDone(fillWait - static_cast<DWORD>(spent)))
         TakeReadRows();
     else if (OnFillProgress)
         OnFillProgress(reader_->Found(), false);
