@@ -51,6 +51,9 @@ protected:
         return -1;
     }
     std::wstring RootPath() { return list.RootItem()->ParsingName(); }
+    // The list holds the folder's rows: its reading thread may start late
+    // on a busy machine, after the fill's own wait.
+    void Filled() { ASSERT_TRUE(PumpUntil([&] { return !list.Filling(); }, 120'000)); }
     void Key(WORD key, bool alt = false) {
         SendMessageW(list.Handle(), alt ? WM_SYSKEYDOWN : WM_KEYDOWN, key, alt ? 1 << 29 : 0);
     }
@@ -91,16 +94,21 @@ TEST_F(ShellListViewTest, ObjectTypesAndTheAddFolderVeto) {
     const std::wstring hidden = dir.MakeFile(L".hidden");
     SetFileAttributesW(hidden.c_str(), FILE_ATTRIBUTE_HIDDEN);
     list.SetRoot(dir.Path());
+    Filled();
     EXPECT_EQ(list.Count(), 5);
     list.SetObjectTypes({otFolders});
+    Filled();
     EXPECT_EQ(Names(), (std::vector<std::wstring>{L"A_dir", L"b_dir"}));
     list.SetObjectTypes({otFolders, otNonFolders, otHidden});
+    Filled();
     EXPECT_EQ(list.Count(), 6);
     EXPECT_GE(RowOf(L".hidden"), 0);
     list.SetObjectTypes({});
+    Filled();
     EXPECT_EQ(list.Count(), 0);
 
     list.SetObjectTypes({otFolders, otNonFolders});
+    Filled();
     list.OnAddFolder = [](TCustomShellListView&, TShellFolder& item, bool& canAdd) {
         canAdd = item.InFolderName() != L"B.txt";
     };
