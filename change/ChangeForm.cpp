@@ -396,6 +396,7 @@ void TChangeForm1::BuildMenu() {
     AppendMenuW(optionMenu_, MF_STRING, Run1, L"実行/&Run...");
     AppendMenuW(optionMenu_, MF_STRING, Shift1, L"時刻をずらす/&Shift...");
     AppendMenuW(optionMenu_, MF_STRING, Photo1, L"撮影日時に合わせる/&Photo");
+    AppendMenuW(optionMenu_, MF_STRING, Name1, L"ファイル名の日時に合わせる/Na&me");
     AppendMenuW(optionMenu_, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(optionMenu_, MF_STRING, Now1, L"現在の日時/&Now");
     AppendMenuW(optionMenu_, MF_STRING, Load1, L"選択ファイルの日時を読み込む/&Load");
@@ -583,6 +584,9 @@ void TChangeForm1::ChooseMenuItem(UINT item) {
         break;
     case Photo1:
         Photo1Click();
+        break;
+    case Name1:
+        Name1Click();
         break;
     }
 }

@@ -67,7 +67,8 @@ public:
         KTree1,   // Option menu: the mode that takes in every subfolder
         Folders1, // Option menu: folders' own times are changed too
         Shift1,   // Option menu: the chosen times moved by an amount asked for
-        Photo1    // Option menu: the chosen times set to each photo's date taken
+        Photo1,   // Option menu: the chosen times set to each file's date taken
+        Name1     // Option menu: the chosen times set to the date in each file's name
     };
     HMENU MainMenu() const { return menu_; }
     bool MenuItemChecked(UINT item) const;
@@ -98,6 +99,7 @@ public:
     void Load1Click();
     void Shift1Click();
     void Photo1Click();
+    void Name1Click();
     // The last run, for undoing it.
     const RunRecord& LastRun() const { return lastRun_; }
     void SpeedButton3Click();

@@ -182,7 +182,7 @@ void TChangeForm1::ApplyRunEnabledRuleToButton() {
 }
 
 void TChangeForm1::ApplyRunEnabledRuleToMenu() {
-    for (UINT item : {Run1, Shift1, Photo1})
+    for (UINT item : {Run1, Shift1, Photo1, Name1})
         EnableMenuItem(menu_, item, MF_BYCOMMAND | (AnyKindChosen() ? MF_ENABLED : MF_GRAYED));
 }
 
@@ -470,6 +470,16 @@ void TChangeForm1::Photo1Click() {
     RunChange([&](TimestampKinds kinds, FileListService& rows, MessageBoxService& boxes,
                   HintService& hint, const RunExtras& extras) {
         MatchDateTaken(mode, kinds, rows, boxes, hint, extras);
+    });
+}
+
+void TChangeForm1::Name1Click() {
+    if (!AnyKindChosen())
+        return;
+    const int mode = ComboBox1.ItemIndex();
+    RunChange([&](TimestampKinds kinds, FileListService& rows, MessageBoxService& boxes,
+                  HintService& hint, const RunExtras& extras) {
+        MatchNameDate(mode, kinds, rows, boxes, hint, extras);
     });
 }
 

@@ -264,7 +264,7 @@ WriteOutcome TargetWriter::Write(std::wstring_view path, bool isFolder, TimesRea
         position = offset + got;
         return got;
     };
-    const bool decided = rule_.Decide(readBack.before, content, times, why);
+    const bool decided = rule_.Decide(path, readBack.before, content, times, why);
     // Reading the file moved its access time (where the volume keeps one):
     // unless that is a chosen kind, it goes back to what it was, in the
     // same call as the chosen ones.
@@ -275,9 +275,11 @@ WriteOutcome TargetWriter::Write(std::wstring_view path, bool isFolder, TimesRea
         setTimes.lastAccess = readBack.before.lastAccess;
     }
     // Times that are already there are not set again: the set would move
-    // the file's change time, which Undo reads as a change since.
-    const bool done =
-        SameChosenTimes(set, setTimes, readBack.before) || SetChosenTimes(file, setTimes, set);
+    // the file's change time, which Undo reads as a change since. A file
+    // that was read is set all the same: its access time is no longer what
+    // was read before, whether the rule found a date or not.
+    const bool done = (!read && SameChosenTimes(set, setTimes, readBack.before)) ||
+                      SetChosenTimes(file, setTimes, set);
     target.PutBackAttributes();
     if (!decided)
         return WriteOutcome::Declined;

@@ -15,25 +15,25 @@ namespace kalvera {
 
 // Decides a target's times from its own, read on the writer's handle just
 // before the set: the Run command's one time, a shift, or a date found in
-// the file.
+// the file or its name.
 class TimesRule {
 public:
     virtual ~TimesRule() = default;
     // True when Decide reads the target's bytes: the target is then opened
     // for reading too, and its access time is kept unless it is chosen.
     virtual bool ReadsContent() const { return false; }
-    // The times to set on a target that has the times now; content reads it
-    // on the same handle (nothing for a folder). False leaves the target
-    // unwritten, with the reason in why.
-    virtual bool Decide(const FileTimes& now, const ContentReader& content, FileTimes& times,
-                        std::wstring_view& why) = 0;
+    // The times to set on the target at path that has the times now;
+    // content reads it on the same handle (nothing for a folder). False
+    // leaves the target unwritten, with the reason in why.
+    virtual bool Decide(std::wstring_view path, const FileTimes& now, const ContentReader& content,
+                        FileTimes& times, std::wstring_view& why) = 0;
 };
 
 // The same times for every target.
 class FixedTimes : public TimesRule {
 public:
     explicit FixedTimes(const FileTimes& times) : times_(times) {}
-    bool Decide(const FileTimes&, const ContentReader&, FileTimes& times,
+    bool Decide(std::wstring_view, const FileTimes&, const ContentReader&, FileTimes& times,
                 std::wstring_view&) override {
         times = times_;
         return true;

@@ -1,4 +1,4 @@
-#include "core/readers/DateTaken.h"
+#include "core/FileDates.h"
 #include "core/FileTimeWriter.h"
 #include "core/RunTimestampChange.h"
 #include "core/TreeWalk.h"
@@ -297,7 +297,7 @@ public:
     ShiftRule(std::int64_t ticks, TimestampKinds kinds, TimeRange range)
         : ticks_(ticks), kinds_(kinds), range_(range) {}
 
-    bool Decide(const FileTimes& now, const ContentReader&, FileTimes& times,
+    bool Decide(std::wstring_view, const FileTimes& now, const ContentReader&, FileTimes& times,
                 std::wstring_view& why) override {
         times = now;
         if (ShiftChosenTimes(times, ticks_, kinds_, range_))
@@ -312,25 +312,51 @@ private:
     TimeRange range_;
 };
 
-// The date each file's photo was taken; the read buffer serves every file.
+// The date each file's bytes give: a photo taken, a video recorded.
 class DateTakenRule : public TimesRule {
 public:
     bool ReadsContent() const override { return true; }
-    bool Decide(const FileTimes&, const ContentReader& content, FileTimes& times,
+    bool Decide(std::wstring_view, const FileTimes&, const ContentReader& content, FileTimes& times,
                 std::wstring_view& why) override {
-        const std::optional<FileTime> taken = ReadDateTaken(content, buffer_, local_);
-        if (!taken) {
-            why = kNoDateTakenText;
-            return false;
-        }
-        times = {*taken, *taken, *taken};
-        return true;
+        return Found(ReadDateTaken(content, local_), kNoDateTakenText, times, why);
     }
 
-private:
-    std::vector<std::uint8_t> buffer_;
+protected:
+    static bool Found(std::optional<FileTime> date, std::wstring_view none, FileTimes& times,
+                      std::wstring_view& why) {
+        if (!date) {
+            why = none;
+            return false;
+        }
+        times = {*date, *date, *date};
+        return true;
+    }
     LocalTimeConverter local_;
 };
+
+// The date each file's name gives.
+class NameDateRule : public DateTakenRule {
+public:
+    bool ReadsContent() const override { return false; }
+    bool Decide(std::wstring_view path, const FileTimes&, const ContentReader&, FileTimes& times,
+                std::wstring_view& why) override {
+        return Found(DateOfName(path, local_), kNoNameDateText, times, why);
+    }
+};
+
+// A run that sets each file's own date: folders are passed over.
+void MatchOwnDates(TimesRule& rule, std::wstring_view done, int mode, TimestampKinds kinds,
+                   FileListService& files, MessageBoxService& messages, HintService& hint,
+                   const RunExtras& extras) {
+    if (!IsMode(mode))
+        return;
+    if (RunRecord* record = FreshRecord(extras, kinds))
+        record->ownDates = true;
+    RunExtras noFolders = extras;
+    noFolders.folders = false;
+    ChangeTargets({rule, done, kFilesAndFoldersText}, mode, kinds, files, messages, hint,
+                  noFolders);
+}
 
 } // namespace
 
@@ -382,15 +408,14 @@ void ShiftTimestamps(std::int64_t seconds, int mode, TimestampKinds kinds, FileL
 
 void MatchDateTaken(int mode, TimestampKinds kinds, FileListService& files,
                     MessageBoxService& messages, HintService& hint, const RunExtras& extras) {
-    if (!IsMode(mode))
-        return;
     DateTakenRule rule;
-    if (RunRecord* record = FreshRecord(extras, kinds))
-        record->ownDates = true;
-    RunExtras noFolders = extras;
-    noFolders.folders = false;
-    ChangeTargets({rule, kMatchedText, kFilesAndFoldersText}, mode, kinds, files, messages, hint,
-                  noFolders);
+    MatchOwnDates(rule, kMatchedText, mode, kinds, files, messages, hint, extras);
+}
+
+void MatchNameDate(int mode, TimestampKinds kinds, FileListService& files,
+                   MessageBoxService& messages, HintService& hint, const RunExtras& extras) {
+    NameDateRule rule;
+    MatchOwnDates(rule, kNamedText, mode, kinds, files, messages, hint, extras);
 }
 
 } // namespace kalvera

@@ -48,11 +48,15 @@ void ShiftTimestamps(std::int64_t seconds, int mode, TimestampKinds kinds, FileL
                      MessageBoxService& messages, HintService& hint, const RunExtras& extras = {});
 
 // Sets the chosen times of every file among the targets of the mode to the
-// date its photo was taken (its Exif data). A file without one is left
-// unwritten and named in the report; folders are passed over. Otherwise as
-// the Run command.
+// date its bytes give (a photo's Exif data, a movie's creation date). A
+// file without one is left unwritten and named in the report; folders are
+// passed over. Otherwise as the Run command.
 void MatchDateTaken(int mode, TimestampKinds kinds, FileListService& files,
                     MessageBoxService& messages, HintService& hint, const RunExtras& extras = {});
+
+// As MatchDateTaken, with the date and time each file's name gives.
+void MatchNameDate(int mode, TimestampKinds kinds, FileListService& files,
+                   MessageBoxService& messages, HintService& hint, const RunExtras& extras = {});
 
 // Messages of the Run command.
 inline constexpr std::wstring_view kConversionErrorText = L"'%s' は日付または時刻ではありません";
@@ -112,6 +116,9 @@ inline constexpr std::wstring_view kMatchedText =
     L"個のファイルのタイムスタンプを撮影日時に合わせました。";
 inline constexpr std::wstring_view kNotWrittenText = L"次のファイルは変更しませんでした:";
 inline constexpr std::wstring_view kNoDateTakenText = L"撮影日時がありません";
+inline constexpr std::wstring_view kNamedText =
+    L"個のファイルのタイムスタンプをファイル名の日時に合わせました。";
+inline constexpr std::wstring_view kNoNameDateText = L"ファイル名に日時がありません";
 inline constexpr std::wstring_view kCantKeepShiftText = L"ずらした時刻は記録できません";
 inline constexpr std::wstring_view kOutOfRangeText = L"選択ファイルの日時は選べる範囲の外です。";
 

@@ -3,8 +3,9 @@
 
 #include "ShellCtrls/ShellModule.h"
 #include "core/RunTimestampChange.h"
+#include "datetime/Calendar.h"
 #include "tests/support/DialogBoxes.h"
-#include "tests/support/ExifFiles.h"
+#include "tests/support/MediaFiles.h"
 #include "tests/support/Input.h"
 #include "tests/support/MainWindowHost.h"
 #include "tests/support/Pump.h"
@@ -16,6 +17,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <map>
+#include <span>
 
 using namespace kalvera;
 using namespace kalvera::test;
@@ -663,4 +666,100 @@ TEST_F(MainWindowRun, ShiftAndPhotoFromTheOptionMenu) {
     PressKeys({VK_CONTROL, 'Z'});
     ASSERT_TRUE(PumpUntil([&] { return boxes.size() == 7; }));
     EXPECT_EQ(TimesOf(photo).lastWrite, known.lastWrite);
+}
+
+// The dates of phones' files, found by their bytes whatever their names
+// say, and the dates in names, each run from the Option menu by its keys
+// over a whole folder: each file gets its own date (the last-write time
+// alone, the access time stays), a file without one is named, and Ctrl+Z
+// gives the names' run back.
+TEST_F(MainWindowRun, DatesOfPhonesFilesAndOfNamesFromTheOptionMenu) {
+    auto utc = [](int y, int mo, int d, int h, int mi, int s) -> FileTime {
+        return ((DaysSinceEpoch(y, mo, d) - DaysSinceEpoch(1601, 1, 1)) * 86400LL + h * 3600 +
+                mi * 60 + s) *
+               10'000'000LL;
+    };
+    auto local = [](const wchar_t* text) {
+        return LocalDateTimeToFileTime(ParseDateTimeText(text));
+    };
+    auto exif = [](const char* date, const char* offset) {
+        return TiffBlock(false, {}, {{0x9003, date}, {0x9011, offset}});
+    };
+    const MediaFile movie = MovieFile({.mediaBytes = 64 << 20,
+                                       .created = 3'000'000'000ULL,
+                                       .creationDate = "2020-01-02T03:04:05+0100"});
+    struct Made {
+        std::wstring path;
+        FileTime date;
+    };
+    const std::wstring media = dir.MakeDir(L"media"), names = dir.MakeDir(L"names");
+    const Made photos[] = {
+        {dir.MakeFile(L"media\\photo.jpg", HeifFile(exif("2019:07:04 13:05:09", "+09:00"))),
+         utc(2019, 7, 4, 4, 5, 9)},
+        {dir.MakeSparseFile(L"media\\clip.mp4", movie.head, movie.gap, movie.tail),
+         utc(2020, 1, 2, 2, 4, 5)},
+        {dir.MakeFile(L"media\\shot.png", PngFile(exif("2018:02:03 04:05:06", "+00:00"))),
+         utc(2018, 2, 3, 4, 5, 6)},
+        {dir.MakeFile(L"media\\web.webp", WebpFile(exif("2017:03:04 05:06:07", "-05:00"))),
+         utc(2017, 3, 4, 10, 6, 7)},
+        {dir.MakeFile(L"media\\scan.tif",
+                      ScanTiff(true, {{0x0132, "2016:04:05 06:07:08"}}, {}, 1 << 20)),
+         local(L"2016/4/5 6:07:08")},
+        {dir.MakeFile(L"media\\noise.heic", "\0\0\0\x18"
+                                            "ftypheic"),
+         0},
+    };
+    const Made named[] = {
+        {dir.MakeFile(L"names\\IMG_20190704_130509.jpg"), local(L"2019/7/4 13:05:09")},
+        {dir.MakeFile(L"names\\PXL_20230102_030405123.jpg"), local(L"2023/1/2 3:04:05")},
+        {dir.MakeFile(L"names\\VID_20200304_050607.mp4"), local(L"2020/3/4 5:06:07")},
+        {dir.MakeFile(L"names\\IMG-20190705-WA0007.jpg"), local(L"2019/7/5 0:00:00")},
+        {dir.MakeFile(L"names\\Screenshot_2019-07-06-13-05-09.png"), local(L"2019/7/6 13:05:09")},
+        {dir.MakeFile(L"names\\2019-07-07 13.05.09.jpg"), local(L"2019/7/7 13:05:09")},
+        {dir.MakeFile(L"names\\IMG_1234.jpg"), 0},
+        {dir.MakeFile(L"names\\1562245509123.jpg"), 0},
+        {dir.MakeFile(L"names\\2019-02-30 10.00.00.jpg"), 0},
+    };
+    std::map<std::wstring, ReadTimes> known;
+    for (std::span<const Made> set : {std::span<const Made>(photos), std::span<const Made>(named)})
+        for (const Made& made : set) {
+            SetKnownTimes(made.path);
+            known[made.path] = TimesOf(made.path);
+        }
+    auto check = [&](std::span<const Made> made, bool set) {
+        for (const Made& file : made) {
+            const ReadTimes now = TimesOf(file.path);
+            EXPECT_EQ(now.lastWrite, set && file.date ? file.date : known[file.path].lastWrite)
+                << ToUtf8(file.path);
+            EXPECT_EQ(now.lastAccess, known[file.path].lastAccess) << ToUtf8(file.path);
+        }
+    };
+    form->CheckBox2.SetChecked(true);
+    form->ComboBox1.SetItemIndex(1);
+    auto run = [&](const std::wstring& folder, WORD key, size_t reports) {
+        Show(folder);
+        ASSERT_TRUE(PumpUntil([&] { return !form->ShellListView1.Filling(); }));
+        PressKeys({VK_MENU, 'O'});
+        PressKeys({key});
+        ASSERT_TRUE(PumpUntil([&] { return boxes.size() == reports; }));
+    };
+    const std::wstring notWritten = L"\n\n次のファイルは変更しませんでした:\n";
+    run(media, 'P', 1);
+    check(photos, true);
+    EXPECT_EQ(boxes[0].text, L"5個のファイルのタイムスタンプを撮影日時に合わせました。" +
+                                 notWritten + L"noise.heic: 撮影日時がありません");
+    run(names, 'M', 2);
+    check(named, true);
+    EXPECT_TRUE(boxes[1].text.starts_with(
+        L"6個のファイルのタイムスタンプをファイル名の日時に合わせました。" + notWritten))
+        << ToUtf8(boxes[1].text);
+    for (const wchar_t* name : {L"IMG_1234.jpg", L"1562245509123.jpg", L"2019-02-30 10.00.00.jpg"})
+        EXPECT_NE(boxes[1].text.find(std::wstring(name) + L": ファイル名に日時がありません"),
+                  std::wstring::npos)
+            << ToUtf8(name);
+    PressKeys({VK_CONTROL, 'Z'});
+    ASSERT_TRUE(PumpUntil([&] { return boxes.size() == 3; }));
+    EXPECT_EQ(boxes[2].text, L"6個のファイルのタイムスタンプを元に戻しました。");
+    check(named, false);
+    check(photos, true);
 }

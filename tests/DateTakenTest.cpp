@@ -1,10 +1,12 @@
-// The date a photo was taken, from the bytes of JPEG and TIFF files, and
-// the reader's behaviour on damaged copies of them.
+// The date a photo was taken or a movie recorded, from the bytes of every
+// kind of file that keeps one, and from names; and the reader's behaviour
+// on damaged copies of them.
 
 #include "datetime/Calendar.h"
 #include "core/DateText.h"
-#include "core/readers/DateTaken.h"
-#include "tests/support/ExifFiles.h"
+#include "core/FileDates.h"
+#include "core/readers/NameDate.h"
+#include "tests/support/MediaFiles.h"
 #include "tests/support/Leaks.h"
 
 #include <gtest/gtest.h>
@@ -29,18 +31,21 @@ FileTime JulyAt(int offsetMinutes) {
     return (days * 86400 + 13 * 3600 + 5 * 60 + 9 - offsetMinutes * 60LL) * 10'000'000;
 }
 
-std::optional<FileTime> DateOf(const std::string& file) {
-    std::vector<std::uint8_t> buffer;
+// The date of a file and the reads it took.
+std::optional<FileTime> DateOf(const MediaFile& file, int* reads = nullptr) {
     LocalTimeConverter local;
-    return ReadDateTaken(
-        [&](std::uint64_t at, std::uint8_t* to, std::size_t size) -> std::size_t {
-            const std::size_t n =
-                at < file.size() ? std::min<std::size_t>(size, file.size() - std::size_t(at)) : 0;
-            std::memcpy(to, file.data() + at, n);
-            return n;
-        },
-        buffer, local);
+    return ReadDateTaken([&](std::uint64_t at, std::uint8_t* to,
+                             std::size_t size) { return file.Read(at, to, size); },
+                         local, reads);
 }
+std::optional<FileTime> DateOf(const std::string& file) {
+    return DateOf(MediaFile{file});
+}
+
+// Seconds since 1904 for 2019-07-04 13:05:09 UTC, as a movie keeps them.
+const std::uint64_t kJulyIn1904 =
+    std::uint64_t(DaysSinceEpoch(2019, 7, 4) - DaysSinceEpoch(1904, 1, 1)) * 86400 + 47109;
+const std::string kJulyBlock = TiffBlock(false, {}, {{0x9003, kJuly}, {0x9011, "+09:00"}});
 
 } // namespace
 
@@ -73,6 +78,124 @@ TEST(DateTaken, TagsInTheirOrderWithTheirOffsets) {
         EXPECT_EQ(DateOf(c.file), c.date) << &c - cases;
 }
 
+// Every kind by its signature, whatever its name: each read through its
+// boxes, chunks or directories in a few reads, however far apart they are.
+TEST(DateTaken, EveryKindInAFewReads) {
+    const MovieShape phone{.mediaBytes = 64 << 20,
+                           .created = kJulyIn1904 + 3600,
+                           .creationDate = "2019-07-04T13:05:09+0900"};
+    const std::uint64_t fiveGigabytes = 5ULL << 30;
+    struct Case {
+        MediaFile file;
+        std::optional<FileTime> date;
+        int mostReads;
+    } cases[] = {
+        {{HeifFile(kJulyBlock)}, JulyAt(540), 2},
+        {{HeifFile(TiffBlock(true, {{0x0132, kMarch}}, {}), "avif")},
+         Local(L"2017/3/30 23:59:58"),
+         2},
+        {{PngFile(kJulyBlock)}, JulyAt(540), 1},
+        {{PngFile(kJulyBlock, true)}, JulyAt(540), 1},
+        {{WebpFile(kJulyBlock)}, JulyAt(540), 1},
+        {{ScanTiff(false, {{0x0132, kMarch}}, {{0x9003, kJuly}, {0x9010, "-05:00"}}, 1 << 20)},
+         JulyAt(-300),
+         2},
+        {{ScanTiff(true, {{0x0132, kMarch}}, {}, 3 << 20)}, Local(L"2017/3/30 23:59:58"), 2},
+        // The QuickTime date and its offset before the header's UTC time.
+        {MovieFile(phone), JulyAt(540), 2},
+        {MovieFile({.created = kJulyIn1904}), JulyAt(0), 2},
+        {MovieFile({.mediaBytes = fiveGigabytes,
+                    .created = kJulyIn1904,
+                    .headerVersion = 1,
+                    .wide = true}),
+         JulyAt(0), 2},
+        {MovieFile({.mediaBytes = fiveGigabytes, .created = kJulyIn1904, .open = true}), JulyAt(0),
+         1},
+        {MovieFile({.created = 0}), std::nullopt, 2},
+        // A date text that is not one leaves the header's.
+        {MovieFile({.created = kJulyIn1904, .creationDate = "2019-02-30T10:00:00Z"}), JulyAt(0), 2},
+    };
+    for (const Case& c : cases) {
+        int reads = 0;
+        EXPECT_EQ(DateOf(c.file, &reads), c.date) << &c - cases;
+        EXPECT_LE(reads, c.mostReads) << &c - cases;
+    }
+}
+
+// Sizes and offsets that lead outside their parent, the file or back to
+// themselves end the reading with no date, and quickly.
+TEST(DateTaken, BoxesThatLeadNowhere) {
+    auto replaced = [](std::string file, const std::string& from, const std::string& to) {
+        return file.replace(file.find(from), from.size(), to);
+    };
+    const std::string heif = HeifFile(kJulyBlock);
+    const std::string movie = MovieFile({.mediaBytes = 100, .created = kJulyIn1904}).Whole();
+    const std::string selfBox = BigEndian(8, 4) + "moov";
+    // Movie boxes a thousand deep.
+    std::string nested = MovieFile({}).head.substr(0, 20);
+    for (int depth = 1000; depth > 0; --depth)
+        nested += BigEndian(8 * depth + 8, 4) + "moov";
+    nested += BigEndian(8, 4) + "mvhd";
+    const std::size_t exifAt = heif.find(std::string("\0\0\0\x06"
+                                                     "Exif",
+                                                     8));
+    const std::string exifItem = BigEndian(2, 2) + BigEndian(0, 2) + BigEndian(1, 2);
+    std::string tiny = movie;
+    tiny.replace(tiny.find("moov") - 4, 4, BigEndian(4, 4));
+    const MediaFile cases[] = {
+        // The media data runs past the file; the movie box past its parent.
+        {replaced(movie, BigEndian(108, 4) + "mdat", BigEndian(500, 4) + "mdat")},
+        {movie.substr(0, movie.size() - 1)},
+        // The Exif item's offset outside the file, and at the meta box.
+        {replaced(heif, exifItem + BigEndian(exifAt, 4), exifItem + BigEndian(0x7FFFFFF0, 4))},
+        {replaced(heif, exifItem + BigEndian(exifAt, 4), exifItem + BigEndian(24, 4))},
+        // A box of size 8 forever; one smaller than its header.
+        {MovieFile({}).head.substr(0, 20) + selfBox + selfBox + selfBox},
+        {tiny},
+        {nested},
+        {"\x89PNG\r\n\x1A\n" + BigEndian(0xFFFFFFF0, 4) + "eXIf"},
+    };
+    for (const MediaFile& file : cases) {
+        int reads = 0;
+        EXPECT_EQ(DateOf(file, &reads), std::nullopt) << &file - cases;
+        EXPECT_LE(reads, FileBytes::kMostReads);
+    }
+}
+
+// Each form a phone, a camera or a messenger writes, anywhere in a name;
+// and names that only look like dates.
+TEST(DateTaken, DatesInNames) {
+    const TakenDate july{2019, 7, 4, 13, 5, 9};
+    const std::optional<TakenDate> none;
+    struct Case {
+        const wchar_t* name;
+        std::optional<TakenDate> date;
+    } cases[] = {
+        {L"IMG_20190704_130509.jpg", july},
+        {L"PXL_20230102_030405123.jpg", TakenDate{2023, 1, 2, 3, 4, 5}},
+        {L"VID_20190704_130509.mp4", july},
+        {L"IMG-20190704-WA0007.jpg", TakenDate{2019, 7, 4}},
+        {L"Screenshot_2019-07-04-13-05-09.png", july},
+        {L"2019-07-04 13.05.09.jpg", july},
+        {L"旅行 2019-07-04_13-05-09 (2).heic", july},
+        {L"20190704-130509", july},
+        {L"IMG_1234.jpg", none},
+        {L"1562245509123.jpg", none},
+        {L"IMG_20190230_130509.jpg", none},
+        {L"2019-02-30 10.00.00.jpg", none},
+        {L"IMG_19790704_130509.jpg", none},
+        {L"IMG_21080101_000000.jpg", none},
+        {L"IMG_20190704_250509.jpg", none},
+        {L"IMG_20190704.jpg", none},
+        {L"2019-07-04 13.05.jpg", none},
+        {L"2019-07-04 13.05-09.jpg", none},
+        {L"IMG_120190704_130509.jpg", none},
+        {L"", none},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(DateInName(c.name), c.date) << c.name;
+}
+
 // Damaged copies: cut anywhere, bytes changed anywhere, offsets and counts
 // among them. Each copy ends at a page that can't be read, and starts right
 // after one in a second placement: a read outside it stops the test. Every
@@ -84,6 +207,12 @@ TEST(DateTaken, DamagedFilesReadNothingOutsideTheirBytes) {
         JpegFile(TiffBlock(false, {{0x0132, kMarch}}, {{0x9003, kJuly}, {0x9011, "+09:00"}})),
         JpegFile(TiffBlock(true, {{0x0132, kMarch}}, {{0x9004, kJanuary}}, true)),
         TiffBlock(true, {{0x0110, "Camera"}, {0x0132, kMarch}}, {{0x9003, kJuly}}),
+        HeifFile(kJulyBlock),
+        MovieFile(
+            {.mediaBytes = 40, .created = kJulyIn1904, .creationDate = "2019-07-04T13:05:09Z"})
+            .Whole(),
+        PngFile(kJulyBlock),
+        WebpFile(kJulyBlock),
     };
     std::vector<std::string> copies;
     for (const std::string& shape : shapes)
@@ -95,7 +224,7 @@ TEST(DateTaken, DamagedFilesReadNothingOutsideTheirBytes) {
         copies.push_back(std::string("\xFF\xD8\xFF\xE1\x00", 5) + char(2 + body.size()) + body);
     std::mt19937 random(20261208);
     for (int round = 0; round < 6000; ++round) {
-        std::string copy = shapes[round % 3];
+        std::string copy = shapes[round % std::size(shapes)];
         copy.resize(random() % (copy.size() + 1));
         for (int flips = random() % 6; flips > 0 && !copy.empty(); --flips)
             copy[random() % copy.size()] = char(random() % 4 ? random() : 0xFF);
@@ -113,9 +242,8 @@ TEST(DateTaken, DamagedFilesReadNothingOutsideTheirBytes) {
     for (const std::string& copy : copies) {
         for (std::uint8_t* at : {region + page, region + (pages + 1) * page - copy.size()}) {
             std::memcpy(at, copy.data(), copy.size());
-            TakenDate date;
-            for (bool whole : {true, false})
-                found += ScanDateTaken(at, copy.size(), whole, date) == DateTakenScan::Found;
+            FileBytes file(at, copy.size());
+            found += ReadMediaDate(file).has_value();
         }
     }
     VirtualFree(region, 0, MEM_RELEASE);

@@ -1,6 +1,8 @@
 #include "tests/support/TestFiles.h"
 #include "win/Handle.h"
 #include "win/Path.h"
+#include <windows.h>
+#include <winioctl.h>
 
 #include <cstring>
 #include <stdexcept>
@@ -53,6 +55,21 @@ std::wstring TempDir::MakeFile(const std::wstring& name, const std::string& cont
         throw std::runtime_error("can't create a test file");
     DWORD written = 0;
     WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    return path;
+}
+
+std::wstring TempDir::MakeSparseFile(const std::wstring& name, const std::string& head,
+                                     std::uint64_t gap, const std::string& tail) {
+    const std::wstring path = MakeFile(name, head);
+    UniqueFileHandle file(CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+    DWORD done = 0;
+    DeviceIoControl(file.get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &done, nullptr);
+    LARGE_INTEGER end;
+    end.QuadPart = LONGLONG(head.size() + gap);
+    if (!SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN) || !SetEndOfFile(file.get()) ||
+        !WriteFile(file.get(), tail.data(), DWORD(tail.size()), &done, nullptr))
+        throw std::runtime_error("can't make a sparse test file");
     return path;
 }
 

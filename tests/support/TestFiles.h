@@ -33,6 +33,10 @@ public:
     std::wstring Child(const std::wstring& name) const { return path_ + L"\\" + name; }
     std::wstring MakeFile(const std::wstring& name, const std::string& content = "content");
     std::wstring MakeDir(const std::wstring& name);
+    // A file of head, gap zero bytes (a hole where the volume keeps one)
+    // and tail: a movie of gigabytes in a few blocks.
+    std::wstring MakeSparseFile(const std::wstring& name, const std::string& head,
+                                std::uint64_t gap, const std::string& tail);
 
 private:
     std::wstring path_;
