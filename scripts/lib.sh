@@ -9,6 +9,7 @@ PACKAGES=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix cmake ninja-build
   googletest wine wine32:i386 wine64 xvfb xauth fonts-ipafont-gothic
   fonts-nanum fonts-wine locales imagemagick x11-utils xdotool zip unzip
+  clang libclang-rt-14-dev
 )
 
 need_root() {

@@ -26,7 +26,7 @@ public:
     explicit FileBytes(const ContentReader& read) : read_(&read) {}
     // A file whole in memory (the tests, the fuzz target): nothing is read
     // or copied, and a read outside it is a read outside its memory.
-    FileBytes(const std::uint8_t* data, std::size_t size) : data_(data), size_(size), end_(size) {}
+    FileBytes(const std::uint8_t* data, std::size_t size) : data_(data), end_(size) {}
 
     // The bytes [at, at + length), or null when they are not all in the
     // file or the reads are spent. Valid until the next call.
@@ -42,7 +42,6 @@ private:
     };
     const ContentReader* read_ = nullptr;
     const std::uint8_t* data_ = nullptr;
-    std::size_t size_ = 0;
     std::uint64_t end_ = kUnknownEnd;
     Window windows_[2];
     int next_ = 0;

@@ -1,0 +1,55 @@
+// Writes the fuzz target's seeds into the folder given: one small file of
+// each kind the readers know, and names in each form.
+
+#include "tests/support/MediaFiles.h"
+
+#include <fstream>
+#include <iostream>
+#include <string>
+
+using namespace kalvera::test;
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: make_seeds <folder>\n";
+        return 2;
+    }
+    const std::string folder = argv[1];
+    const std::string block = TiffBlock(false, {{0x0132, "2017:03:30 23:59:58"}},
+                                        {{0x9003, "2019:07:04 13:05:09"}, {0x9011, "+09:00"}});
+    const MovieShape movie{.mediaBytes = 2048,
+                           .created = 3'700'000'000ULL,
+                           .creationDate = "2019-07-04T13:05:09+0900"};
+    auto name = [](const std::wstring& text) {
+        std::string bytes;
+        for (wchar_t c : text)
+            bytes += {char(c), char(c >> 8)};
+        return bytes;
+    };
+    const std::pair<const char*, std::string> seeds[] = {
+        {"photo.jpg", JpegFile(block)},
+        {"photo.tif",
+         TiffBlock(true, {{0x0132, "2017:03:30 23:59:58"}}, {{0x9003, "2019:07:04 13:05:09"}})},
+        {"scan.tif", ScanTiff(false, {{0x0132, "2016:04:05 06:07:08"}}, {}, 8192)},
+        {"photo.heic", HeifFile(block)},
+        {"movie.mp4", MovieFile(movie).Whole()},
+        {"wide.mov",
+         MovieFile(
+             {.mediaBytes = 64, .created = 3'700'000'000ULL, .headerVersion = 1, .wide = true})
+             .Whole()},
+        {"shot.png", PngFile(block)},
+        {"web.webp", WebpFile(block)},
+        {"name1", name(L"IMG_20190704_130509.jpg")},
+        {"name2", name(L"Screenshot_2019-07-04-13-05-09.png")},
+        {"name3", name(L"IMG-20190704-WA0007.jpg")},
+    };
+    for (const auto& [file, bytes] : seeds) {
+        std::ofstream out(folder + "/" + file, std::ios::binary);
+        out.write(bytes.data(), std::streamsize(bytes.size()));
+        if (!out) {
+            std::cerr << "can't write " << folder << "/" << file << "\n";
+            return 1;
+        }
+    }
+    return 0;
+}
