@@ -7,17 +7,23 @@
 // against a bare walk that sets each file, and the record's memory per file.
 // Then a shift of the 10,000 files against a bare read-and-set of each, and
 // the date-taken run over 2,000 photos against reading each one's first
-// 64 KiB.
+// 64 KiB, and over 2,000 files of mixed kinds (HEIF, movies whose movie box
+// follows 64 MiB of media data, PNG, JPEG) against reading the same bytes
+// at the same offsets; with the reads each kind takes.
 
 #include "bench/BenchUtil.h"
 #include "core/RunTimestampChange.h"
-#include "tests/support/ExifFiles.h"
+#include "core/FileDates.h"
+#include "tests/support/MediaFiles.h"
 #include "win/Handle.h"
 #include "win/Heaps.h"
 
 #include <windows.h>
+#include <winioctl.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 using namespace kalvera;
@@ -199,6 +205,101 @@ void ShiftAndPhotoCases(const std::vector<std::wstring>& rows) {
         [&] { BareReads(photoRows, buffer); });
 }
 
+// The reads one file's date takes: offsets and sizes, in order.
+using Reads = std::vector<std::pair<std::uint64_t, std::size_t>>;
+
+// Reads from an open file as the writer's reader does: a seek only where
+// the last read did not end.
+struct FileReader {
+    HANDLE file;
+    std::uint64_t position = 0;
+    std::size_t operator()(std::uint64_t at, std::uint8_t* to, std::size_t size) {
+        LARGE_INTEGER moveTo;
+        moveTo.QuadPart = LONGLONG(at);
+        DWORD got = 0;
+        if ((at != position && !SetFilePointerEx(file, moveTo, nullptr, FILE_BEGIN)) ||
+            !ReadFile(file, to, DWORD(size), &got, nullptr))
+            return 0;
+        position = at + got;
+        return got;
+    }
+};
+
+UniqueFileHandle OpenToRead(const std::wstring& path) {
+    return UniqueFileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// The files of four kinds, 500 of each, and the reads each one's date
+// takes, learnt once through the reader itself.
+void MediaCase(bench::QuietBox& box, bench::QuietHint& hint) {
+    bench::BenchFolder folder(L"media");
+    const std::string exif = test::TiffBlock(false, {}, {{0x9003, "2019:07:04 13:05:09"}});
+    std::string jpeg = test::JpegFile(exif);
+    jpeg.insert(jpeg.size() - 2, 80 * 1024 - jpeg.size(), 'x');
+    const test::MediaFile kinds[] = {
+        {test::HeifFile(exif) + std::string(200 * 1024, 'h')},
+        test::MovieFile({.mediaBytes = 64 << 20,
+                         .created = 3'700'000'000ULL,
+                         .creationDate = "2019-07-04T13:05:09+0900"}),
+        {test::PngFile(exif) + std::string(100 * 1024, 'p')},
+        {jpeg},
+    };
+    const char* names[] = {"heif", "movie", "png", "jpeg"};
+    const wchar_t* extensions[] = {L".heic", L".mp4", L".png", L".jpg"};
+    std::vector<std::wstring> rows;
+    std::vector<Reads> reads;
+    int readsOf[4] = {};
+    for (int i = 0; i < 2000; ++i) {
+        const test::MediaFile& kind = kinds[i % 4];
+        rows.push_back(folder.Path() + L"\\m" + std::to_wstring(i) + extensions[i % 4]);
+        UniqueFileHandle file(CreateFileW(rows.back().c_str(), GENERIC_WRITE, 0, nullptr,
+                                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        DWORD done = 0;
+        WriteFile(file.get(), kind.head.data(), DWORD(kind.head.size()), &done, nullptr);
+        if (kind.gap) {
+            DeviceIoControl(file.get(), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &done, nullptr);
+            LARGE_INTEGER end;
+            end.QuadPart = LONGLONG(kind.head.size() + kind.gap);
+            SetFilePointerEx(file.get(), end, nullptr, FILE_BEGIN);
+            SetEndOfFile(file.get());
+            WriteFile(file.get(), kind.tail.data(), DWORD(kind.tail.size()), &done, nullptr);
+        }
+        file.reset();
+        UniqueFileHandle opened = OpenToRead(rows.back());
+        FileReader reader{opened.get()};
+        Reads& these = reads.emplace_back();
+        LocalTimeConverter local;
+        const bool dated = ReadDateTaken(
+                               [&](std::uint64_t at, std::uint8_t* to, std::size_t size) {
+                                   these.emplace_back(at, size);
+                                   return reader(at, to, size);
+                               },
+                               local)
+                               .has_value();
+        if (!dated)
+            std::printf("media: no date in %s\n", names[i % 4]);
+        readsOf[i % 4] = std::max(readsOf[i % 4], int(these.size()));
+    }
+    for (int k = 0; k < 4; ++k)
+        std::printf("media reads per %s file: %d\n", names[k], readsOf[k]);
+    RowsList list(rows);
+    std::vector<std::uint8_t> buffer(FileBytes::kLargestRange);
+    RatioCase(
+        "media-vs-read", 5,
+        [&](const RunExtras& extras) {
+            MatchDateTaken(cmWholeFolder, {.lastWrite = true}, list, box, hint, extras);
+        },
+        [&] {
+            for (std::size_t i = 0; i < rows.size(); ++i) {
+                UniqueFileHandle file = OpenToRead(rows[i]);
+                FileReader reader{file.get()};
+                for (const auto& [at, size] : reads[i])
+                    reader(at, buffer.data(), size);
+            }
+        });
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -234,6 +335,7 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("run-vs-bare ratio %.3f\n", bench::Median(ratios));
     std::printf("run-readback-vs-bare ratio %.3f\n", bench::Median(readBackRatios));
     ShiftAndPhotoCases(rows);
+    MediaCase(box, hint);
     if (argc > 1)
         TreeCase(argv[1], texts, when);
     return 0;
