@@ -80,8 +80,8 @@ inline std::string HeifFile(const std::string& tiff, const char* brand = "heic")
 // A movie as a phone records it: ftyp, then media data of mediaBytes, then
 // the movie box with its header's creation time (seconds since 1904) and,
 // when given, QuickTime's creation date text in moov/meta. wide gives the
-// media data a 64-bit size; open one of 0 (to the file's end), with the
-// movie box first.
+// media data and the movie box 64-bit sizes; open gives the media data a
+// size of 0 (to the file's end), with the movie box first.
 struct MovieShape {
     std::uint64_t mediaBytes = 1 << 20;
     std::uint64_t created = 0;
@@ -112,7 +112,10 @@ inline MediaFile MovieFile(const MovieShape& shape) {
         moovBody += IsoBox(
             "meta", hdlr + keys + IsoBox("ilst", entry(1, "Apple") + entry(2, shape.creationDate)));
     }
-    const std::string moov = IsoBox("moov", moovBody);
+    // A wide file's movie box has a 64-bit size too.
+    const std::string moov =
+        shape.wide ? BigEndian(1, 4) + "moov" + BigEndian(16 + moovBody.size(), 8) + moovBody
+                   : IsoBox("moov", moovBody);
     MediaFile file;
     if (shape.open) {
         file.head = ftyp + moov + BigEndian(0, 4) + "mdat";
