@@ -553,6 +553,7 @@ TEST_F(MainWindowRun, ShiftAndPhotoFromTheOptionMenu) {
     form->DropDownMenu(2);
     EXPECT_FALSE(form->MenuItemEnabled(TChangeForm1::Shift1));
     EXPECT_FALSE(form->MenuItemEnabled(TChangeForm1::Photo1));
+    EXPECT_FALSE(form->MenuItemEnabled(TChangeForm1::Name1));
     form->CheckBox2.SetChecked(true);
     form->CheckBox3.SetChecked(true);
     // The folder's rows come in steps here: the status bar counts them.
