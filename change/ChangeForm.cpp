@@ -164,6 +164,9 @@ void TChangeForm1::FitOptionsToText() {
     const int pane = std::max({Scale(200), ComboBox1.Left() + modeList + Scale(4),
                                Label9.Left() + Label9.Width() + Scale(4)});
     ComboBox1.SetWidth(pane - Scale(8));
+    Label10.FitText();
+    const int namesLeft = Label10.Left() + Label10.Width() + Scale(4);
+    Edit1.SetBounds(namesLeft, Edit1.Top(), pane - namesLeft - Scale(4), Edit1.Height());
     Panel2.SetWidth(pane);
     if (laidOut_)
         Realign();
@@ -307,19 +310,22 @@ void TChangeForm1::BuildOptions() {
     Place(ComboBox1, &Panel2, 4, 29, 192, 20);
     ComboBox1.SetItems({L"選択ファイルのみ変更", L"選択フォルダ内のすべて変更",
                         L"サブフォルダも含めてすべて変更"});
+    Place(Label10, &Panel2, 4, 58, 30, 12);
+    Label10.SetText(L"対象:");
+    Place(Edit1, &Panel2, 36, 54, 160, 20);
     struct Check {
         CheckBox& box;
         int top;
         const wchar_t* text;
     };
     for (const Check& c :
-         {Check{CheckBox1, 61, L"ファイル作成日時"}, Check{CheckBox2, 81, L"ファイル更新日時"},
-          Check{CheckBox3, 101, L"ファイルアクセス日"}}) {
+         {Check{CheckBox1, 85, L"ファイル作成日時"}, Check{CheckBox2, 105, L"ファイル更新日時"},
+          Check{CheckBox3, 125, L"ファイルアクセス日"}}) {
         Place(c.box, &Panel2, 20, c.top, 116, 17);
         c.box.SetText(c.text);
         c.box.OnClick = [this] { CheckBoxClick(); };
     }
-    Place(Label1, &Panel2, 4, 128, 24, 12);
+    Place(Label1, &Panel2, 4, 152, 24, 12);
     Label1.SetText(L"西暦");
     struct Selector {
         ComboBox& list;
@@ -330,12 +336,12 @@ void TChangeForm1::BuildOptions() {
         const wchar_t* unitText;
     };
     for (const Selector& s :
-         {Selector{ComboBox2, 4, 145, 50, Numbers(1980, 2107, false), Label2, 57, L"年"},
-          Selector{ComboBox3, 74, 145, 40, Numbers(1, 12, false), Label3, 117, L"月"},
-          Selector{ComboBox4, 134, 145, 40, Numbers(1, 31, false), Label4, 177, L"日"},
-          Selector{ComboBox5, 14, 175, 40, Numbers(0, 24, false), Label5, 57, L"時"},
-          Selector{ComboBox6, 74, 175, 40, Numbers(0, 59, true), Label6, 117, L"分"},
-          Selector{ComboBox7, 134, 175, 40, Numbers(0, 59, true), Label7, 177, L"秒"}}) {
+         {Selector{ComboBox2, 4, 169, 50, Numbers(1980, 2107, false), Label2, 57, L"年"},
+          Selector{ComboBox3, 74, 169, 40, Numbers(1, 12, false), Label3, 117, L"月"},
+          Selector{ComboBox4, 134, 169, 40, Numbers(1, 31, false), Label4, 177, L"日"},
+          Selector{ComboBox5, 14, 199, 40, Numbers(0, 24, false), Label5, 57, L"時"},
+          Selector{ComboBox6, 74, 199, 40, Numbers(0, 59, true), Label6, 117, L"分"},
+          Selector{ComboBox7, 134, 199, 40, Numbers(0, 59, true), Label7, 177, L"秒"}}) {
         Place(s.list, &Panel2, s.left, s.top, s.width, 20);
         s.list.SetItems(s.items);
         s.list.SetItemHeight(Scale(12));
@@ -344,13 +350,13 @@ void TChangeForm1::BuildOptions() {
     }
     ComboBox1.SetItemHeight(Scale(12));
 
-    Place(SpeedButton1, &Panel2, 60, 205, 80, 25);
+    Place(SpeedButton1, &Panel2, 60, 229, 80, 25);
     SpeedButton1.SetText(L"実行");
     SpeedButton1.SetFlat(false);
     LoadPicture(SpeedButton1, IDB_RUN, 12);
     SpeedButton1.OnClick = [this] { SpeedButton1Click(); };
 
-    Place(Bevel5, &Panel2, 7, 240, 186, 218);
+    Place(Bevel5, &Panel2, 7, 264, 186, 194);
     Bevel5.SetAnchors({true, true, true, true});
     FitOptionsToText();
 
@@ -359,7 +365,7 @@ void TChangeForm1::BuildOptions() {
     HWND previous = HWND_TOP;
     for (Control* c : std::initializer_list<Control*>{
              &ComboBox2, &ComboBox3, &ComboBox4, &ComboBox5, &ComboBox6, &ComboBox7, &CheckBox3,
-             &CheckBox2, &CheckBox1, &ComboBox1}) {
+             &CheckBox2, &CheckBox1, &ComboBox1, &Edit1}) {
         SetWindowPos(c->Handle(), previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         previous = c->Handle();
     }
@@ -397,6 +403,9 @@ void TChangeForm1::BuildMenu() {
     AppendMenuW(optionMenu_, MF_STRING, Shift1, L"時刻をずらす/&Shift...");
     AppendMenuW(optionMenu_, MF_STRING, Photo1, L"撮影日時に合わせる/&Photo");
     AppendMenuW(optionMenu_, MF_STRING, Name1, L"ファイル名の日時に合わせる/Na&me");
+    AppendMenuW(optionMenu_, MF_STRING, Contents1, L"フォルダの日時を中身に合わせる/Con&tents");
+    AppendMenuW(optionMenu_, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(optionMenu_, MF_STRING | MF_CHECKED, Preview1, L"実行前に確認する/Pre&view");
     AppendMenuW(optionMenu_, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(optionMenu_, MF_STRING, Now1, L"現在の日時/&Now");
     AppendMenuW(optionMenu_, MF_STRING, Load1, L"選択ファイルの日時を読み込む/&Load");
@@ -587,6 +596,13 @@ void TChangeForm1::ChooseMenuItem(UINT item) {
         break;
     case Name1:
         Name1Click();
+        break;
+    case Contents1:
+        Contents1Click();
+        break;
+    case Preview1:
+        CheckMenuItem(menu_, Preview1,
+                      MF_BYCOMMAND | (MenuItemChecked(Preview1) ? MF_UNCHECKED : MF_CHECKED));
         break;
     }
 }

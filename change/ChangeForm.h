@@ -41,6 +41,8 @@ public:
     Splitter Splitter1;
     TShellListView ShellListView1;
     Label Label8, Label9, Label1, Label2, Label3, Label4, Label5, Label6, Label7;
+    Label Label10; // caption of the names box
+    Edit Edit1;    // names a folder or tree run takes ("*.jpg;*.heic")
     ComboBox ComboBox1, ComboBox2, ComboBox3, ComboBox4, ComboBox5, ComboBox6, ComboBox7;
     CheckBox CheckBox1, CheckBox2, CheckBox3;
 
@@ -68,7 +70,9 @@ public:
         Folders1, // Option menu: folders' own times are changed too
         Shift1,   // Option menu: the chosen times moved by an amount asked for
         Photo1,   // Option menu: the chosen times set to each file's date taken
-        Name1     // Option menu: the chosen times set to the date in each file's name
+        Name1,    // Option menu: the chosen times set to the date in each file's name
+        Preview1, // Option menu: a run over more than one target is shown before it writes
+        Contents1 // Option menu: folders' times set to the newest of what they hold
     };
     HMENU MainMenu() const { return menu_; }
     bool MenuItemChecked(UINT item) const;
@@ -100,6 +104,7 @@ public:
     void Shift1Click();
     void Photo1Click();
     void Name1Click();
+    void Contents1Click();
     // The last run, for undoing it.
     const RunRecord& LastRun() const { return lastRun_; }
     void SpeedButton3Click();

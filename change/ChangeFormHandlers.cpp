@@ -5,6 +5,7 @@
 #include "ui/Application.h"
 #include "change/ChangeForm.h"
 #include "core/FileTimeWriter.h"
+#include "change/RunWindows.h"
 #include "change/ShiftDialog.h"
 #include "core/RunTimestampChange.h"
 #include "datetime/SystemTime.h"
@@ -72,16 +73,6 @@ bool TakeInputOfRun(HWND mainWindow) {
     });
     return escape;
 }
-
-class ApplicationBoxes : public MessageBoxService {
-public:
-    void Show(std::wstring_view text, std::wstring_view caption, unsigned flags) override {
-        ApplicationMessageBox(text, caption, flags);
-    }
-    bool Ask(std::wstring_view text, std::wstring_view caption) override {
-        return ApplicationMessageBox(text, caption, MB_YESNO | MB_ICONQUESTION) == IDYES;
-    }
-};
 
 class LabelHint : public HintService {
 public:
@@ -182,7 +173,7 @@ void TChangeForm1::ApplyRunEnabledRuleToButton() {
 }
 
 void TChangeForm1::ApplyRunEnabledRuleToMenu() {
-    for (UINT item : {Run1, Shift1, Photo1, Name1})
+    for (UINT item : {Run1, Shift1, Photo1, Name1, Contents1})
         EnableMenuItem(menu_, item, MF_BYCOMMAND | (AnyKindChosen() ? MF_ENABLED : MF_GRAYED));
 }
 
@@ -235,7 +226,7 @@ void TChangeForm1::File1Click() {
 void TChangeForm1::Undo1Click() {
     if (!lastRun_.CanUndo() || Application::Instance().SessionEnding())
         return;
-    ApplicationBoxes boxes;
+    RunBoxes boxes(font_.get(), textHeight_);
     StatusProgress progress(StatusBar1, Handle());
     UndoTimestampChange(lastRun_, boxes, &progress);
     ShowNewTimesOf(lastRun_);
@@ -449,7 +440,7 @@ void TChangeForm1::Shift1Click() {
         return;
     // Nothing to shift: said before the amount is asked for.
     ListRows rows(ShellListView1);
-    ApplicationBoxes boxes;
+    RunBoxes boxes(font_.get(), textHeight_);
     LabelHint hint(Label9);
     if (!TargetsAtHand(ComboBox1.ItemIndex(), rows, boxes, hint))
         return;
@@ -473,6 +464,16 @@ void TChangeForm1::Photo1Click() {
     });
 }
 
+void TChangeForm1::Contents1Click() {
+    if (!AnyKindChosen())
+        return;
+    const int mode = ComboBox1.ItemIndex();
+    RunChange([&](TimestampKinds kinds, FileListService& rows, MessageBoxService& boxes,
+                  HintService& hint, const RunExtras& extras) {
+        MatchFolderContents(mode, kinds, rows, boxes, hint, extras);
+    });
+}
+
 void TChangeForm1::Name1Click() {
     if (!AnyKindChosen())
         return;
@@ -488,7 +489,7 @@ void TChangeForm1::RunChange(const ChangeCall& change) {
         return;
     const TimestampKinds kinds{CheckBox1.Checked(), CheckBox2.Checked(), CheckBox3.Checked()};
     ListRows rows(ShellListView1);
-    ApplicationBoxes boxes;
+    RunBoxes boxes(font_.get(), textHeight_);
     LabelHint hint(Label9);
     StatusProgress progress(StatusBar1, Handle());
     RunRecord record;
@@ -504,8 +505,12 @@ void TChangeForm1::RunChange(const ChangeCall& change) {
         lastRun_ = std::move(record);
         ShowNewTimesOf(lastRun_);
     };
+    WindowPreview preview(Handle(), font_.get(), textHeight_);
+    const std::wstring patterns = Edit1.CurrentText();
     try {
-        change(kinds, rows, boxes, hint, {&record, &progress, foldersToo_});
+        change(kinds, rows, boxes, hint,
+               {&record, &progress, foldersToo_, MenuItemChecked(Preview1) ? &preview : nullptr,
+                patterns});
     } catch (...) {
         keep();
         throw;

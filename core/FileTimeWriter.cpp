@@ -46,14 +46,14 @@ FileTimes TimesIn(const FILE_BASIC_INFO& basic) {
 // state after a write is read, so that the change time read is the last.
 class OpenTarget {
 public:
-    OpenTarget(std::wstring_view path, bool isFolder, bool readContent) {
+    OpenTarget(std::wstring_view path, bool isFolder, bool readContent, bool write = true) {
         if (!IsFullyQualifiedPath(path))
             return;
         const std::wstring extended = ExtendedLengthPath(path);
-        const DWORD access =
-            FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | (readContent ? GENERIC_READ : 0);
+        const DWORD access = FILE_READ_ATTRIBUTES | (write ? FILE_WRITE_ATTRIBUTES : 0) |
+                             (readContent ? GENERIC_READ : 0);
         file = OpenOnce(extended, isFolder, access);
-        if (file || GetLastError() != ERROR_ACCESS_DENIED)
+        if (file || !write || GetLastError() != ERROR_ACCESS_DENIED)
             return;
         const DWORD found = GetFileAttributesW(extended.c_str());
         if (found == INVALID_FILE_ATTRIBUTES || !(found & FILE_ATTRIBUTE_READONLY) ||
@@ -217,8 +217,20 @@ bool IsExistingFolder(std::wstring_view path) {
 
 WriteOutcome TargetWriter::Write(std::wstring_view path, bool isFolder, TimesReadBack& readBack,
                                  FileTimes& times, std::wstring_view& why) {
+    return Visit(path, isFolder, false, readBack, times, why);
+}
+
+WriteOutcome TargetWriter::Plan(std::wstring_view path, bool isFolder, TimesReadBack& found,
+                                FileTimes& times, std::wstring_view& why) {
+    return Visit(path, isFolder, true, found, times, why);
+}
+
+WriteOutcome TargetWriter::Visit(std::wstring_view path, bool isFolder, bool plan,
+                                 TimesReadBack& readBack, FileTimes& times,
+                                 std::wstring_view& why) {
     const bool readsContent = rule_.ReadsContent() && !isFolder;
-    OpenTarget target(path, isFolder, readsContent);
+    // A plan writes nothing but the access time a read moved.
+    OpenTarget target(path, isFolder, readsContent, !plan || readsContent);
     if (!target.file) {
         switch (KindOnDisk(path)) {
         case EntryKind::Neither:
@@ -226,15 +238,22 @@ WriteOutcome TargetWriter::Write(std::wstring_view path, bool isFolder, TimesRea
         case EntryKind::Link:
             return WriteOutcome::Link;
         default:
-            RaiseOpenError(path);
+            if (!plan)
+                RaiseOpenError(path);
+            why = kCantOpenText;
+            return WriteOutcome::Declined;
         }
     }
     HANDLE file = target.file.get();
     // Zero times would be taken as "leave unchanged" by a later restore: a
     // file whose times can't be read is not written.
     FILE_BASIC_INFO basic{};
-    if (!ReadBasic(file, basic))
-        throw Error(FormatMessageText(kReadErrorText, path));
+    if (!ReadBasic(file, basic)) {
+        if (!plan)
+            throw Error(FormatMessageText(kReadErrorText, path));
+        why = kCantReadText;
+        return WriteOutcome::Declined;
+    }
     readBack.before = readBack.after = TimesIn(basic);
     if ((basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
         LeadsElsewhere(file, path, folder_, folderFinal_))
@@ -264,13 +283,17 @@ WriteOutcome TargetWriter::Write(std::wstring_view path, bool isFolder, TimesRea
         position = offset + got;
         return got;
     };
-    const bool decided = rule_.Decide(path, readBack.before, content, times, why);
+    // The change time before a cleared attribute moved it.
+    const TargetState now{readBack.before,
+                          target.ClearedReadOnly() ? target.changeFound : Ticks(basic.ChangeTime),
+                          readBack.sizeAfter};
+    const bool decided = rule_.Decide(path, now, content, times, why);
     // Reading the file moved its access time (where the volume keeps one):
     // unless that is a chosen kind, it goes back to what it was, in the
     // same call as the chosen ones.
-    TimestampKinds set = decided ? kinds_ : TimestampKinds{};
-    FileTimes setTimes = decided ? times : readBack.before;
-    if (read && !kinds_.lastAccess) {
+    TimestampKinds set = decided && !plan ? kinds_ : TimestampKinds{};
+    FileTimes setTimes = decided && !plan ? times : readBack.before;
+    if (read && !(kinds_.lastAccess && set.lastAccess)) {
         set.lastAccess = true;
         setTimes.lastAccess = readBack.before.lastAccess;
     }
@@ -281,6 +304,11 @@ WriteOutcome TargetWriter::Write(std::wstring_view path, bool isFolder, TimesRea
     const bool done = (!read && SameChosenTimes(set, setTimes, readBack.before)) ||
                       SetChosenTimes(file, setTimes, set);
     target.PutBackAttributes();
+    if (plan) {
+        // What a write must find: the state after the plan's own reading.
+        ReadState(file, readBack);
+        return decided ? WriteOutcome::Written : WriteOutcome::Declined;
+    }
     if (!decided)
         return WriteOutcome::Declined;
     ReadState(file, readBack);

@@ -13,27 +13,35 @@
 
 namespace kalvera {
 
+// What a target is found with just before its times are decided: its
+// times, its change time (0 when not known) and its size.
+struct TargetState {
+    FileTimes times;
+    FileTime change = 0;
+    std::uint64_t size = 0;
+};
+
 // Decides a target's times from its own, read on the writer's handle just
 // before the set: the Run command's one time, a shift, or a date found in
-// the file or its name.
+// the file, its name or what a folder holds.
 class TimesRule {
 public:
     virtual ~TimesRule() = default;
     // True when Decide reads the target's bytes: the target is then opened
     // for reading too, and its access time is kept unless it is chosen.
     virtual bool ReadsContent() const { return false; }
-    // The times to set on the target at path that has the times now;
-    // content reads it on the same handle (nothing for a folder). False
-    // leaves the target unwritten, with the reason in why.
-    virtual bool Decide(std::wstring_view path, const FileTimes& now, const ContentReader& content,
-                        FileTimes& times, std::wstring_view& why) = 0;
+    // The times to set on the target at path found as now; content reads
+    // it on the same handle (nothing for a folder). False leaves the target
+    // unwritten, with the reason in why.
+    virtual bool Decide(std::wstring_view path, const TargetState& now,
+                        const ContentReader& content, FileTimes& times, std::wstring_view& why) = 0;
 };
 
 // The same times for every target.
 class FixedTimes : public TimesRule {
 public:
     explicit FixedTimes(const FileTimes& times) : times_(times) {}
-    bool Decide(std::wstring_view, const FileTimes&, const ContentReader&, FileTimes& times,
+    bool Decide(std::wstring_view, const TargetState&, const ContentReader&, FileTimes& times,
                 std::wstring_view&) override {
         times = times_;
         return true;
@@ -70,8 +78,18 @@ public:
     // that a file left partly set shows as one.
     WriteOutcome Write(std::wstring_view path, bool isFolder, TimesReadBack& readBack,
                        FileTimes& times, std::wstring_view& why);
+    // What Write would do, writing nothing: Written for a target that
+    // would be written with times. The target is opened for reading (a rule
+    // that reads its bytes puts its access time back, as a write does), and
+    // one that can't be opened or read is Declined with its reason. found
+    // gets its times before, and in after, changeAfter and sizeAfter the
+    // state a write must find for the times to still hold.
+    WriteOutcome Plan(std::wstring_view path, bool isFolder, TimesReadBack& found, FileTimes& times,
+                      std::wstring_view& why);
 
 private:
+    WriteOutcome Visit(std::wstring_view path, bool isFolder, bool plan, TimesReadBack& readBack,
+                       FileTimes& times, std::wstring_view& why);
     TimesRule& rule_;
     TimestampKinds kinds_;
     std::set<FileIdentity> written_;

@@ -5,6 +5,8 @@
 #include "core/FileTimes.h"
 #include "core/RunServices.h"
 
+#include <cstddef>
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -50,16 +52,31 @@ struct RunRecord {
     WrittenFile& Add(std::wstring_view path, bool isFolder);
 };
 
-// A blank line, the heading, one line per entry (at most 10, then "ほかn
-// 個"); empty for no lines.
-std::wstring ListingReport(std::wstring_view heading, const std::vector<std::wstring>& lines);
+// The files a report names: each list's text names its first ones, and a
+// list longer than that makes the report carry them all.
+inline constexpr size_t kListedFiles = 10;
+struct ReportLists {
+    std::vector<ListedFile> all;
+    bool cut = false; // a list had more files than its text names
+    // A blank line, the heading, one line per file ("name: reason"; at most
+    // kListedFiles, then "ほかn個"); empty for no files. The files join all.
+    std::wstring Listing(std::wstring_view heading, const std::vector<ListedFile>& files);
+    // Shows the report, with every file named when a list was cut.
+    void Show(MessageBoxService& messages, std::wstring_view text, std::wstring_view caption) const;
+};
 
-// The lines added to a run's report when a file system stored other times
-// than the ones chosen (FAT keeps last-write times in 2-second steps and
-// last-access times as dates; some shares ignore creation times): a blank
-// line, the heading, one line per file (at most 10, then "ほかn個").
-// Empty when every chosen time of every file read back as chosen.
-std::wstring StoredTimesReport(const RunRecord& record);
+// The files whose file system stored other times than the ones chosen (FAT
+// keeps last-write times in 2-second steps and last-access times as dates;
+// some shares ignore creation times), each with what was stored.
+std::vector<ListedFile> StoredOtherwise(const RunRecord& record);
+// Their lines for a run's report: a blank line, the heading, one line per
+// file (at most 10, then "ほかn個"). Empty when every chosen time of every
+// file read back as chosen.
+std::wstring StoredTimesReport(const RunRecord& record, ReportLists& lists);
+inline std::wstring StoredTimesReport(const RunRecord& record) {
+    ReportLists lists;
+    return StoredTimesReport(record, lists);
+}
 
 // Sets the times the last run changed back to those read before it, in the
 // reverse order of the run, on the files that still read back as it left

@@ -10,42 +10,51 @@
 #include <vector>
 
 namespace kalvera {
-namespace {
-
-constexpr size_t kListedFiles = 10;
-
-} // namespace
-
-std::wstring ListingReport(std::wstring_view heading, const std::vector<std::wstring>& lines) {
-    if (lines.empty())
+std::wstring ReportLists::Listing(std::wstring_view heading, const std::vector<ListedFile>& files) {
+    if (files.empty())
         return {};
     std::wstring text = L"\n\n" + std::wstring(heading);
-    for (size_t i = 0; i < lines.size() && i < kListedFiles; ++i)
-        text += L"\n" + lines[i];
-    if (lines.size() > kListedFiles)
-        text += L"\nほか" + std::to_wstring(lines.size() - kListedFiles) + L"個";
+    for (size_t i = 0; i < files.size() && i < kListedFiles; ++i)
+        text += L"\n" + std::wstring(SplitPath(files[i].path).second) + L": " + files[i].reason;
+    if (files.size() > kListedFiles) {
+        text += L"\nほか" + std::to_wstring(files.size() - kListedFiles) + L"個";
+        cut = true;
+    }
+    all.insert(all.end(), files.begin(), files.end());
     return text;
 }
 
-std::wstring StoredTimesReport(const RunRecord& record) {
-    std::vector<std::wstring> lines;
+void ReportLists::Show(MessageBoxService& messages, std::wstring_view text,
+                       std::wstring_view caption) const {
+    if (cut)
+        messages.ShowReport(text, caption, all);
+    else
+        messages.Show(text, caption, 0);
+}
+
+std::vector<ListedFile> StoredOtherwise(const RunRecord& record) {
+    std::vector<ListedFile> files;
     for (const WrittenFile& file : record.files) {
         const FileTimes& stored = file.times.after;
         const FileTimes wanted = record.WantedOf(file);
-        std::wstring line;
+        std::wstring reason;
         auto note = [&](bool chosen, FileTime wanted, FileTime got, const wchar_t* kind) {
             if (!chosen || wanted == got)
                 return;
-            line += (line.empty() ? file.name + L": " : L"、") + kind + L" " +
-                    DateTextOf(FileTimeToLocalDateTime(got));
+            reason += (reason.empty() ? L"" : L"、") + std::wstring(kind) + L" " +
+                      DateTextOf(FileTimeToLocalDateTime(got));
         };
         note(record.kinds.creation, wanted.creation, stored.creation, L"作成");
         note(record.kinds.lastWrite, wanted.lastWrite, stored.lastWrite, L"更新");
         note(record.kinds.lastAccess, wanted.lastAccess, stored.lastAccess, L"アクセス");
-        if (!line.empty())
-            lines.push_back(std::move(line));
+        if (!reason.empty())
+            files.push_back({record.PathOf(file), std::move(reason)});
     }
-    return ListingReport(kStoredOtherwiseText, lines);
+    return files;
+}
+
+std::wstring StoredTimesReport(const RunRecord& record, ReportLists& lists) {
+    return lists.Listing(kStoredOtherwiseText, StoredOtherwise(record));
 }
 
 FileTimes RunRecord::WantedOf(const WrittenFile& file) const {
@@ -91,10 +100,10 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
         progress = nullptr;
     int files = 0, folders = 0, visited = 0;
     bool stopped = false;
-    std::vector<std::wstring> leftAlone;
+    std::vector<ListedFile> leftAlone;
     std::vector<WrittenFile*> attributesChanged;
     auto leave = [&](const WrittenFile& file, std::wstring_view why) {
-        leftAlone.push_back(file.name + L": " + std::wstring(why));
+        leftAlone.push_back({record.PathOf(file), std::wstring(why)});
     };
     // A file reached twice through hard links is expected in the state the
     // undo of its later entry left.
@@ -156,7 +165,9 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
         text += L"\n" + std::wstring(kStoppedText);
     if (const int pending = record.PendingCount(); pending > 0)
         text += L"\n" + FormatMessageText(kUndoLeftText, std::to_wstring(pending));
-    messages.Show(text + ListingReport(kNotUndoneText, leftAlone), kReportCaption, 0);
+    ReportLists lists;
+    text += lists.Listing(kNotUndoneText, leftAlone);
+    lists.Show(messages, text, kReportCaption);
 }
 
 } // namespace kalvera

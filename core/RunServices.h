@@ -31,12 +31,36 @@ public:
     virtual bool Loading() { return false; }
 };
 
+// A file a report names, and why.
+struct ListedFile {
+    std::wstring path;
+    std::wstring reason;
+};
+
 class MessageBoxService {
 public:
     virtual ~MessageBoxService() = default;
     virtual void Show(std::wstring_view text, std::wstring_view caption, unsigned flags) = 0;
+    // A report whose text names only the first files of a long list:
+    // listed holds every file it would name, for a window that shows them
+    // all.
+    virtual void ShowReport(std::wstring_view text, std::wstring_view caption,
+                            const std::vector<ListedFile>& listed) {
+        (void)listed;
+        Show(text, caption, 0);
+    }
     // A question with Yes and No; true for Yes.
     virtual bool Ask(std::wstring_view text, std::wstring_view caption) = 0;
+};
+
+class RunPlan;
+
+// Shows what a run will write before it writes: answers true to write it.
+// It plans every target (RunPlan::Step) before it can answer true.
+class PreviewService {
+public:
+    virtual ~PreviewService() = default;
+    virtual bool Confirm(RunPlan& plan) = 0;
 };
 
 class HintService {

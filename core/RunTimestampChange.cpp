@@ -1,10 +1,14 @@
 #include "core/FileDates.h"
 #include "core/FileTimeWriter.h"
+#include "core/FolderContents.h"
+#include "core/NamePatterns.h"
+#include "core/RunPlan.h"
 #include "core/RunTimestampChange.h"
 #include "core/TreeWalk.h"
 #include "win/Error.h"
 #include "win/Path.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,15 +22,16 @@ struct Change {
     std::wstring_view done = kCountSuffixText;                // after the count of files
     std::wstring_view doneWithFolders = kFilesAndFoldersText; // with folders among them
     bool oneFileReport = false; // one selected file reported as the Run command does
+    bool foldersOnly = false;   // folders are the targets, and files are not
 };
 
 // What became of the targets of a run, for its report.
 struct Tally {
     int files = 0, folders = 0;
-    int foldersPassed = 0, links = 0;
-    std::vector<std::wstring> notWritten; // "name: why"
+    int foldersPassed = 0, links = 0, namesPassed = 0;
+    std::vector<ListedFile> notWritten;
     void NotWritten(std::wstring_view path, std::wstring_view why) {
-        notWritten.push_back(std::wstring(SplitPath(path).second) + L": " + std::wstring(why));
+        notWritten.push_back({std::wstring(path), std::wstring(why)});
     }
 };
 
@@ -88,15 +93,17 @@ bool AnyStoredAsChosen(const RunRecord& record) {
 // The report's headline, then the read-back list. Where files were written
 // but not one of them kept the chosen times, the headline says so instead of
 // claiming a change.
-std::wstring Report(std::wstring headline, const RunRecord* record) {
+std::wstring Report(std::wstring headline, const RunRecord* record, ReportLists& lists) {
     if (!record)
         return headline;
     if (!record->files.empty() && !AnyStoredAsChosen(*record))
         headline = std::wstring(kNothingStoredText);
-    return headline + StoredTimesReport(*record);
+    return headline + StoredTimesReport(*record, lists);
 }
 
 std::wstring CountText(const Change& change, const Tally& tally) {
+    if (change.foldersOnly)
+        return std::to_wstring(tally.folders) + std::wstring(change.done);
     if (tally.folders == 0)
         return std::to_wstring(tally.files) + std::wstring(change.done);
     return FormatMessageText(
@@ -111,6 +118,8 @@ std::wstring PassedText(const Tally& tally) {
         text += L"\n" + FormatMessageText(kFoldersPassedText, std::to_wstring(tally.foldersPassed));
     if (tally.links > 0)
         text += L"\n" + FormatMessageText(kLinksPassedText, std::to_wstring(tally.links));
+    if (tally.namesPassed > 0)
+        text += L"\n" + FormatMessageText(kNamesPassedText, std::to_wstring(tally.namesPassed));
     return text;
 }
 
@@ -134,22 +143,30 @@ void RunOnSelectedFile(const std::wstring& path, const Change& change, Timestamp
         messages.Show(PassedText(tally).substr(1), kReportCaption, 0);
         return;
     }
-    messages.Show(
-        Report(std::wstring(tally.folders ? kFolderChangedText : kChangedText), extras.record),
-        kReportCaption, 0);
+    ReportLists lists;
+    messages.Show(Report(std::wstring(tally.folders ? kFolderChangedText : kChangedText),
+                         extras.record, lists),
+                  kReportCaption, 0);
 }
 
-// The rows to change, each a file, or a folder when folders are targets.
+// The rows to change, each a file whose name the patterns take, or a
+// folder when folders are targets (only folders for a run over folders).
 // A folder that is not a target, and a link, are counted as passed over; a
 // file gone since it was listed is named; any other row, or a folder
 // outside the file system when folders are targets, refuses the run.
 bool CollectRows(FileListService& files, const std::vector<int>& rows, bool folders,
-                 TargetList& targets, Tally& tally) {
+                 const Change& change, const NamePatterns& names, TargetList& targets,
+                 Tally& tally) {
     for (int row : rows) {
         const std::wstring path = files.PathOf(row);
         switch (KindOnDisk(path)) {
         case EntryKind::File:
-            targets.Add(path, false);
+            if (change.foldersOnly)
+                break;
+            if (names.Matches(SplitPath(path).second))
+                targets.Add(path, false);
+            else
+                ++tally.namesPassed;
             break;
         case EntryKind::Folder:
             if (folders)
@@ -173,17 +190,52 @@ bool CollectRows(FileListService& files, const std::vector<int>& rows, bool fold
     return true;
 }
 
+// A target that a plan leaves alone, counted as a write would count it.
+void CountUnplanned(const PlannedTarget& row, const std::wstring& path, Tally& tally) {
+    switch (row.outcome) {
+    case WriteOutcome::Missing:
+        tally.NotWritten(path, kGoneText);
+        break;
+    case WriteOutcome::Link:
+        ++tally.links;
+        break;
+    case WriteOutcome::Declined:
+        tally.NotWritten(path, row.why);
+        break;
+    default:
+        break;
+    }
+}
+
 // Writes every target with the progress of a long run.
+// Over more than one target, with a preview asked for, what the run will
+// write is shown first; then it writes exactly that, or nothing.
 void WriteTargets(const TargetList& targets, Tally tally, const Change& change,
                   TimestampKinds kinds, MessageBoxService& messages, const RunExtras& extras) {
     const int total = static_cast<int>(targets.entries.size());
+    std::optional<RunPlan> plan;
+    if (extras.preview && total > 1) {
+        plan.emplace(targets, change.rule, kinds);
+        if (!extras.preview->Confirm(*plan) || !plan->Done())
+            return;
+    }
+    std::optional<PlannedTimes> planned;
+    if (plan)
+        planned.emplace(*plan);
     ProgressService* progress = total > kProgressFrom ? extras.progress : nullptr;
     bool stopped = false;
-    TargetWriter writer(change.rule, kinds);
+    TargetWriter writer(planned ? static_cast<TimesRule&>(*planned) : change.rule, kinds);
     try {
         for (int i = 0; i < total; ++i) {
             const TargetEntry& entry = targets.entries[static_cast<size_t>(i)];
-            WriteTarget(writer, targets.PathOf(entry), entry.isFolder, extras.record, tally);
+            const std::wstring path = targets.PathOf(entry);
+            if (plan && plan->At(size_t(i)).outcome != WriteOutcome::Written) {
+                CountUnplanned(plan->At(size_t(i)), path, tally);
+            } else {
+                if (planned)
+                    planned->Select(size_t(i));
+                WriteTarget(writer, path, entry.isFolder, extras.record, tally);
+            }
             if (progress && !progress->Continue(i + 1, total) && i + 1 < total) {
                 stopped = true;
                 break;
@@ -213,25 +265,54 @@ void WriteTargets(const TargetList& targets, Tally tally, const Change& change,
     std::wstring text = CountText(change, tally) + PassedText(tally);
     if (stopped)
         text += L"\n" + std::wstring(kStoppedText);
-    messages.Show(Report(text, extras.record) + ListingReport(kNotWrittenText, tally.notWritten),
-                  kReportCaption, 0);
+    ReportLists lists;
+    text = Report(text, extras.record, lists);
+    text += lists.Listing(kNotWrittenText, tally.notWritten);
+    lists.Show(messages, text, kReportCaption);
 }
 
-void RunOnRows(const std::vector<int>& rows, const Change& change, TimestampKinds kinds,
-               FileListService& files, MessageBoxService& messages, const RunExtras& extras) {
+void RunOnRows(const std::vector<int>& rows, const Change& change, const NamePatterns& names,
+               TimestampKinds kinds, FileListService& files, MessageBoxService& messages,
+               const RunExtras& extras) {
     // Every row must be a target or passed over before any of them is
     // changed.
     TargetList targets;
     Tally tally;
-    if (!CollectRows(files, rows, extras.folders, targets, tally)) {
+    if (!CollectRows(files, rows, extras.folders || change.foldersOnly, change, names, targets,
+                     tally)) {
         messages.Show(rows.size() == 1 ? kMissingFileText : kMissingAbortText, kErrorCaption, 0);
         return;
     }
     WriteTargets(targets, std::move(tally), change, kinds, messages, extras);
 }
 
-void RunOnTree(const Change& change, TimestampKinds kinds, FileListService& files,
-               MessageBoxService& messages, const RunExtras& extras) {
+// The entries of a tree that are targets: files whose names the patterns
+// take, and folders when they are targets; for a run over folders, its
+// folders alone, the deepest first.
+void KeepTargets(TargetList& targets, const Change& change, const NamePatterns& names,
+                 Tally& tally) {
+    std::erase_if(targets.entries, [&](const TargetEntry& entry) {
+        if (entry.isFolder)
+            return false;
+        if (change.foldersOnly)
+            return true;
+        const bool passed = !names.Matches(entry.name);
+        tally.namesPassed += passed;
+        return passed;
+    });
+    if (!change.foldersOnly)
+        return;
+    std::vector<size_t> depth(targets.folders.size());
+    for (size_t i = 0; i < depth.size(); ++i)
+        depth[i] = size_t(std::count(targets.folders[i].begin(), targets.folders[i].end(), L'\\'));
+    std::stable_sort(targets.entries.begin(), targets.entries.end(),
+                     [&](const TargetEntry& a, const TargetEntry& b) {
+                         return depth[a.folder] > depth[b.folder];
+                     });
+}
+
+void RunOnTree(const Change& change, const NamePatterns& names, TimestampKinds kinds,
+               FileListService& files, MessageBoxService& messages, const RunExtras& extras) {
     const std::wstring root = files.FolderPath();
     if (root.empty()) {
         messages.Show(kNoTreeHereText, kErrorCaption, 0);
@@ -244,7 +325,7 @@ void RunOnTree(const Change& change, TimestampKinds kinds, FileListService& file
     ProgressService* progress = extras.progress;
     Tally tally;
     const TreeReadOutcome read = ReadTree(
-        root, extras.folders, targets, unreadable,
+        root, extras.folders || change.foldersOnly, targets, unreadable,
         [progress](size_t found) { return !progress || progress->Reading(int(found)); },
         &tally.links);
     if (progress)
@@ -257,26 +338,33 @@ void RunOnTree(const Change& change, TimestampKinds kinds, FileListService& file
         messages.Show(kStoppedText, kReportCaption, 0);
         return;
     }
+    KeepTargets(targets, change, names, tally);
     WriteTargets(targets, std::move(tally), change, kinds, messages, extras);
 }
 
-// The targets of the mode, each given the change.
+// The targets of the mode, each given the change. Patterns that no file
+// name could match refuse the run before anything is read.
 void ChangeTargets(const Change& change, int mode, TimestampKinds kinds, FileListService& files,
                    MessageBoxService& messages, HintService& hint, const RunExtras& extras) {
+    const NamePatterns names(mode == cmSelectedFile ? std::wstring_view() : extras.patterns);
+    if (!names.Invalid().empty()) {
+        messages.Show(FormatMessageText(kBadPatternText, names.Invalid()), kErrorCaption, 0);
+        return;
+    }
     if (!TargetsAtHand(mode, files, messages, hint))
         return;
     if (mode == cmWholeTree) {
-        RunOnTree(change, kinds, files, messages, extras);
+        RunOnTree(change, names, kinds, files, messages, extras);
     } else if (mode == cmWholeFolder) {
         std::vector<int> rows(static_cast<size_t>(files.Count()));
         for (size_t i = 0; i < rows.size(); ++i)
             rows[i] = static_cast<int>(i);
-        RunOnRows(rows, change, kinds, files, messages, extras);
+        RunOnRows(rows, change, names, kinds, files, messages, extras);
     } else if (const std::vector<int> rows = files.SelectedIndices();
                rows.size() == 1 && change.oneFileReport) {
         RunOnSelectedFile(files.PathOf(rows[0]), change, kinds, messages, extras);
     } else {
-        RunOnRows(rows, change, kinds, files, messages, extras);
+        RunOnRows(rows, change, names, kinds, files, messages, extras);
     }
 }
 
@@ -297,9 +385,9 @@ public:
     ShiftRule(std::int64_t ticks, TimestampKinds kinds, TimeRange range)
         : ticks_(ticks), kinds_(kinds), range_(range) {}
 
-    bool Decide(std::wstring_view, const FileTimes& now, const ContentReader&, FileTimes& times,
+    bool Decide(std::wstring_view, const TargetState& now, const ContentReader&, FileTimes& times,
                 std::wstring_view& why) override {
-        times = now;
+        times = now.times;
         if (ShiftChosenTimes(times, ticks_, kinds_, range_))
             return true;
         why = kCantKeepShiftText;
@@ -316,8 +404,8 @@ private:
 class DateTakenRule : public TimesRule {
 public:
     bool ReadsContent() const override { return true; }
-    bool Decide(std::wstring_view, const FileTimes&, const ContentReader& content, FileTimes& times,
-                std::wstring_view& why) override {
+    bool Decide(std::wstring_view, const TargetState&, const ContentReader& content,
+                FileTimes& times, std::wstring_view& why) override {
         return Found(ReadDateTaken(content, local_), kNoDateTakenText, times, why);
     }
 
@@ -338,7 +426,7 @@ protected:
 class NameDateRule : public DateTakenRule {
 public:
     bool ReadsContent() const override { return false; }
-    bool Decide(std::wstring_view path, const FileTimes&, const ContentReader&, FileTimes& times,
+    bool Decide(std::wstring_view path, const TargetState&, const ContentReader&, FileTimes& times,
                 std::wstring_view& why) override {
         return Found(DateOfName(path, local_), kNoNameDateText, times, why);
     }
@@ -410,6 +498,18 @@ void MatchDateTaken(int mode, TimestampKinds kinds, FileListService& files,
                     MessageBoxService& messages, HintService& hint, const RunExtras& extras) {
     DateTakenRule rule;
     MatchOwnDates(rule, kMatchedText, mode, kinds, files, messages, hint, extras);
+}
+
+void MatchFolderContents(int mode, TimestampKinds kinds, FileListService& files,
+                         MessageBoxService& messages, HintService& hint, const RunExtras& extras) {
+    if (!IsMode(mode))
+        return;
+    FolderContentsRule rule(kinds);
+    if (RunRecord* record = FreshRecord(extras, kinds))
+        record->ownDates = true;
+    Change change{rule, kContentsText, kContentsText};
+    change.foldersOnly = true;
+    ChangeTargets(change, mode, kinds, files, messages, hint, extras);
 }
 
 void MatchNameDate(int mode, TimestampKinds kinds, FileListService& files,

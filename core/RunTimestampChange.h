@@ -24,6 +24,12 @@ struct RunExtras {
     // Folders are targets too: selected or listed ones, and those below
     // the folder shown in a whole-tree run. Otherwise they are passed over.
     bool folders = false;
+    // Shown what a run over more than one target will write, before it
+    // writes.
+    PreviewService* preview = nullptr;
+    // The names a folder or tree run takes (NamePatterns); others are
+    // passed over.
+    std::wstring_view patterns;
 };
 
 // True when the mode has targets to look at; otherwise tells why (the hint
@@ -53,6 +59,14 @@ void ShiftTimestamps(std::int64_t seconds, int mode, TimestampKinds kinds, FileL
 // passed over. Otherwise as the Run command.
 void MatchDateTaken(int mode, TimestampKinds kinds, FileListService& files,
                     MessageBoxService& messages, HintService& hint, const RunExtras& extras = {});
+
+// Sets the chosen times of folders to the newest last-write time of the
+// entries each holds directly: the selected folders, the folders listed, or
+// every folder below the one shown, deepest first. An empty folder is left
+// alone and named. Otherwise as the Run command.
+void MatchFolderContents(int mode, TimestampKinds kinds, FileListService& files,
+                         MessageBoxService& messages, HintService& hint,
+                         const RunExtras& extras = {});
 
 // As MatchDateTaken, with the date and time each file's name gives.
 void MatchNameDate(int mode, TimestampKinds kinds, FileListService& files,
@@ -92,6 +106,7 @@ inline constexpr std::wstring_view kNotUndoneText = L"次のファイルは元�
 inline constexpr std::wstring_view kChangedSinceText = L"変更されています";
 inline constexpr std::wstring_view kGoneText = L"見つかりません";
 inline constexpr std::wstring_view kCantOpenText = L"開けません";
+inline constexpr std::wstring_view kCantReadText = L"時刻を読めません";
 inline constexpr std::wstring_view kFolderChangedText = L"フォルダのタイムスタンプを変更しました。";
 inline constexpr std::wstring_view kFilesAndFoldersText =
     L"%s個のファイルと%s個のフォルダのタイムスタンプを変更しました。";
@@ -119,6 +134,14 @@ inline constexpr std::wstring_view kNoDateTakenText = L"撮影日時がありま
 inline constexpr std::wstring_view kNamedText =
     L"個のファイルのタイムスタンプをファイル名の日時に合わせました。";
 inline constexpr std::wstring_view kNoNameDateText = L"ファイル名に日時がありません";
+inline constexpr std::wstring_view kContentsText =
+    L"個のフォルダのタイムスタンプを中身に合わせました。";
+inline constexpr std::wstring_view kEmptyFolderText = L"空のフォルダです";
+inline constexpr std::wstring_view kNamesPassedText = L"名前が対象外のファイル: %s個";
+inline constexpr std::wstring_view kBadPatternText =
+    L"「対象」の \"%s\" にはファイル名に使えない文字があります。";
+inline constexpr std::wstring_view kLinkText = L"リンクです";
+inline constexpr std::wstring_view kSameFileText = L"別の名前で変更します";
 inline constexpr std::wstring_view kCantKeepShiftText = L"ずらした時刻は記録できません";
 inline constexpr std::wstring_view kOutOfRangeText = L"選択ファイルの日時は選べる範囲の外です。";
 

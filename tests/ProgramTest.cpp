@@ -198,6 +198,8 @@ TEST(Program, ChangesAFileThroughItsWindowAndEndsWithZero) {
     PressKeys({VK_DOWN});
     PressKeys({VK_RETURN});
     ASSERT_TRUE(WaitUntil([&] { return SendMessageW(mode, CB_GETCURSEL, 0, 0) == 1; }));
+    PressKeys({VK_MENU, 'O'}); // the run writes at once, with no preview
+    PressKeys({'V'});
     ClickCentre(run);
     ASSERT_TRUE(WaitUntil([&] { return TimesOf(fileAt(1)).lastWrite == chosen; }));
     DWORD_PTR allowed = TRUE;

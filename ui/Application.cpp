@@ -1,6 +1,8 @@
 #include "ui/Application.h"
 #include "win/Error.h"
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <utility>
 #include <vector>
@@ -10,11 +12,41 @@ namespace {
 
 constexpr UINT kRestoreMainWindow = WM_APP + 30;
 PlatformMessageBox& InstalledBox() {
-    static PlatformMessageBox box = [](HWND owner, const std::wstring& text,
-                                       const std::wstring& caption, UINT flags) {
-        return MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
-    };
+    static PlatformMessageBox box = SystemMessageBox();
     return box;
+}
+
+thread_local const BoxButton* shownButton = nullptr;
+thread_local HHOOK boxHook = nullptr;
+
+// The help button does the button's action, and the box stays.
+LRESULT CALLBACK BoxWithButton(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                               DWORD_PTR) {
+    if (message == WM_COMMAND && LOWORD(wParam) == IDHELP && shownButton) {
+        try {
+            shownButton->action();
+        } catch (...) {
+            ShowExceptionBox(std::current_exception());
+        }
+        return 0;
+    }
+    if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(box, BoxWithButton, id);
+    return DefSubclassProc(box, message, wParam, lParam);
+}
+
+// The box, as it opens: its help button takes the button's text and
+// action.
+LRESULT CALLBACK RenameHelpButton(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && shownButton) {
+        HWND box = reinterpret_cast<HWND>(wParam);
+        if (HWND help = GetDlgItem(box, IDHELP);
+            help && !GetWindowSubclass(box, BoxWithButton, 1, nullptr)) {
+            SetWindowTextW(help, shownButton->text.c_str());
+            SetWindowSubclass(box, BoxWithButton, 1, 0);
+        }
+    }
+    return CallNextHookEx(boxHook, code, wParam, lParam);
 }
 
 } // namespace
@@ -240,7 +272,38 @@ PlatformMessageBox SetPlatformMessageBox(PlatformMessageBox box) {
     return std::exchange(InstalledBox(), std::move(box));
 }
 
-int ApplicationMessageBox(std::wstring_view text, std::wstring_view caption, UINT flags) {
+PlatformMessageBox SystemMessageBox() {
+    return [](HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {
+        return MessageBoxW(owner, text.c_str(), caption.c_str(), flags);
+    };
+}
+
+const BoxButton* ShownBoxButton() {
+    return shownButton;
+}
+
+int ApplicationMessageBox(std::wstring_view text, std::wstring_view caption, UINT flags,
+                          const BoxButton* button) {
+    // A box with a button of its own: the platform's help button, renamed
+    // and given the action as the box opens.
+    struct ShownButton {
+        const BoxButton* previous = shownButton;
+        HHOOK previousHook = boxHook;
+        explicit ShownButton(const BoxButton* button) {
+            shownButton = button;
+            boxHook =
+                button ? SetWindowsHookExW(WH_CBT, RenameHelpButton, nullptr, GetCurrentThreadId())
+                       : nullptr;
+        }
+        ~ShownButton() {
+            if (boxHook)
+                UnhookWindowsHookEx(boxHook);
+            shownButton = previous;
+            boxHook = previousHook;
+        }
+    } shown(button);
+    if (button)
+        flags |= MB_HELP;
     HWND active = GetActiveWindow();
     // Owned by the window the user works in, the box stays above it however
     // that window is brought forward; the application window is hidden.

@@ -106,12 +106,25 @@ private:
 using PlatformMessageBox = std::function<int(HWND owner, const std::wstring& text,
                                              const std::wstring& caption, UINT flags)>;
 PlatformMessageBox SetPlatformMessageBox(PlatformMessageBox box);
+// The platform's own box, for tests that put it back for a while.
+PlatformMessageBox SystemMessageBox();
+
+// A button of the box's own beside its OK: it does its action and leaves
+// the box open (the platform's help button, renamed).
+struct BoxButton {
+    std::wstring text;
+    std::function<void()> action;
+};
+// The button of the box being shown, or null: a recorder in the platform
+// box's place may press it.
+const BoxButton* ShownBoxButton();
 
 // A modal box owned by the program's window that is active (the main window
 // or a dialog), else by the application window on the monitor of the active
 // window, with the program's other windows disabled meanwhile; the
 // window that was active before is active again afterwards.
-int ApplicationMessageBox(std::wstring_view text, std::wstring_view caption, UINT flags);
+int ApplicationMessageBox(std::wstring_view text, std::wstring_view caption, UINT flags,
+                          const BoxButton* button = nullptr);
 
 // The error box's text for a failure message: a last character above "."
 // in ASCII (a letter, a digit) gets "." appended; Japanese text is left as

@@ -285,6 +285,18 @@ bool CheckBox::OnCommand(WORD code, LRESULT& result) {
 
 // Read-only text box.
 
+CreateParams Edit::GetCreateParams() const {
+    return {WC_EDITW, WS_CHILD | WS_TABSTOP | ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE};
+}
+
+std::wstring Edit::CurrentText() {
+    if (!Handle())
+        return Text();
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(Handle())) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(Handle(), text.data(), int(text.size()))));
+    return text;
+}
+
 CreateParams ReadOnlyEdit::GetCreateParams() const {
     return {WC_EDITW, WS_CHILD | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL | ES_LEFT, 0};
 }

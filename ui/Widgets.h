@@ -135,6 +135,16 @@ private:
     bool checked_ = false;
 };
 
+// A one-line text box the user types in.
+class Edit : public Control {
+public:
+    // The text as it stands now, typed or set.
+    std::wstring CurrentText();
+
+protected:
+    CreateParams GetCreateParams() const override;
+};
+
 // A read-only text box without border on the button face: reads like a
 // label, but its text can be selected and copied.
 class ReadOnlyEdit : public Control {

@@ -36,6 +36,7 @@ protected:
     FailureHandler previousHandler;
     std::unique_ptr<TChangeForm1> form;
     std::unique_ptr<TAboutForm1> about;
+    bool previewAtStart = false;
 
     void SetUp() override {
         Application::Instance().SetTitle(L"Kalvera/カルヴェラ");
@@ -53,6 +54,9 @@ protected:
         SetDialogWindow(form->Handle());
         ShowWindow(form->Handle(), SW_SHOW);
         PumpFor(50);
+        // Most tests look at the run itself: the preview is opened where asked for.
+        previewAtStart = form->MenuItemChecked(TChangeForm1::Preview1);
+        form->ChooseMenuItem(TChangeForm1::Preview1);
     }
     void TearDown() override {
         SetDialogWindow(nullptr);
@@ -159,24 +163,26 @@ inline std::vector<Expected> Layout(TChangeForm1& f) {
         {"Label8", &f.Label8, 4, 6, -1, -1},
         {"Label9", &f.Label9, 53, 6, -1, -1, kPlacedByText},
         {"ComboBox1", &f.ComboBox1, 4, 29, 192, 20, 0, 1},
-        {"CheckBox1", &f.CheckBox1, 20, 61, 116, 17},
-        {"CheckBox2", &f.CheckBox2, 20, 81, 116, 17},
-        {"CheckBox3", &f.CheckBox3, 20, 101, 116, 17},
-        {"Label1", &f.Label1, 4, 128, -1, -1},
-        {"ComboBox2", &f.ComboBox2, 4, 145, 50, 20},
-        {"Label2", &f.Label2, 57, 153, -1, -1},
-        {"ComboBox3", &f.ComboBox3, 74, 145, 40, 20},
-        {"Label3", &f.Label3, 117, 153, -1, -1},
-        {"ComboBox4", &f.ComboBox4, 134, 145, 40, 20},
-        {"Label4", &f.Label4, 177, 153, -1, -1},
-        {"ComboBox5", &f.ComboBox5, 14, 175, 40, 20},
-        {"Label5", &f.Label5, 57, 183, -1, -1},
-        {"ComboBox6", &f.ComboBox6, 74, 175, 40, 20},
-        {"Label6", &f.Label6, 117, 183, -1, -1},
-        {"ComboBox7", &f.ComboBox7, 134, 175, 40, 20},
-        {"Label7", &f.Label7, 177, 183, -1, -1},
-        {"SpeedButton1", &f.SpeedButton1, 60, 205, 80, 25},
-        {"Bevel5", &f.Bevel5, 7, 240, 186, 218, 0, 1},
+        {"Label10", &f.Label10, 4, 58, -1, -1},
+        {"Edit1", &f.Edit1, 36, 54, -1, -1, kPlacedByText},
+        {"CheckBox1", &f.CheckBox1, 20, 85, 116, 17},
+        {"CheckBox2", &f.CheckBox2, 20, 105, 116, 17},
+        {"CheckBox3", &f.CheckBox3, 20, 125, 116, 17},
+        {"Label1", &f.Label1, 4, 152, -1, -1},
+        {"ComboBox2", &f.ComboBox2, 4, 169, 50, 20},
+        {"Label2", &f.Label2, 57, 177, -1, -1},
+        {"ComboBox3", &f.ComboBox3, 74, 169, 40, 20},
+        {"Label3", &f.Label3, 117, 177, -1, -1},
+        {"ComboBox4", &f.ComboBox4, 134, 169, 40, 20},
+        {"Label4", &f.Label4, 177, 177, -1, -1},
+        {"ComboBox5", &f.ComboBox5, 14, 199, 40, 20},
+        {"Label5", &f.Label5, 57, 207, -1, -1},
+        {"ComboBox6", &f.ComboBox6, 74, 199, 40, 20},
+        {"Label6", &f.Label6, 117, 207, -1, -1},
+        {"ComboBox7", &f.ComboBox7, 134, 199, 40, 20},
+        {"Label7", &f.Label7, 177, 207, -1, -1},
+        {"SpeedButton1", &f.SpeedButton1, 60, 229, 80, 25},
+        {"Bevel5", &f.Bevel5, 7, 264, 186, 194, 0, 1},
     };
     const int growth = f.Panel2.Width() - f.Scale(200);
     for (Expected& e : layout)

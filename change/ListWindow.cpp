@@ -1,0 +1,322 @@
+#include "change/ListWindow.h"
+#include "core/RunTimestampChange.h"
+#include "ui/Application.h"
+#include "win/Error.h"
+#include "win/Handle.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <exception>
+
+namespace kalvera {
+namespace {
+
+enum : int { kList = 100, kSummary, kSave };
+constexpr UINT_PTR kFindTimer = 1;
+
+struct WindowState {
+    HFONT font;
+    int textHeight;
+    const std::wstring& caption;
+    ListSource& source;
+    ListWindowKind kind;
+    std::vector<size_t> order; // the source's row shown on each line
+    int sortColumn = -1;
+    bool descending = false;
+    bool finding = false;
+    std::wstring cell; // the text the list was handed last
+    std::exception_ptr failure;
+
+    int Scale(int value) const { return MulDiv(value, textHeight, 12); }
+};
+
+HWND MakeChild(HWND dialog, const WindowState& state, const wchar_t* type, const wchar_t* text,
+               DWORD style, int id, DWORD exStyle = 0) {
+    HWND child = CreateWindowExW(exStyle, type, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
+                                 dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(state.font), FALSE);
+    return child;
+}
+
+// The two buttons of the kind, the right one last.
+std::pair<int, int> ButtonsOf(ListWindowKind kind) {
+    return kind == ListWindowKind::Preview ? std::pair{IDOK, IDCANCEL}
+                                           : std::pair{int(kSave), IDCANCEL};
+}
+
+void Layout(HWND dialog, const WindowState& state) {
+    RECT client{};
+    GetClientRect(dialog, &client);
+    const int margin = state.Scale(8), line = state.Scale(16);
+    const int buttonWidth = state.Scale(88), buttonHeight = state.Scale(25);
+    const int bottom = client.bottom - margin - buttonHeight;
+    MoveWindow(GetDlgItem(dialog, kSummary), margin, margin, client.right - 2 * margin, line, TRUE);
+    MoveWindow(GetDlgItem(dialog, kList), margin, 2 * margin + line, client.right - 2 * margin,
+               std::max(0, bottom - margin - (2 * margin + line)), TRUE);
+    const auto [left, right] = ButtonsOf(state.kind);
+    MoveWindow(GetDlgItem(dialog, right), client.right - margin - buttonWidth, bottom, buttonWidth,
+               buttonHeight, TRUE);
+    MoveWindow(GetDlgItem(dialog, left), client.right - 2 * (margin + buttonWidth) + margin, bottom,
+               buttonWidth, buttonHeight, TRUE);
+}
+
+// The rows found so far, and the summary.
+void Refresh(HWND dialog, WindowState& state) {
+    const size_t rows = state.source.Rows();
+    while (state.order.size() < rows)
+        state.order.push_back(state.order.size());
+    HWND list = GetDlgItem(dialog, kList);
+    ListView_SetItemCountEx(list, int(rows), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    InvalidateRect(list, nullptr, FALSE);
+    SetDlgItemTextW(dialog, kSummary, state.source.Summary().c_str());
+}
+
+void FindMore(HWND dialog, WindowState& state) {
+    const bool more = state.source.FindMore(40);
+    Refresh(dialog, state);
+    if (more)
+        return;
+    KillTimer(dialog, kFindTimer);
+    state.finding = false;
+    EnableWindow(GetDlgItem(dialog, IDOK), TRUE);
+}
+
+void Build(HWND dialog, WindowState& state) {
+    SetWindowTextW(dialog, state.caption.c_str());
+    MakeChild(dialog, state, L"Static", L"", SS_LEFT | SS_NOPREFIX, kSummary);
+    HWND list = MakeChild(dialog, state, WC_LISTVIEWW, L"",
+                          LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS | WS_TABSTOP, kList,
+                          WS_EX_CLIENTEDGE);
+    ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT | LVS_EX_HEADERDRAGDROP);
+    const std::vector<std::wstring> columns = state.source.Columns();
+    for (size_t i = 0; i < columns.size(); ++i) {
+        LVCOLUMNW column{LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM};
+        column.pszText = const_cast<wchar_t*>(columns[i].c_str());
+        column.cx = state.Scale(i == 1 ? 200 : 130);
+        column.iSubItem = int(i);
+        ListView_InsertColumn(list, int(i), &column);
+    }
+    const bool preview = state.kind == ListWindowKind::Preview;
+    MakeChild(dialog, state, L"Button", preview ? L"実行" : L"保存...",
+              BS_DEFPUSHBUTTON | WS_TABSTOP | (preview ? WS_DISABLED : 0),
+              preview ? IDOK : int(kSave));
+    MakeChild(dialog, state, L"Button", preview ? L"キャンセル" : L"閉じる",
+              BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL);
+
+    RECT outer{0, 0, state.Scale(680), state.Scale(400)};
+    AdjustWindowRectEx(&outer, GetWindowLongW(dialog, GWL_STYLE), FALSE,
+                       GetWindowLongW(dialog, GWL_EXSTYLE));
+    const int width = outer.right - outer.left, height = outer.bottom - outer.top;
+    RECT owner{};
+    GetWindowRect(GetWindow(dialog, GW_OWNER), &owner);
+    SetWindowPos(dialog, nullptr, (owner.left + owner.right - width) / 2,
+                 (owner.top + owner.bottom - height) / 2, width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    Layout(dialog, state);
+    Refresh(dialog, state);
+    SetFocus(list);
+    // The rows are found between the user's input: a timer comes only when
+    // nothing else waits.
+    state.finding = true;
+    SetTimer(dialog, kFindTimer, 1, nullptr);
+}
+
+void Sort(HWND dialog, WindowState& state, int column) {
+    state.descending = column == state.sortColumn && !state.descending;
+    state.sortColumn = column;
+    std::vector<std::wstring> keys(state.order.size());
+    for (size_t row = 0; row < keys.size(); ++row)
+        keys[row] = state.source.SortKey(row, column);
+    std::stable_sort(state.order.begin(), state.order.end(), [&](size_t a, size_t b) {
+        const int order = StrCmpLogicalW(keys[a].c_str(), keys[b].c_str());
+        return state.descending ? order > 0 : order < 0;
+    });
+    HWND header = ListView_GetHeader(GetDlgItem(dialog, kList));
+    for (int i = 0; i < Header_GetItemCount(header); ++i) {
+        HDITEMW item{HDI_FORMAT};
+        Header_GetItem(header, i, &item);
+        item.fmt &= ~(HDF_SORTUP | HDF_SORTDOWN);
+        if (i == column)
+            item.fmt |= state.descending ? HDF_SORTDOWN : HDF_SORTUP;
+        Header_SetItem(header, i, &item);
+    }
+    InvalidateRect(GetDlgItem(dialog, kList), nullptr, FALSE);
+}
+
+// The selected lines, in the order shown, as tab-separated text.
+void Copy(HWND dialog, const WindowState& state) {
+    HWND list = GetDlgItem(dialog, kList);
+    const int columns = int(state.source.Columns().size());
+    std::wstring text;
+    for (int line = ListView_GetNextItem(list, -1, LVNI_SELECTED); line >= 0;
+         line = ListView_GetNextItem(list, line, LVNI_SELECTED))
+        for (int column = 0; column < columns; ++column)
+            text += state.source.Cell(state.order[size_t(line)], column) +
+                    (column + 1 < columns ? L"\t" : L"\r\n");
+    if (text.empty() || !OpenClipboard(dialog))
+        return;
+    EmptyClipboard();
+    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t))) {
+        std::copy_n(text.c_str(), text.size() + 1, static_cast<wchar_t*>(GlobalLock(memory)));
+        GlobalUnlock(memory);
+        if (!SetClipboardData(CF_UNICODETEXT, memory))
+            GlobalFree(memory);
+    }
+    CloseClipboard();
+}
+
+void Save(HWND dialog, const WindowState& state) {
+    std::wstring path(MAX_PATH, L'\0');
+    const std::wstring name = std::wstring(kReportListCaption) + L".csv";
+    std::copy(name.begin(), name.end(), path.begin());
+    OPENFILENAMEW ask{sizeof ask};
+    ask.hwndOwner = dialog;
+    ask.lpstrFilter = L"CSV (*.csv)\0*.csv\0すべてのファイル (*.*)\0*.*\0";
+    ask.lpstrFile = path.data();
+    ask.nMaxFile = DWORD(path.size());
+    ask.lpstrDefExt = L"csv";
+    ask.Flags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+    if (!GetSaveFileNameW(&ask))
+        return;
+    path.resize(path.find(L'\0'));
+    const std::string bytes = ListAsCsv(state.source);
+    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (!file || !WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) ||
+        written != bytes.size())
+        ApplicationMessageBox(FormatMessageText(kSaveErrorText, path), kErrorCaption, MB_ICONSTOP);
+}
+
+bool OnNotify(HWND dialog, WindowState& state, NMHDR& header) {
+    if (header.idFrom != kList)
+        return false;
+    switch (header.code) {
+    case LVN_GETDISPINFOW: {
+        LVITEMW& item = reinterpret_cast<NMLVDISPINFOW&>(header).item;
+        if ((item.mask & LVIF_TEXT) && size_t(item.iItem) < state.order.size()) {
+            state.cell = state.source.Cell(state.order[size_t(item.iItem)], item.iSubItem);
+            lstrcpynW(item.pszText, state.cell.c_str(), item.cchTextMax);
+        }
+        return true;
+    }
+    case LVN_COLUMNCLICK:
+        Sort(dialog, state, reinterpret_cast<NMLISTVIEW&>(header).iSubItem);
+        return true;
+    case LVN_KEYDOWN: {
+        const WORD key = reinterpret_cast<NMLVKEYDOWN&>(header).wVKey;
+        if (GetKeyState(VK_CONTROL) < 0 && key == 'C')
+            Copy(dialog, state);
+        else if (GetKeyState(VK_CONTROL) < 0 && key == 'A')
+            ListView_SetItemState(header.hwndFrom, -1, LVIS_SELECTED, LVIS_SELECTED);
+        return true;
+    }
+    }
+    return false;
+}
+
+INT_PTR CALLBACK ListWindowProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* state = reinterpret_cast<WindowState*>(
+        message == WM_INITDIALOG ? lParam : GetWindowLongPtrW(dialog, DWLP_USER));
+    if (!state)
+        return FALSE;
+    try {
+        switch (message) {
+        case WM_INITDIALOG:
+            SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+            Build(dialog, *state);
+            return FALSE; // the focus is set
+        case WM_SIZE:
+            Layout(dialog, *state);
+            return TRUE;
+        case WM_GETMINMAXINFO:
+            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {state->Scale(360),
+                                                                     state->Scale(200)};
+            return TRUE;
+        case WM_TIMER:
+            if (wParam == kFindTimer && state->finding)
+                FindMore(dialog, *state);
+            return TRUE;
+        case WM_NOTIFY:
+            if (OnNotify(dialog, *state, *reinterpret_cast<NMHDR*>(lParam))) {
+                SetWindowLongPtrW(dialog, DWLP_MSGRESULT, 0);
+                return TRUE;
+            }
+            break;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+            case IDOK:
+                // Enter before every row is found writes nothing yet.
+                if (state->kind == ListWindowKind::Preview && !state->finding)
+                    EndDialog(dialog, IDOK);
+                return TRUE;
+            case IDCANCEL:
+                KillTimer(dialog, kFindTimer);
+                EndDialog(dialog, IDCANCEL);
+                return TRUE;
+            case kSave:
+                Save(dialog, *state);
+                return TRUE;
+            }
+            break;
+        }
+    } catch (...) {
+        // Nothing crosses into the dialog manager: the failure is raised
+        // again once the window is gone.
+        state->failure = std::current_exception();
+        KillTimer(dialog, kFindTimer);
+        EndDialog(dialog, IDABORT);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+std::string CsvField(const std::wstring& text) {
+    std::string field = ToUtf8(text);
+    if (field.find_first_of(",\"\r\n") == std::string::npos && !field.starts_with(' ') &&
+        !field.ends_with(' '))
+        return field;
+    std::string quoted = "\"";
+    for (char c : field)
+        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return quoted + "\"";
+}
+
+} // namespace
+
+bool ShowListWindow(HWND owner, HFONT font, int textHeight, const std::wstring& caption,
+                    ListSource& source, ListWindowKind kind) {
+    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&classes);
+    // An empty template: the children are made at the owner's scale.
+    struct alignas(DWORD) {
+        DLGTEMPLATE head{};
+        WORD menu = 0, windowClass = 0, title = 0;
+    } dialogTemplate;
+    dialogTemplate.head.style =
+        WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_CLIPCHILDREN;
+    WindowState state{font, textHeight, caption, source, kind};
+    const INT_PTR result =
+        DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &dialogTemplate.head, owner,
+                                ListWindowProc, reinterpret_cast<LPARAM>(&state));
+    if (state.failure)
+        std::rethrow_exception(state.failure);
+    return result == IDOK;
+}
+
+std::string ListAsCsv(const ListSource& source) {
+    std::string text = "\xEF\xBB\xBF";
+    const std::vector<std::wstring> columns = source.Columns();
+    for (size_t i = 0; i < columns.size(); ++i)
+        text += CsvField(columns[i]) + (i + 1 < columns.size() ? "," : "\r\n");
+    for (size_t row = 0; row < source.Rows(); ++row)
+        for (size_t i = 0; i < columns.size(); ++i)
+            text += CsvField(source.Cell(row, int(i))) + (i + 1 < columns.size() ? "," : "\r\n");
+    return text;
+}
+
+} // namespace kalvera

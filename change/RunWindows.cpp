@@ -1,0 +1,129 @@
+#include "change/RunWindows.h"
+#include "change/ListWindow.h"
+#include "core/DateText.h"
+#include "core/RunPlan.h"
+#include "core/TreeWalk.h"
+#include "ui/Application.h"
+#include "win/Error.h"
+
+#include <cstdio>
+
+namespace kalvera {
+namespace {
+
+std::wstring TimeText(FileTime time) {
+    return time ? DateTextOf(FileTimeToLocalDateTime(time)) : std::wstring();
+}
+
+// Ticks as digits of one width, which sort as the times do.
+std::wstring TimeKey(FileTime time) {
+    wchar_t text[24];
+    std::swprintf(text, 24, L"%020llu", static_cast<unsigned long long>(time));
+    return text;
+}
+
+// A row per file a report names: name, folder, reason.
+class ReportList : public ListSource {
+public:
+    explicit ReportList(const std::vector<ListedFile>& files) : files_(files) {}
+    std::vector<std::wstring> Columns() const override { return {L"名前", L"フォルダ", L"理由"}; }
+    size_t Rows() const override { return files_.size(); }
+    std::wstring Cell(size_t row, int column) const override {
+        const ListedFile& file = files_[row];
+        const auto [folder, name] = SplitPath(file.path);
+        return std::wstring(column == 0 ? name : column == 1 ? folder : file.reason);
+    }
+
+private:
+    const std::vector<ListedFile>& files_;
+};
+
+// A row per target of the plan: name, folder, each chosen kind now and
+// then, and why it is left alone.
+class PlanList : public ListSource {
+public:
+    explicit PlanList(RunPlan& plan) : plan_(plan) {
+        const TimestampKinds kinds = plan.Kinds();
+        if (kinds.creation)
+            kinds_.push_back({L"作成日時", &FileTimes::creation});
+        if (kinds.lastWrite)
+            kinds_.push_back({L"更新日時", &FileTimes::lastWrite});
+        if (kinds.lastAccess)
+            kinds_.push_back({L"アクセス日時", &FileTimes::lastAccess});
+    }
+    std::vector<std::wstring> Columns() const override {
+        std::vector<std::wstring> columns{L"名前", L"フォルダ"};
+        for (const Kind& kind : kinds_) {
+            columns.push_back(L"現在の" + std::wstring(kind.title));
+            columns.push_back(L"新しい" + std::wstring(kind.title));
+        }
+        columns.push_back(L"変更しない理由");
+        return columns;
+    }
+    size_t Rows() const override { return plan_.Planned(); }
+    std::wstring Cell(size_t row, int column) const override {
+        const PlannedTarget& target = plan_.At(row);
+        if (column == 0)
+            return plan_.Entry(row).name;
+        if (column == 1)
+            return plan_.FolderOf(row);
+        const size_t kind = size_t(column - 2) / 2;
+        if (kind >= kinds_.size())
+            return std::wstring(target.why);
+        if (column % 2 == 0)
+            return TimeText(target.found.before.*kinds_[kind].time);
+        return target.outcome == WriteOutcome::Written ? TimeText(target.times.*kinds_[kind].time)
+                                                       : std::wstring();
+    }
+    std::wstring SortKey(size_t row, int column) const override {
+        const size_t kind = size_t(column - 2) / 2;
+        if (column < 2 || kind >= kinds_.size())
+            return Cell(row, column);
+        const PlannedTarget& target = plan_.At(row);
+        return TimeKey(column % 2 == 0 ? target.found.before.*kinds_[kind].time
+                       : target.outcome == WriteOutcome::Written ? target.times.*kinds_[kind].time
+                                                                 : 0);
+    }
+    bool FindMore(unsigned milliseconds) override { return plan_.Step(milliseconds); }
+    std::wstring Summary() const override {
+        return FormatMessageText(
+            FormatMessageText(kPreviewCountsText, std::to_wstring(plan_.Changing())),
+            std::to_wstring(plan_.Unchanged()));
+    }
+
+private:
+    struct Kind {
+        const wchar_t* title;
+        FileTime FileTimes::*time;
+    };
+    RunPlan& plan_;
+    std::vector<Kind> kinds_;
+};
+
+} // namespace
+
+void RunBoxes::Show(std::wstring_view text, std::wstring_view caption, unsigned flags) {
+    ApplicationMessageBox(text, caption, flags);
+}
+
+bool RunBoxes::Ask(std::wstring_view text, std::wstring_view caption) {
+    return ApplicationMessageBox(text, caption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void RunBoxes::ShowReport(std::wstring_view text, std::wstring_view caption,
+                          const std::vector<ListedFile>& listed) {
+    ReportList list(listed);
+    const BoxButton button{kShowListText, [&] {
+                               ShowListWindow(GetActiveWindow(), font_, textHeight_,
+                                              kReportListCaption, list, ListWindowKind::Report);
+                           }};
+    ApplicationMessageBox(text, caption, 0, &button);
+}
+
+bool WindowPreview::Confirm(RunPlan& plan) {
+    PlanList list(plan);
+    return ShowListWindow(owner_, font_, textHeight_, kPreviewCaption, list,
+                          ListWindowKind::Preview);
+}
+
+} // namespace kalvera

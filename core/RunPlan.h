@@ -1,0 +1,70 @@
+#pragma once
+// What a run will write, target by target, found before anything is
+// written: the times each target has and will get, or why it will be left
+// alone. Planned in steps, so that a window can show the first rows while
+// the rest are found; then written exactly as planned.
+
+#include "core/FileTimeWriter.h"
+#include "core/TreeWalk.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kalvera {
+
+struct PlannedTarget {
+    // The times before; in after, changeAfter and sizeAfter the state the
+    // write must find for the plan to still hold.
+    TimesReadBack found;
+    FileTimes times;       // the times it will get
+    std::wstring_view why; // why it will be left alone
+    WriteOutcome outcome = WriteOutcome::Declined;
+};
+
+class RunPlan {
+public:
+    RunPlan(const TargetList& targets, TimesRule& rule, TimestampKinds kinds)
+        : targets_(targets), writer_(rule, kinds), kinds_(kinds) {}
+
+    // Plans targets for about the milliseconds given (at least one);
+    // false once every target is planned.
+    bool Step(unsigned milliseconds);
+    bool Done() const { return rows_.size() == targets_.entries.size(); }
+    size_t Targets() const { return targets_.entries.size(); }
+    size_t Planned() const { return rows_.size(); }
+    const PlannedTarget& At(size_t index) const { return rows_[index]; }
+    const TargetEntry& Entry(size_t index) const { return targets_.entries[index]; }
+    const std::wstring& FolderOf(size_t index) const {
+        return targets_.folders[targets_.entries[index].folder];
+    }
+    TimestampKinds Kinds() const { return kinds_; }
+    // Targets planned so far that will be written, and left alone.
+    size_t Changing() const { return changing_; }
+    size_t Unchanged() const { return rows_.size() - changing_; }
+
+private:
+    const TargetList& targets_;
+    TargetWriter writer_;
+    TimestampKinds kinds_;
+    std::vector<PlannedTarget> rows_;
+    size_t changing_ = 0;
+};
+
+// Writes the planned times of the target selected, when it is still as the
+// plan found it; a target changed since (its times, size or change time)
+// is left alone as changed.
+class PlannedTimes : public TimesRule {
+public:
+    explicit PlannedTimes(const RunPlan& plan) : plan_(plan) {}
+    void Select(size_t index) { row_ = &plan_.At(index); }
+    bool Decide(std::wstring_view path, const TargetState& now, const ContentReader& content,
+                FileTimes& times, std::wstring_view& why) override;
+
+private:
+    const RunPlan& plan_;
+    const PlannedTarget* row_ = nullptr;
+};
+
+} // namespace kalvera
