@@ -6,7 +6,7 @@
 #include "ui/Application.h"
 #include "win/Error.h"
 
-#include <cstdio>
+#include <algorithm>
 
 namespace kalvera {
 namespace {
@@ -15,11 +15,16 @@ std::wstring TimeText(FileTime time) {
     return time ? DateTextOf(FileTimeToLocalDateTime(time)) : std::wstring();
 }
 
-// Ticks as digits of one width, which sort as the times do.
+// Ticks as three groups of seven digits: each group small enough for the
+// number comparison of the sort, the groups sorting as the times do.
 std::wstring TimeKey(FileTime time) {
-    wchar_t text[24];
-    std::swprintf(text, 24, L"%020llu", static_cast<unsigned long long>(time));
-    return text;
+    std::wstring key;
+    for (FileTime group : {time / 100'000'000'000'000, time / 10'000'000 % 10'000'000,
+                           time % 10'000'000}) {
+        const std::wstring digits = std::to_wstring(group);
+        key += std::wstring(7 - std::min<size_t>(7, digits.size()), L'0') + digits + L'.';
+    }
+    return key;
 }
 
 // A row per file a report names: name, folder, reason.

@@ -63,7 +63,8 @@ BOOL CALLBACK CloseModal(HWND window, LPARAM) {
     return TRUE;
 }
 void CALLBACK DeadlinePassed(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
+    // Boxes opened over one another close one by one, until the bound's end.
+    SetTimer(nullptr, id, 300, DeadlinePassed);
     deadlineHit = true;
     EnumThreadWindows(GetCurrentThreadId(), CloseModal, 0);
 }
