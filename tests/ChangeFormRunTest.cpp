@@ -1065,6 +1065,9 @@ TEST_F(MainWindowRun, PreviewReportListNamesAndFoldersFromTheirContents) {
     SetWrite(dir.MakeFile(L"tree\\A\\a.txt"), L"2010/1/1 0:00:00");
     SetWrite(dir.MakeFile(L"tree\\A\\B\\b.txt"), L"2015/1/1 0:00:00");
     SetWrite(dir.MakeFile(L"tree\\A\\B\\C\\c.txt"), L"2018/1/1 0:00:00");
+    // A link to a newer folder is not followed, nor counted as an entry.
+    SetWrite(dir.MakeFile(L"newer.txt"), L"2020/1/1 0:00:00");
+    ASSERT_TRUE(MakeLink(dir.Child(L"tree\\A\\B\\link"), dir.Path()));
     std::map<std::wstring, ReadTimes> before;
     for (const std::wstring& folder : {a, b, c, empty}) {
         SetTimes(folder, 0, local(L"2001/1/1 0:00:00"), local(L"2000/1/1 0:00:00"));
@@ -1086,7 +1089,8 @@ TEST_F(MainWindowRun, PreviewReportListNamesAndFoldersFromTheirContents) {
                          PressKeys({'T'});
                      }));
     ASSERT_EQ(boxes.size(), 5u);
-    EXPECT_EQ(boxes[4].text, L"3個のフォルダのタイムスタンプを中身に合わせました。\n\n"
+    EXPECT_EQ(boxes[4].text, L"3個のフォルダのタイムスタンプを中身に合わせました。\n"
+                             L"リンク1個は対象外です。\n\n"
                              L"次のファイルは変更しませんでした:\nE: 空のフォルダです");
     for (const std::wstring& folder : {a, b, c}) {
         EXPECT_EQ(TimesOf(folder).lastWrite, local(L"2018/1/1 0:00:00")) << ToUtf8(folder);

@@ -1,5 +1,6 @@
 #include "datetime/Calendar.h"
 #include "core/FileTimeWriter.h"
+#include "core/NamePatterns.h"
 #include "core/RunTimestampChange.h"
 #include "tests/support/ExifFiles.h"
 #include "tests/support/RunServices.h"
@@ -490,4 +491,32 @@ TEST_F(RunTimestampChangeTest, ShiftsAndDatesTaken) {
     EXPECT_EQ(boxes.shown[0].text, L"1個のファイルのタイムスタンプを撮影日時に合わせました。"
                                    L"\nフォルダ1個は対象外です。" +
                                        notWritten + L"a.txt: 撮影日時がありません");
+}
+
+// Names as Explorer matches them, case-insensitively; blanks around a
+// pattern and empty ones left out; the first pattern no name could match
+// is the one refused.
+TEST(NamePatterns, MatchesAndRefusals) {
+    const struct {
+        const wchar_t* patterns;
+        const wchar_t* name;
+        bool matches;
+        const wchar_t* invalid;
+    } cases[] = {
+        {L"*.jpg; *.HEIC", L"IMG.heic", true, L""},
+        {L"*.jpg; *.HEIC", L"a.JPG", true, L""},
+        {L"*.jpg; *.HEIC", L"a.jpeg", false, L""},
+        {L"*.jpg; *.HEIC", L"a.jpg.txt", false, L""},
+        {L" ; ;", L"anything", true, L""},
+        {L"IMG_????.jpg", L"IMG_0001.jpg", true, L""},
+        {L"IMG_????.jpg", L"IMG_01.jpg", false, L""},
+        {L"*.jpg;a|b;c<d", L"a.jpg", true, L"a|b"},
+        {L"photos\\*.jpg", L"a.jpg", false, L"photos\\*.jpg"},
+        {L"x\ty", L"x", false, L"x\ty"},
+    };
+    for (const auto& c : cases) {
+        const NamePatterns names(c.patterns);
+        EXPECT_EQ(names.Matches(c.name), c.matches) << ToUtf8(c.patterns) << " " << ToUtf8(c.name);
+        EXPECT_EQ(names.Invalid(), c.invalid) << ToUtf8(c.patterns);
+    }
 }
