@@ -9,11 +9,14 @@
 // the date-taken run over 2,000 photos against reading each one's first
 // 64 KiB, and over 2,000 files of mixed kinds (HEIF, movies whose movie box
 // follows 64 MiB of media data, PNG, JPEG) against reading the same bytes
-// at the same offsets; with the reads each kind takes.
+// at the same offsets; with the reads each kind takes. Given the tree, the
+// preview of a shift over it against a bare walk reading each file's times,
+// and the plan's memory per row.
 
 #include "bench/BenchUtil.h"
 #include "core/RunTimestampChange.h"
 #include "core/FileDates.h"
+#include "core/RunPlan.h"
 #include "tests/support/MediaFiles.h"
 #include "win/Handle.h"
 #include "win/Heaps.h"
@@ -127,6 +130,74 @@ void TreeCase(const std::wstring& tree, const SelectorTexts& texts, FileTime whe
         ratios.push_back(run / bare);
     }
     std::printf("tree-run-vs-bare ratio %.3f\n", bench::Median(ratios));
+}
+
+// Every file below the folder, found and its times read on a handle opened
+// for its attributes, as a preview must see them.
+size_t BareTreeRead(const std::wstring& folder) {
+    size_t files = 0;
+    WIN32_FIND_DATAW data;
+    HANDLE search = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &data,
+                                     FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        const std::wstring path = folder + L"\\" + name;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            files += BareTreeRead(path);
+            continue;
+        }
+        UniqueFileHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, 0, nullptr));
+        FILETIME times[3];
+        files += GetFileTime(file.get(), &times[0], &times[1], &times[2]) != FALSE;
+    } while (FindNextFileW(search, &data));
+    FindClose(search);
+    return files;
+}
+
+// Plans every target, then writes nothing; with the heap the plan took.
+class PlanOnly : public PreviewService {
+public:
+    size_t rows = 0, heapBytes = 0;
+    bool Confirm(RunPlan& plan) override {
+        const size_t before = BusyHeapBytes(true);
+        while (plan.Step(1000)) {
+        }
+        heapBytes = BusyHeapBytes(true) - before;
+        rows = plan.Planned();
+        return false;
+    }
+};
+
+// The preview of a shift over the tree (the walk, each file's times read
+// and its new ones found) against the bare walk reading each file's times.
+void PreviewCase(const std::wstring& tree) {
+    constexpr int kRounds = 3;
+    const std::vector<std::wstring> none;
+    RowsList list(none);
+    list.folder = tree;
+    bench::QuietBox box;
+    bench::QuietHint hint;
+    std::vector<double> ratios;
+    for (int round = 0; round < kRounds; ++round) {
+        const double bare = bench::Seconds([&] { BareTreeRead(tree); });
+        PlanOnly plan;
+        const double preview = bench::Seconds([&] {
+            ShiftTimestamps(3600, cmWholeTree, {.lastWrite = true}, list, box, hint,
+                            {.preview = &plan});
+        });
+        std::printf("preview round %d: %zu rows, preview %.3f s, bare %.3f s, plan %.0f bytes "
+                    "per row\n",
+                    round + 1, plan.rows, preview, bare,
+                    double(plan.heapBytes) / double(std::max<size_t>(1, plan.rows)));
+        ratios.push_back(preview / bare);
+    }
+    std::printf("preview-vs-read ratio %.3f\n", bench::Median(ratios));
 }
 
 // Each file opened as the writer opens it, its times read, its last-write
@@ -336,7 +407,9 @@ int wmain(int argc, wchar_t** argv) {
     std::printf("run-readback-vs-bare ratio %.3f\n", bench::Median(readBackRatios));
     ShiftAndPhotoCases(rows);
     MediaCase(box, hint);
-    if (argc > 1)
+    if (argc > 1) {
         TreeCase(argv[1], texts, when);
+        PreviewCase(argv[1]);
+    }
     return 0;
 }

@@ -255,8 +255,11 @@ WriteOutcome TargetWriter::Visit(std::wstring_view path, bool isFolder, bool pla
         return WriteOutcome::Declined;
     }
     readBack.before = readBack.after = TimesIn(basic);
+    // A plan leaves the search for unmarked links to the write: it costs
+    // the most of all a plan asks, and such a link is then left alone all
+    // the same, and counted.
     if ((basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        LeadsElsewhere(file, path, folder_, folderFinal_))
+        (!plan && LeadsElsewhere(file, path, folder_, folderFinal_)))
         return WriteOutcome::Link;
     FILE_STANDARD_INFO standard{};
     if (GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)) {
@@ -305,8 +308,12 @@ WriteOutcome TargetWriter::Visit(std::wstring_view path, bool isFolder, bool pla
                       SetChosenTimes(file, setTimes, set);
     target.PutBackAttributes();
     if (plan) {
-        // What a write must find: the state after the plan's own reading.
-        ReadState(file, readBack);
+        // What a write must find: the state after the plan's own reading,
+        // or as it was found when nothing was read.
+        if (read)
+            ReadState(file, readBack);
+        else
+            readBack.changeAfter = now.change;
         return decided ? WriteOutcome::Written : WriteOutcome::Declined;
     }
     if (!decided)
