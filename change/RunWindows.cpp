@@ -19,8 +19,8 @@ std::wstring TimeText(FileTime time) {
 // number comparison of the sort, the groups sorting as the times do.
 std::wstring TimeKey(FileTime time) {
     std::wstring key;
-    for (FileTime group : {time / 100'000'000'000'000, time / 10'000'000 % 10'000'000,
-                           time % 10'000'000}) {
+    for (FileTime group :
+         {time / 100'000'000'000'000, time / 10'000'000 % 10'000'000, time % 10'000'000}) {
         const std::wstring digits = std::to_wstring(group);
         key += std::wstring(7 - std::min<size_t>(7, digits.size()), L'0') + digits + L'.';
     }
@@ -33,6 +33,9 @@ public:
     explicit ReportList(const std::vector<ListedFile>& files) : files_(files) {}
     std::vector<std::wstring> Columns() const override { return {L"名前", L"フォルダ", L"理由"}; }
     size_t Rows() const override { return files_.size(); }
+    std::wstring Summary() const override {
+        return std::to_wstring(files_.size()) + L"個のファイル";
+    }
     std::wstring Cell(size_t row, int column) const override {
         const ListedFile& file = files_[row];
         const auto [folder, name] = SplitPath(file.path);

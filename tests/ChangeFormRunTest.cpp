@@ -1014,6 +1014,7 @@ TEST_F(MainWindowRun, PreviewReportListNamesAndFoldersFromTheirContents) {
           [&] {
               EXPECT_EQ(GetWindow(all, GW_OWNER), report);
               EXPECT_EQ(ListView_GetItemCount(list), 11);
+              EXPECT_EQ(TextOf(FindWindowExW(all, nullptr, L"Static", nullptr)), L"11個のファイル");
               EXPECT_EQ(ColumnsOf(list),
                         (std::vector<std::wstring>{L"名前", L"フォルダ", L"理由"}));
               ClickCentre(FindWindowExW(all, nullptr, L"Button", L"保存..."));
