@@ -19,6 +19,10 @@ PlatformMessageBox& InstalledBox() {
 thread_local const BoxButton* shownButton = nullptr;
 thread_local HHOOK boxHook = nullptr;
 
+// Marks a box whose help button is the button: it activates again after
+// each window the button opens.
+constexpr wchar_t kButtonMark[] = L"KalveraBoxButton";
+
 // The help button does the button's action, and the box stays.
 LRESULT CALLBACK BoxWithButton(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
                                DWORD_PTR) {
@@ -30,8 +34,10 @@ LRESULT CALLBACK BoxWithButton(HWND box, UINT message, WPARAM wParam, LPARAM lPa
         }
         return 0;
     }
-    if (message == WM_NCDESTROY)
+    if (message == WM_NCDESTROY) {
         RemoveWindowSubclass(box, BoxWithButton, id);
+        RemovePropW(box, kButtonMark);
+    }
     return DefSubclassProc(box, message, wParam, lParam);
 }
 
@@ -40,9 +46,9 @@ LRESULT CALLBACK BoxWithButton(HWND box, UINT message, WPARAM wParam, LPARAM lPa
 LRESULT CALLBACK RenameHelpButton(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE && shownButton) {
         HWND box = reinterpret_cast<HWND>(wParam);
-        if (HWND help = GetDlgItem(box, IDHELP);
-            help && !GetWindowSubclass(box, BoxWithButton, 1, nullptr)) {
+        if (HWND help = GetDlgItem(box, IDHELP); help && !GetPropW(box, kButtonMark)) {
             SetWindowTextW(help, shownButton->text.c_str());
+            SetPropW(box, kButtonMark, box);
             SetWindowSubclass(box, BoxWithButton, 1, 0);
         }
     }
