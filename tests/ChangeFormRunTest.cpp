@@ -980,6 +980,8 @@ TEST_F(MainWindowRun, PreviewReportListNamesAndFoldersFromTheirContents) {
     std::vector<std::wstring> undated;
     for (int i = 1; i <= 11; ++i)
         undated.push_back(dir.MakeFile(L"photos\\n" + std::to_wstring(100 + i) + L".jpg", "x"));
+    for (const std::wstring& file : undated)
+        SetKnownTimes(file);
     const std::wstring dated = dir.MakeFile(
         L"photos\\p.jpg", JpegFile(TiffBlock(true, {{0x0132, "2021:05:06 07:08:09"}}, {})));
     SetKnownTimes(dated);
@@ -1051,6 +1053,9 @@ TEST_F(MainWindowRun, PreviewReportListNamesAndFoldersFromTheirContents) {
                                     L",撮影日時がありません\r\n")),
                   std::string::npos)
             << ToUtf8(file);
+    // Read and left alone: the access time the reading moved goes back.
+    for (const std::wstring& file : undated)
+        EXPECT_EQ(TimesOf(file).lastAccess, known.lastAccess) << ToUtf8(file);
     const FileTime taken = local(L"2021/5/6 7:08:09");
     EXPECT_EQ(TimesOf(dated).lastWrite, taken);
     PressKeys({VK_CONTROL, 'Z'});
