@@ -2,6 +2,7 @@
 // of times a file system stored otherwise, undoing the run, and its progress.
 
 #include "core/FileTimeWriter.h"
+#include "core/readers/RunJournal.h"
 #include "core/RunTimestampChange.h"
 #include "tests/support/RunServices.h"
 #include "tests/support/TestFiles.h"
@@ -303,4 +304,67 @@ TEST(DateTextOf, WritesTheTimeAsTheListsWriteTheirItems) {
     EXPECT_EQ(DateTextOf(ParseDateTimeText(L"2003/12/31 0:00:00")), L"2003/12/31 0:00:00");
     for (const wchar_t* text : {L"2019/7/4 13:05:09", L"2010/1/15 23:59:59", L"1980/1/1 0:00:00"})
         EXPECT_EQ(DateTextOf(FileTimeToLocalDateTime(Local(text))), text);
+}
+
+// A journal read back as written, below its folder or elsewhere; cut at any
+// byte, its complete records still count; damaged or foreign bytes are no
+// journal, or end it where they begin.
+TEST(RunJournal, ReadBackCutAndDamaged) {
+    const std::wstring folder = L"C:\\photos";
+    JournalFile inside{.path = L"C:\\photos\\a\\IMG_0001.jpg",
+                       .volume = 7,
+                       .fileIndex = 42,
+                       .before = {1, 2, 3},
+                       .after = {4, 5, 6},
+                       .changeAfter = 7,
+                       .sizeAfter = 8};
+    const JournalFile outside{.path = L"D:\\写真\\b.jpg", .before = {9, 10, 11}};
+    std::string bytes = JournalRecords::Start({JournalKind::Contents, 5, 99, folder});
+    // Where each record ends: header, entry, written, entry, end mark.
+    std::vector<size_t> ends{bytes.size()};
+    for (const std::string& record :
+         {JournalRecords::Entry(0, folder, inside), JournalRecords::Written(0, inside),
+          JournalRecords::Entry(1, folder, outside), JournalRecords::End()}) {
+        bytes += record;
+        ends.push_back(bytes.size());
+    }
+    bytes += JournalRecords::Undone(1);
+    const size_t header = ends[0], first = ends[2];
+    auto read = [&](size_t size) {
+        return ReadJournal(reinterpret_cast<const std::uint8_t*>(bytes.data()), size);
+    };
+    const std::optional<JournalContents> whole = read(bytes.size());
+    ASSERT_TRUE(whole);
+    EXPECT_EQ(whole->header.kind, JournalKind::Contents);
+    EXPECT_EQ(whole->header.folder, folder);
+    EXPECT_TRUE(whole->ended);
+    EXPECT_FALSE(whole->cut);
+    ASSERT_EQ(whole->files.size(), 2u);
+    EXPECT_EQ(whole->files[0].path, inside.path);
+    EXPECT_EQ(whole->files[1].path, outside.path);
+    EXPECT_TRUE(whole->files[0].written && !whole->files[0].undone);
+    EXPECT_EQ(whole->files[0].after[2], 6u);
+    EXPECT_EQ(whole->files[0].sizeAfter, 8u);
+    EXPECT_TRUE(!whole->files[1].written && whole->files[1].undone);
+    EXPECT_EQ(whole->files[1].before[1], 10u);
+    // A path below the folder is kept from there on.
+    EXPECT_LT(ends[1] - header, JournalRecords::Entry(0, L"", inside).size());
+    for (size_t size = 0; size < bytes.size(); ++size) {
+        const std::optional<JournalContents> cut = read(size);
+        ASSERT_EQ(bool(cut), size >= header) << size;
+        if (cut) {
+            EXPECT_EQ(cut->ended, size >= ends[4]) << size;
+            EXPECT_EQ(cut->cut, std::find(ends.begin(), ends.end(), size) == ends.end()) << size;
+            EXPECT_EQ(cut->files.size(), size_t(size >= ends[1]) + (size >= ends[3])) << size;
+        }
+    }
+    bytes[first + 6] ^= 1; // inside the second entry
+    const std::optional<JournalContents> damaged = read(bytes.size());
+    ASSERT_TRUE(damaged);
+    EXPECT_TRUE(damaged->cut);
+    EXPECT_EQ(damaged->files.size(), 1u);
+    bytes[header - 6] ^= 1; // inside the header
+    EXPECT_FALSE(read(bytes.size()));
+    const std::string noise = "KVJ1" + std::string(64, '\x5A');
+    EXPECT_FALSE(ReadJournal(reinterpret_cast<const std::uint8_t*>(noise.data()), noise.size()));
 }

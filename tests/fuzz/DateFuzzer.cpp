@@ -1,9 +1,10 @@
-// Any bytes, as a file of any kind and as a name: the readers answer a date
-// or none, reading nothing outside the bytes (the sanitizers stop at the
-// first byte), in no more reads than they may take.
+// Any bytes, as a file of any kind, as a name and as a run's journal: the
+// readers answer a date or none, a journal or none, reading nothing outside the bytes (the
+// sanitizers stop at the first byte), in no more reads than they may take.
 
 #include "core/readers/MediaDate.h"
 #include "core/readers/NameDate.h"
+#include "core/readers/RunJournal.h"
 
 #include <cstdint>
 #include <cstring>
@@ -42,5 +43,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const std::optional<TakenDate> date = DateInName(name))
         if (date->year < 1980 || date->year > 2107)
             __builtin_trap();
+
+    // A journal read is written again as it was read.
+    if (const std::optional<JournalContents> journal = ReadJournal(data, size)) {
+        const std::wstring& folder = journal->header.folder;
+        std::string again = JournalRecords::Start(journal->header);
+        for (std::uint32_t i = 0; i < journal->files.size(); ++i) {
+            again += JournalRecords::Entry(i, folder, journal->files[i]);
+            if (journal->files[i].written)
+                again += JournalRecords::Written(i, journal->files[i]);
+        }
+        if (journal->ended)
+            again += JournalRecords::End();
+        for (std::uint32_t i = 0; i < journal->files.size(); ++i)
+            if (journal->files[i].undone)
+                again += JournalRecords::Undone(i);
+        const std::optional<JournalContents> back =
+            ReadJournal(reinterpret_cast<const std::uint8_t*>(again.data()), again.size());
+        if (!back || back->cut || back->ended != journal->ended ||
+            back->files.size() != journal->files.size())
+            __builtin_trap();
+        for (std::size_t i = 0; i < back->files.size(); ++i) {
+            const JournalFile &a = journal->files[i], &b = back->files[i];
+            if (a.path != b.path || a.written != b.written || a.undone != b.undone ||
+                std::memcmp(a.before, b.before, sizeof a.before) != 0 ||
+                (a.written && std::memcmp(a.after, b.after, sizeof a.after) != 0))
+                __builtin_trap();
+        }
+    }
     return 0;
 }

@@ -2,11 +2,13 @@
 // each kind the readers know, and names in each form.
 
 #include "tests/support/MediaFiles.h"
+#include "core/readers/RunJournal.h"
 
 #include <fstream>
 #include <iostream>
 #include <string>
 
+using namespace kalvera;
 using namespace kalvera::test;
 
 int main(int argc, char** argv) {
@@ -26,7 +28,20 @@ int main(int argc, char** argv) {
             bytes += {char(c), char(c >> 8)};
         return bytes;
     };
+    JournalFile entry{.path = L"C:\\photos\\IMG_0001.jpg",
+                      .volume = 7,
+                      .fileIndex = 42,
+                      .before = {1, 2, 3},
+                      .after = {4, 5, 6},
+                      .changeAfter = 7,
+                      .sizeAfter = 8};
+    const std::string journal =
+        JournalRecords::Start({JournalKind::Shift, 4, 9, L"C:\\photos"}) +
+        JournalRecords::Entry(0, L"C:\\photos", entry) + JournalRecords::Written(0, entry) +
+        JournalRecords::Entry(1, L"C:\\photos", {.path = L"D:\\elsewhere.jpg"}) +
+        JournalRecords::End() + JournalRecords::Undone(0);
     const std::pair<const char*, std::string> seeds[] = {
+        {"run.journal", journal},
         {"photo.jpg", JpegFile(block)},
         {"photo.tif",
          TiffBlock(true, {{0x0132, "2017:03:30 23:59:58"}}, {{0x9003, "2019:07:04 13:05:09"}})},

@@ -1,0 +1,71 @@
+#pragma once
+// A run's journal as bytes: what a run writes before and after each file,
+// so that the run can be undone after the program has ended, however it
+// ended. A magic, then records, each its size, its type, its content and a
+// checksum; a record cut off or damaged ends what can be read (a crash
+// while it was being written), and the complete ones before it count.
+//
+// Journals are read from disk, whole, and taken as hostile: every field is
+// read through a bounded cursor, and the reader holds no window code, so it
+// is built natively and fuzzed as the other readers are.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kalvera {
+
+enum class JournalKind : std::uint8_t { Run, Shift, Photo, Name, Contents };
+
+struct JournalHeader {
+    JournalKind kind = JournalKind::Run;
+    std::uint8_t kinds = 0;    // 1 creation, 2 last access, 4 last write
+    std::uint64_t started = 0; // FILETIME ticks, UTC
+    std::wstring folder;       // the folder shown
+};
+
+struct JournalFile {
+    std::wstring path;
+    std::uint32_t volume = 0;
+    std::uint64_t fileIndex = 0;
+    std::uint64_t before[3] = {}; // creation, last access, last write
+    // Written, with the state the write left (as the run's record keeps
+    // it); without it the write may or may not have happened.
+    bool written = false;
+    std::uint64_t after[3] = {};
+    std::uint64_t changeAfter = 0, sizeAfter = 0;
+    bool undone = false;
+};
+
+struct JournalContents {
+    JournalHeader header;
+    std::vector<JournalFile> files;
+    bool ended = false; // the run wrote its end mark
+    bool cut = false;   // its last record is cut off or damaged
+};
+
+// The journal in the bytes, or none when they are not a journal (no magic,
+// no complete header).
+std::optional<JournalContents> ReadJournal(const std::uint8_t* data, std::size_t size);
+
+// The records of a journal, appended to bytes as the run goes.
+class JournalRecords {
+public:
+    // The magic and the header: the start of a journal.
+    static std::string Start(const JournalHeader& header);
+    // Before the file is written: its place in the run, path and state.
+    static std::string Entry(std::uint32_t index, const std::wstring& folder,
+                             const JournalFile& file);
+    // After: the state the write left.
+    static std::string Written(std::uint32_t index, const JournalFile& file);
+    static std::string Undone(std::uint32_t index);
+    static std::string End();
+};
+
+inline constexpr char kJournalMagic[] = "KVJ1";
+// The longest record a reader takes: a path's characters and the fields.
+inline constexpr std::size_t kLongestJournalRecord = 2 * 32768 + 64;
+
+} // namespace kalvera
