@@ -6,7 +6,6 @@
 #include "core/RunServices.h"
 
 #include <cstddef>
-
 #include <cstdint>
 #include <map>
 #include <string>

@@ -10,6 +10,7 @@
 #include <vector>
 
 namespace kalvera {
+
 std::wstring ReportLists::Listing(std::wstring_view heading, const std::vector<ListedFile>& files) {
     if (files.empty())
         return {};
