@@ -2,6 +2,8 @@
 // of times a file system stored otherwise, undoing the run, and its progress.
 
 #include "core/FileTimeWriter.h"
+#include "core/RunJournalFile.h"
+#include "core/TreeWalk.h"
 #include "core/readers/RunJournal.h"
 #include "core/RunTimestampChange.h"
 #include "tests/support/RunServices.h"
@@ -367,4 +369,42 @@ TEST(RunJournal, ReadBackCutAndDamaged) {
     EXPECT_FALSE(read(bytes.size()));
     const std::string noise = "KVJ1" + std::string(64, '\x5A');
     EXPECT_FALSE(ReadJournal(reinterpret_cast<const std::uint8_t*>(noise.data()), noise.size()));
+}
+
+// Journals made in a folder of their own (its missing levels made too),
+// two of the same millisecond apart, read back newest first: one cut off
+// as a killed run leaves it, and files that are no journal named as
+// damaged.
+TEST(RunJournal, FilesInTheFolderOfJournals) {
+    TempDir dir;
+    const std::wstring folder = dir.Child(L"Kalvera\\runs");
+    const FileTime started = 134'000'000'000'000'000;
+    const JournalFile file{.path = dir.Child(L"a.jpg"), .before = {1, 2, 3}};
+    std::wstring older, newer;
+    {
+        RunJournalFile first(folder, started, JournalRecords::Start({JournalKind::Run, 4, 1}));
+        first.Add(JournalRecords::Entry(0, L"", file));
+        first.Send(); // and no end mark
+        older = first.Path();
+        RunJournalFile second(folder, started, JournalRecords::Start({JournalKind::Shift, 4, 2}));
+        second.Add(JournalRecords::Entry(0, L"", file) + JournalRecords::End());
+        second.Sync();
+        newer = second.Path();
+        EXPECT_EQ(SplitPath(older).second, L"20250818-141320-000.run");
+        EXPECT_EQ(SplitPath(newer).second, L"20250818-141320-000-1.run");
+    }
+    dir.MakeFile(L"Kalvera\\runs\\20990101-000000-000.run", "KVJ1 random bytes");
+    dir.MakeFile(L"Kalvera\\runs\\notes.txt", "not a journal's name");
+    const std::vector<StoredJournal> found = ReadStoredJournals(folder, 10);
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_FALSE(found[0].contents);
+    ASSERT_TRUE(found[1].contents && found[2].contents);
+    EXPECT_EQ(found[1].path, newer);
+    EXPECT_TRUE(found[1].contents->ended);
+    EXPECT_EQ(found[2].contents->header.kind, JournalKind::Run);
+    EXPECT_FALSE(found[2].contents->ended);
+    ASSERT_EQ(found[2].contents->files.size(), 1u);
+    EXPECT_EQ(found[2].contents->files[0].path, file.path);
+    EXPECT_EQ(ReadStoredJournals(folder, 1).size(), 1u);
+    EXPECT_TRUE(JournalFolder().ends_with(L"\\Kalvera\\runs"));
 }
