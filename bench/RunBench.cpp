@@ -76,9 +76,9 @@ void BareLoop(const std::vector<std::wstring>& rows, FileTime when) {
     }
 }
 
-// Every file below the folder, found and set with nothing else: the search,
-// an exclusive open, one set call, the close.
-size_t BareTreeWalk(const std::wstring& folder, const FILETIME& when) {
+// Every file below the folder, found by a bare search and handed to each
+// (a template, so that the baselines call nothing more).
+template <typename Each> size_t BareTree(const std::wstring& folder, Each&& each) {
     size_t files = 0;
     WIN32_FIND_DATAW data;
     HANDLE search = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &data,
@@ -90,17 +90,24 @@ size_t BareTreeWalk(const std::wstring& folder, const FILETIME& when) {
         if (name == L"." || name == L"..")
             continue;
         const std::wstring path = folder + L"\\" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            files += BareTreeWalk(path, when);
-            continue;
-        }
-        UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-        SetFileTime(file.get(), nullptr, nullptr, &when);
-        ++files;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            files += BareTree(path, each);
+        else
+            files += each(path);
     } while (FindNextFileW(search, &data));
     FindClose(search);
     return files;
+}
+
+// Every file below the folder, found and set with nothing else: the search,
+// an exclusive open, one set call, the close.
+size_t BareTreeWalk(const std::wstring& folder, const FILETIME& when) {
+    return BareTree(folder, [&](const std::wstring& path) {
+        UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        SetFileTime(file.get(), nullptr, nullptr, &when);
+        return size_t(1);
+    });
 }
 
 void TreeCase(const std::wstring& tree, const SelectorTexts& texts, FileTime when) {
@@ -135,29 +142,13 @@ void TreeCase(const std::wstring& tree, const SelectorTexts& texts, FileTime whe
 // Every file below the folder, found and its times read on a handle opened
 // for its attributes, as a preview must see them.
 size_t BareTreeRead(const std::wstring& folder) {
-    size_t files = 0;
-    WIN32_FIND_DATAW data;
-    HANDLE search = FindFirstFileExW((folder + L"\\*").c_str(), FindExInfoBasic, &data,
-                                     FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    if (search == INVALID_HANDLE_VALUE)
-        return 0;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        const std::wstring path = folder + L"\\" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            files += BareTreeRead(path);
-            continue;
-        }
+    return BareTree(folder, [](const std::wstring& path) {
         UniqueFileHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                           nullptr, OPEN_EXISTING, 0, nullptr));
         FILETIME times[3];
-        files += GetFileTime(file.get(), &times[0], &times[1], &times[2]) != FALSE;
-    } while (FindNextFileW(search, &data));
-    FindClose(search);
-    return files;
+        return size_t(GetFileTime(file.get(), &times[0], &times[1], &times[2]) != FALSE);
+    });
 }
 
 // Plans every target, then writes nothing; with the heap the plan took.

@@ -178,6 +178,11 @@ private:
     using ChangeCall = std::function<void(TimestampKinds, FileListService&, MessageBoxService&,
                                           HintService&, const RunExtras&)>;
     void RunChange(const ChangeCall& change);
+    // Runs a change that takes each target's times from its own (its photo,
+    // its name, its contents) over the mode's targets.
+    using MatchCall = void (*)(int mode, TimestampKinds, FileListService&, MessageBoxService&,
+                               HintService&, const RunExtras&);
+    void RunMatch(MatchCall match);
     bool AnyKindChosen() const;
     void Place(Control& control, Control* parent, int left, int top, int width, int height);
     void LoadPicture(SpeedButton& button, int id, int size);

@@ -455,33 +455,24 @@ void TChangeForm1::Shift1Click() {
 }
 
 void TChangeForm1::Photo1Click() {
-    if (!AnyKindChosen())
-        return;
-    const int mode = ComboBox1.ItemIndex();
-    RunChange([&](TimestampKinds kinds, FileListService& rows, MessageBoxService& boxes,
-                  HintService& hint, const RunExtras& extras) {
-        MatchDateTaken(mode, kinds, rows, boxes, hint, extras);
-    });
+    RunMatch(MatchDateTaken);
 }
 
 void TChangeForm1::Contents1Click() {
-    if (!AnyKindChosen())
-        return;
-    const int mode = ComboBox1.ItemIndex();
-    RunChange([&](TimestampKinds kinds, FileListService& rows, MessageBoxService& boxes,
-                  HintService& hint, const RunExtras& extras) {
-        MatchFolderContents(mode, kinds, rows, boxes, hint, extras);
-    });
+    RunMatch(MatchFolderContents);
 }
 
 void TChangeForm1::Name1Click() {
+    RunMatch(MatchNameDate);
+}
+
+void TChangeForm1::RunMatch(MatchCall match) {
     if (!AnyKindChosen())
         return;
     const int mode = ComboBox1.ItemIndex();
     RunChange([&](TimestampKinds kinds, FileListService& rows, MessageBoxService& boxes,
-                  HintService& hint, const RunExtras& extras) {
-        MatchNameDate(mode, kinds, rows, boxes, hint, extras);
-    });
+                  HintService& hint,
+                  const RunExtras& extras) { match(mode, kinds, rows, boxes, hint, extras); });
 }
 
 void TChangeForm1::RunChange(const ChangeCall& change) {

@@ -1,6 +1,7 @@
 #include "change/ListWindow.h"
 #include "core/RunTimestampChange.h"
 #include "ui/Application.h"
+#include "ui/CodeDialog.h"
 #include "win/Error.h"
 #include "win/Handle.h"
 
@@ -35,11 +36,7 @@ struct WindowState {
 
 HWND MakeChild(HWND dialog, const WindowState& state, const wchar_t* type, const wchar_t* text,
                DWORD style, int id, DWORD exStyle = 0) {
-    HWND child = CreateWindowExW(exStyle, type, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0,
-                                 dialog, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                 GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(state.font), FALSE);
-    return child;
+    return MakeDialogChild(dialog, state.font, type, text, style, id, {}, exStyle);
 }
 
 // The two buttons of the kind, the right one last.
@@ -107,15 +104,7 @@ void Build(HWND dialog, WindowState& state) {
     MakeChild(dialog, state, L"Button", preview ? L"キャンセル" : L"閉じる",
               BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL);
 
-    RECT outer{0, 0, state.Scale(680), state.Scale(400)};
-    AdjustWindowRectEx(&outer, GetWindowLongW(dialog, GWL_STYLE), FALSE,
-                       GetWindowLongW(dialog, GWL_EXSTYLE));
-    const int width = outer.right - outer.left, height = outer.bottom - outer.top;
-    RECT owner{};
-    GetWindowRect(GetWindow(dialog, GW_OWNER), &owner);
-    SetWindowPos(dialog, nullptr, (owner.left + owner.right - width) / 2,
-                 (owner.top + owner.bottom - height) / 2, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    CentreOnOwner(dialog, state.Scale(680), state.Scale(400));
     Layout(dialog, state);
     Refresh(dialog, state);
     SetFocus(list);
@@ -292,17 +281,11 @@ bool ShowListWindow(HWND owner, HFONT font, int textHeight, const std::wstring& 
                     ListSource& source, ListWindowKind kind) {
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&classes);
-    // An empty template: the children are made at the owner's scale.
-    struct alignas(DWORD) {
-        DLGTEMPLATE head{};
-        WORD menu = 0, windowClass = 0, title = 0;
-    } dialogTemplate;
-    dialogTemplate.head.style =
-        WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MAXIMIZEBOX | WS_CLIPCHILDREN;
     WindowState state{font, textHeight, caption, source, kind};
-    const INT_PTR result =
-        DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &dialogTemplate.head, owner,
-                                ListWindowProc, reinterpret_cast<LPARAM>(&state));
+    const INT_PTR result = RunCodeDialog(owner,
+                                         WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME |
+                                             WS_MAXIMIZEBOX | WS_CLIPCHILDREN,
+                                         ListWindowProc, &state);
     if (state.failure)
         std::rethrow_exception(state.failure);
     return result == IDOK;

@@ -70,27 +70,16 @@ public:
     }
     size_t Rows() const override { return plan_.Planned(); }
     std::wstring Cell(size_t row, int column) const override {
-        const PlannedTarget& target = plan_.At(row);
         if (column == 0)
             return plan_.Entry(row).name;
         if (column == 1)
             return plan_.FolderOf(row);
-        const size_t kind = size_t(column - 2) / 2;
-        if (kind >= kinds_.size())
-            return std::wstring(target.why);
-        if (column % 2 == 0)
-            return TimeText(target.found.before.*kinds_[kind].time);
-        return target.outcome == WriteOutcome::Written ? TimeText(target.times.*kinds_[kind].time)
-                                                       : std::wstring();
+        if (IsTime(column))
+            return TimeText(TimeAt(row, column));
+        return std::wstring(plan_.At(row).why);
     }
     std::wstring SortKey(size_t row, int column) const override {
-        const size_t kind = size_t(column - 2) / 2;
-        if (column < 2 || kind >= kinds_.size())
-            return Cell(row, column);
-        const PlannedTarget& target = plan_.At(row);
-        return TimeKey(column % 2 == 0 ? target.found.before.*kinds_[kind].time
-                       : target.outcome == WriteOutcome::Written ? target.times.*kinds_[kind].time
-                                                                 : 0);
+        return IsTime(column) ? TimeKey(TimeAt(row, column)) : Cell(row, column);
     }
     bool FindMore(unsigned milliseconds) override { return plan_.Step(milliseconds); }
     std::wstring Summary() const override {
@@ -104,6 +93,16 @@ private:
         const wchar_t* title;
         FileTime FileTimes::*time;
     };
+    // After the name and the folder, each kind's time now and then.
+    bool IsTime(int column) const { return column >= 2 && size_t(column - 2) / 2 < kinds_.size(); }
+    // The time a time column shows; none for a target left alone.
+    FileTime TimeAt(size_t row, int column) const {
+        const PlannedTarget& target = plan_.At(row);
+        const FileTime FileTimes::*time = kinds_[size_t(column - 2) / 2].time;
+        if (column % 2 == 0)
+            return target.found.before.*time;
+        return target.outcome == WriteOutcome::Written ? target.times.*time : 0;
+    }
     RunPlan& plan_;
     std::vector<Kind> kinds_;
 };

@@ -1,5 +1,6 @@
 #include "change/ShiftDialog.h"
 #include "ui/Application.h"
+#include "ui/CodeDialog.h"
 #include "core/RunTimestampChange.h"
 #include "win/Error.h"
 
@@ -32,12 +33,10 @@ struct DialogState {
 
 HWND MakeChild(HWND dialog, const DialogState& state, const wchar_t* type, const wchar_t* text,
                DWORD style, int id, int left, int top, int width, int height, DWORD exStyle = 0) {
-    HWND child = CreateWindowExW(
-        exStyle, type, text, WS_CHILD | WS_VISIBLE | style, state.Scale(left), state.Scale(top),
-        state.Scale(width), state.Scale(height), dialog,
-        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(state.font), FALSE);
-    return child;
+    return MakeDialogChild(
+        dialog, state.font, type, text, style, id,
+        {state.Scale(left), state.Scale(top), state.Scale(left + width), state.Scale(top + height)},
+        exStyle);
 }
 
 // The children in tab order, the dialog sized to them and centred on its
@@ -67,15 +66,7 @@ void Build(HWND dialog, const DialogState& state) {
     MakeChild(dialog, state, L"Button", L"キャンセル", BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL, 156,
               top + 6, 88, 25);
 
-    RECT outer{0, 0, state.Scale(268), state.Scale(top + 43)};
-    AdjustWindowRectEx(&outer, GetWindowLongW(dialog, GWL_STYLE), FALSE,
-                       GetWindowLongW(dialog, GWL_EXSTYLE));
-    const int width = outer.right - outer.left, height = outer.bottom - outer.top;
-    RECT owner{};
-    GetWindowRect(GetWindow(dialog, GW_OWNER), &owner);
-    SetWindowPos(dialog, nullptr, (owner.left + owner.right - width) / 2,
-                 (owner.top + owner.bottom - height) / 2, width, height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+    CentreOnOwner(dialog, state.Scale(268), state.Scale(top + 43));
     SetFocus(GetDlgItem(dialog, kFirstBox));
     SendDlgItemMessageW(dialog, kFirstBox, EM_SETSEL, 0, -1);
 }
@@ -160,16 +151,9 @@ INT_PTR CALLBACK ShiftDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 std::optional<std::int64_t> AskShift(HWND owner, HFONT font, int textHeight) {
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&classes);
-    // An empty template: the children are made at the owner's scale.
-    struct alignas(DWORD) {
-        DLGTEMPLATE head{};
-        WORD menu = 0, windowClass = 0, title = 0;
-    } dialogTemplate;
-    dialogTemplate.head.style = WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME;
     DialogState state{font, textHeight};
-    const INT_PTR result =
-        DialogBoxIndirectParamW(GetModuleHandleW(nullptr), &dialogTemplate.head, owner,
-                                ShiftDialogProc, reinterpret_cast<LPARAM>(&state));
+    const INT_PTR result = RunCodeDialog(owner, WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME,
+                                         ShiftDialogProc, &state);
     if (state.failure)
         std::rethrow_exception(state.failure);
     if (result != IDOK)

@@ -33,6 +33,25 @@ struct Tally {
     void NotWritten(std::wstring_view path, std::wstring_view why) {
         notWritten.push_back({std::wstring(path), std::wstring(why)});
     }
+    // A target written, or left alone for the reason given.
+    void Count(WriteOutcome outcome, std::wstring_view path, bool isFolder, std::wstring_view why) {
+        switch (outcome) {
+        case WriteOutcome::Written:
+            ++(isFolder ? folders : files);
+            break;
+        case WriteOutcome::Missing:
+            NotWritten(path, kGoneText);
+            break;
+        case WriteOutcome::Declined:
+            NotWritten(path, why);
+            break;
+        case WriteOutcome::Link:
+            ++links;
+            break;
+        case WriteOutcome::SameFile: // counted once, under its first name
+            break;
+        }
+    }
 };
 
 // Writes one target, keeping it in the record when one is asked for, and
@@ -62,24 +81,9 @@ void WriteTarget(TargetWriter& writer, const std::wstring& path, bool isFolder, 
     }
     if (outcome != WriteOutcome::Written)
         dropEntry();
-    switch (outcome) {
-    case WriteOutcome::Written:
-        if (entry)
-            entry->date = times.lastWrite;
-        ++(isFolder ? tally.folders : tally.files);
-        break;
-    case WriteOutcome::Missing:
-        tally.NotWritten(path, kGoneText);
-        break;
-    case WriteOutcome::Declined:
-        tally.NotWritten(path, why);
-        break;
-    case WriteOutcome::Link:
-        ++tally.links;
-        break;
-    case WriteOutcome::SameFile: // counted once, under its first name
-        break;
-    }
+    else if (entry)
+        entry->date = times.lastWrite;
+    tally.Count(outcome, path, isFolder, why);
 }
 
 // True when at least one written file read back every chosen time as chosen.
@@ -190,23 +194,6 @@ bool CollectRows(FileListService& files, const std::vector<int>& rows, bool fold
     return true;
 }
 
-// A target that a plan leaves alone, counted as a write would count it.
-void CountUnplanned(const PlannedTarget& row, const std::wstring& path, Tally& tally) {
-    switch (row.outcome) {
-    case WriteOutcome::Missing:
-        tally.NotWritten(path, kGoneText);
-        break;
-    case WriteOutcome::Link:
-        ++tally.links;
-        break;
-    case WriteOutcome::Declined:
-        tally.NotWritten(path, row.why);
-        break;
-    default:
-        break;
-    }
-}
-
 // Writes every target with the progress of a long run.
 // Over more than one target, with a preview asked for, what the run will
 // write is shown first; then it writes exactly that, or nothing.
@@ -229,8 +216,9 @@ void WriteTargets(const TargetList& targets, Tally tally, const Change& change,
         for (int i = 0; i < total; ++i) {
             const TargetEntry& entry = targets.entries[static_cast<size_t>(i)];
             const std::wstring path = targets.PathOf(entry);
-            if (plan && plan->At(size_t(i)).outcome != WriteOutcome::Written) {
-                CountUnplanned(plan->At(size_t(i)), path, tally);
+            if (const PlannedTarget* row = plan ? &plan->At(size_t(i)) : nullptr;
+                row && row->outcome != WriteOutcome::Written) {
+                tally.Count(row->outcome, path, entry.isFolder, row->why);
             } else {
                 if (planned)
                     planned->Select(size_t(i));
