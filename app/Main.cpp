@@ -90,6 +90,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
         }
     }
 
+    // A run the last start did not finish is offered for undoing once the
+    // window is there to own the question.
+    PostMessageW(main, TChangeForm1::kOfferUnfinished, 0, 0);
     SetDialogWindow(main);
     AddIdleHandler([&application] { application.CloseWhenIdle(); });
     const int code = RunMessageLoop();

@@ -3,6 +3,7 @@
 #include "ui/Application.h"
 #include "resources/resource.h"
 #include "ui/MessageLoop.h"
+#include "core/RunJournalFile.h"
 
 namespace kalvera {
 
@@ -38,6 +39,7 @@ std::vector<std::wstring> Numbers(int from, int to, bool twoDigits) {
 
 TChangeForm1::TChangeForm1(int dpi) : dpi_(dpi > 0 ? dpi : ScreenDpi()) {
     ChangeForm1 = this;
+    journals_ = JournalFolder();
     textHeight_ = MulDiv(12, dpi_, 96);
     MakeFonts();
     ShowFileProperties = [](const std::wstring& path) {
@@ -377,6 +379,7 @@ void TChangeForm1::BuildMenu() {
     AppendMenuW(fileMenu_, MF_STRING, Property1, L"プロパティ/&Property...");
     AppendMenuW(fileMenu_, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(fileMenu_, MF_STRING, Undo1, L"元に戻す/&Undo\tCtrl+Z");
+    AppendMenuW(fileMenu_, MF_STRING, History1, L"履歴/&History...");
     AppendMenuW(fileMenu_, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(fileMenu_, MF_STRING, Exit1, L"終了/E&xit");
     showMenu_ = CreatePopupMenu();
@@ -513,6 +516,9 @@ LRESULT TChangeForm1::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) 
     case kPreviewKey:
         return PreviewKey(*reinterpret_cast<const MSG*>(lParam)) ||
                AddressEntered(*reinterpret_cast<const MSG*>(lParam));
+    case kOfferUnfinished:
+        OfferUnfinishedRuns();
+        return 0;
     case WM_DPICHANGED:
         Rescale(HIWORD(wParam), reinterpret_cast<const RECT*>(lParam));
         return 0;
@@ -596,6 +602,9 @@ void TChangeForm1::ChooseMenuItem(UINT item) {
         break;
     case Name1:
         Name1Click();
+        break;
+    case History1:
+        History1Click();
         break;
     case Contents1:
         Contents1Click();

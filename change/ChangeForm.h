@@ -13,7 +13,9 @@
 #include "ui/Window.h"
 #include "win/Gdi.h"
 
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -63,16 +65,17 @@ public:
         Access1,
         Run1,
         About1,
-        Undo1,    // File menu: the last run's times back
-        Now1,     // Option menu: the lists to the current date and time
-        Load1,    // Option menu: the lists to the selected row's time
-        KTree1,   // Option menu: the mode that takes in every subfolder
-        Folders1, // Option menu: folders' own times are changed too
-        Shift1,   // Option menu: the chosen times moved by an amount asked for
-        Photo1,   // Option menu: the chosen times set to each file's date taken
-        Name1,    // Option menu: the chosen times set to the date in each file's name
-        Preview1, // Option menu: a run over more than one target is shown before it writes
-        Contents1 // Option menu: folders' times set to the newest of what they hold
+        Undo1,     // File menu: the last run's times back
+        Now1,      // Option menu: the lists to the current date and time
+        Load1,     // Option menu: the lists to the selected row's time
+        KTree1,    // Option menu: the mode that takes in every subfolder
+        Folders1,  // Option menu: folders' own times are changed too
+        Shift1,    // Option menu: the chosen times moved by an amount asked for
+        Photo1,    // Option menu: the chosen times set to each file's date taken
+        Name1,     // Option menu: the chosen times set to the date in each file's name
+        Preview1,  // Option menu: a run over more than one target is shown before it writes
+        Contents1, // Option menu: folders' times set to the newest of what they hold
+        History1   // File menu: the runs kept, each to undo
     };
     HMENU MainMenu() const { return menu_; }
     bool MenuItemChecked(UINT item) const;
@@ -105,7 +108,13 @@ public:
     void Photo1Click();
     void Name1Click();
     void Contents1Click();
-    // The last run, for undoing it.
+    void History1Click();
+    // Asks, once for each, whether to undo a run that did not end (the
+    // program was killed or the power failed while it wrote).
+    void OfferUnfinishedRuns();
+    // Posted once the window is up: OfferUnfinishedRuns from the loop.
+    static constexpr UINT kOfferUnfinished = WM_APP + 41;
+    // The run Undo works on: the newest one with files left to undo.
     const RunRecord& LastRun() const { return lastRun_; }
     void SpeedButton3Click();
     void SpeedButton4Click();
@@ -172,6 +181,15 @@ private:
     void SelectDateTime(DateTime local);
     bool PreviewKey(const MSG& msg);
     void ShowNewTimesOf(const RunRecord& run);
+    // Makes the run Undo works on the newest journal's with files left to
+    // undo; true when there is one.
+    bool FindRunToUndo();
+    // Undoes the run of the journal at path (the one in memory, or one
+    // read back).
+    void UndoJournal(const std::wstring& path);
+    // Undoes lastRun_, once the user agrees where newer runs wrote some of
+    // its files too.
+    void UndoLastRun();
     void ApplyRunEnabledRuleToMenu();
     // Runs a change of the chosen kinds over the list's targets with the
     // window's services, keeping what it wrote for Undo.
@@ -199,6 +217,10 @@ private:
     TAboutForm1* about_ = nullptr;
     FocusMemory focusMemory_;
     RunRecord lastRun_;
+    std::wstring journals_; // the folder of run journals; empty: runs kept in memory alone
+    // Journals found with nothing left to undo, by path, with their sizes
+    // then: read again only once they grew.
+    std::map<std::wstring, std::uint64_t> settled_;
     bool foldersToo_ = false;           // Folders1 checked
     std::vector<std::wstring> dropped_; // paths of the last drop, until opened
     std::wstring elsewhereShownIn_;     // the folder the status bar's count of others is for

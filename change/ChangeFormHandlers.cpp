@@ -7,8 +7,10 @@
 #include "core/FileTimeWriter.h"
 #include "change/RunWindows.h"
 #include "change/ShiftDialog.h"
+#include "core/RunHistory.h"
 #include "core/RunTimestampChange.h"
 #include "datetime/SystemTime.h"
+#include "win/Error.h"
 #include "win/Path.h"
 
 #include <algorithm>
@@ -220,13 +222,28 @@ void TChangeForm1::KFold1Click() {
 void TChangeForm1::File1Click() {
     EnableMenuItem(menu_, Property1,
                    MF_BYCOMMAND | (ShellListView1.ItemIndex() != -1 ? MF_ENABLED : MF_GRAYED));
-    EnableMenuItem(menu_, Undo1, MF_BYCOMMAND | (lastRun_.CanUndo() ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(menu_, Undo1, MF_BYCOMMAND | (FindRunToUndo() ? MF_ENABLED : MF_GRAYED));
 }
 
 void TChangeForm1::Undo1Click() {
+    if (Application::Instance().SessionEnding() || !FindRunToUndo())
+        return;
+    UndoLastRun();
+}
+
+void TChangeForm1::UndoLastRun() {
     if (!lastRun_.CanUndo() || Application::Instance().SessionEnding())
         return;
     RunBoxes boxes(font_.get(), textHeight_);
+    // Files a newer run wrote too: their state is that run's now, and the
+    // undo takes them back past it only when the user says so.
+    if (const std::map<std::wstring, TimesReadBack> later = NewerWrites(journals_, lastRun_);
+        !later.empty()) {
+        if (!boxes.Ask(FormatMessageText(kTouchedLaterText, std::to_wstring(later.size())),
+                       kConfirmCaption))
+            return;
+        TakeLaterStates(lastRun_, later);
+    }
     StatusProgress progress(StatusBar1, Handle());
     UndoTimestampChange(lastRun_, boxes, &progress);
     ShowNewTimesOf(lastRun_);
@@ -501,7 +518,7 @@ void TChangeForm1::RunChange(const ChangeCall& change) {
     try {
         change(kinds, rows, boxes, hint,
                {&record, &progress, foldersToo_, MenuItemChecked(Preview1) ? &preview : nullptr,
-                patterns});
+                patterns, journals_});
     } catch (...) {
         keep();
         throw;

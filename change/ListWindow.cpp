@@ -30,6 +30,7 @@ struct WindowState {
     bool finding = false;
     std::wstring cell; // the text the list was handed last
     std::exception_ptr failure;
+    size_t chosen = 0; // the row a history's 元に戻す was pressed on
 
     int Scale(int value) const { return MulDiv(value, textHeight, 12); }
 };
@@ -41,8 +42,8 @@ HWND MakeChild(HWND dialog, const WindowState& state, const wchar_t* type, const
 
 // The two buttons of the kind, the right one last.
 std::pair<int, int> ButtonsOf(ListWindowKind kind) {
-    return kind == ListWindowKind::Preview ? std::pair{IDOK, IDCANCEL}
-                                           : std::pair{int(kSave), IDCANCEL};
+    return kind == ListWindowKind::Report ? std::pair{int(kSave), IDCANCEL}
+                                          : std::pair{IDOK, IDCANCEL};
 }
 
 void Layout(HWND dialog, const WindowState& state) {
@@ -98,9 +99,13 @@ void Build(HWND dialog, WindowState& state) {
         ListView_InsertColumn(list, int(i), &column);
     }
     const bool preview = state.kind == ListWindowKind::Preview;
-    MakeChild(dialog, state, L"Button", preview ? L"実行" : L"保存...",
+    const bool history = state.kind == ListWindowKind::History;
+    MakeChild(dialog, state, L"Button",
+              preview   ? L"実行"
+              : history ? L"元に戻す"
+                        : L"保存...",
               BS_DEFPUSHBUTTON | WS_TABSTOP | (preview ? WS_DISABLED : 0),
-              preview ? IDOK : int(kSave));
+              ButtonsOf(state.kind).first);
     MakeChild(dialog, state, L"Button", preview ? L"キャンセル" : L"閉じる",
               BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL);
 
@@ -108,6 +113,8 @@ void Build(HWND dialog, WindowState& state) {
     Layout(dialog, state);
     Refresh(dialog, state);
     SetFocus(list);
+    if (history && state.source.Rows() > 0)
+        ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
     // The rows are found between the user's input: a timer comes only when
     // nothing else waits.
     state.finding = true;
@@ -242,6 +249,14 @@ INT_PTR CALLBACK ListWindowProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
                 // Enter before every row is found writes nothing yet.
                 if (state->kind == ListWindowKind::Preview && !state->finding)
                     EndDialog(dialog, IDOK);
+                if (state->kind == ListWindowKind::History) {
+                    const int line =
+                        ListView_GetNextItem(GetDlgItem(dialog, kList), -1, LVNI_SELECTED);
+                    if (line >= 0) {
+                        state->chosen = state->order[size_t(line)];
+                        EndDialog(dialog, IDOK);
+                    }
+                }
                 return TRUE;
             case IDCANCEL:
                 KillTimer(dialog, kFindTimer);
@@ -278,7 +293,7 @@ std::string CsvField(const std::wstring& text) {
 } // namespace
 
 bool ShowListWindow(HWND owner, HFONT font, int textHeight, const std::wstring& caption,
-                    ListSource& source, ListWindowKind kind) {
+                    ListSource& source, ListWindowKind kind, size_t* chosen) {
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&classes);
     WindowState state{font, textHeight, caption, source, kind};
@@ -288,6 +303,8 @@ bool ShowListWindow(HWND owner, HFONT font, int textHeight, const std::wstring& 
                                          ListWindowProc, &state);
     if (state.failure)
         std::rethrow_exception(state.failure);
+    if (chosen)
+        *chosen = state.chosen;
     return result == IDOK;
 }
 

@@ -31,13 +31,15 @@ public:
 
 enum class ListWindowKind {
     Preview, // 実行 and キャンセル: true for 実行
-    Report   // 保存... and 閉じる
+    Report,  // 保存... and 閉じる
+    History  // 元に戻す and 閉じる: true for 元に戻す, with the selected row chosen
 };
 
 // Shows the rows of source; textHeight is the owner's font height, by
-// which lengths given for a 12-pixel font are scaled.
+// which lengths given for a 12-pixel font are scaled. chosen gets the
+// source's row a history's 元に戻す was pressed on.
 bool ShowListWindow(HWND owner, HFONT font, int textHeight, const std::wstring& caption,
-                    ListSource& source, ListWindowKind kind);
+                    ListSource& source, ListWindowKind kind, size_t* chosen = nullptr);
 
 // The table as CSV: the columns' titles, then every row, each line ended
 // by CRLF; in UTF-8 after a byte order mark, so that spreadsheet programs
@@ -47,6 +49,8 @@ std::string ListAsCsv(const ListSource& source);
 inline constexpr wchar_t kPreviewCaption[] = L"変更の確認";
 inline constexpr wchar_t kReportListCaption[] = L"一覧";
 inline constexpr wchar_t kShowListText[] = L"一覧を表示";
+inline constexpr wchar_t kHistoryCaption[] = L"履歴";
+inline constexpr size_t kHistoryRuns = 20; // the runs the history lists
 inline constexpr wchar_t kSaveErrorText[] = L"ファイル %s に保存できませんでした";
 
 } // namespace kalvera

@@ -196,8 +196,17 @@ DWORD AttributesOnDisk(std::wstring_view path) {
 
 } // namespace
 
-EntryKind KindOnDisk(std::wstring_view path) {
-    const DWORD attributes = AttributesOnDisk(path);
+EntryKind KindOnDisk(std::wstring_view path, FileTimes* listed) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    const DWORD attributes =
+        !listed ? AttributesOnDisk(path)
+        : IsFullyQualifiedPath(path) &&
+                GetFileAttributesExW(ExtendedLengthPath(path).c_str(), GetFileExInfoStandard, &data)
+            ? data.dwFileAttributes
+            : INVALID_FILE_ATTRIBUTES;
+    if (listed && attributes != INVALID_FILE_ATTRIBUTES)
+        *listed = {FromFileTime(data.ftCreationTime), FromFileTime(data.ftLastAccessTime),
+                   FromFileTime(data.ftLastWriteTime)};
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return EntryKind::Neither;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)

@@ -131,8 +131,9 @@ bool IsExistingFolder(std::wstring_view path);
 // What a fully qualified path names on disk, in one lookup. A link (an
 // entry the file system marks as a reparse point) is a link whatever it
 // leads to.
+// With listed, its times too, from the same lookup.
 enum class EntryKind { File, Folder, Link, Neither };
-EntryKind KindOnDisk(std::wstring_view path);
+EntryKind KindOnDisk(std::wstring_view path, FileTimes* listed = nullptr);
 
 enum class RestoreOutcome {
     Restored,

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace kalvera {
 namespace {
@@ -31,6 +32,10 @@ std::wstring NameOf(FileTime started, int number) {
 } // namespace
 
 std::wstring JournalFolder() {
+    wchar_t own[MAX_PATH] = L"";
+    if (const DWORD length = GetEnvironmentVariableW(L"KALVERA_JOURNALS", own, MAX_PATH);
+        length > 0 && length < MAX_PATH)
+        return own;
     PWSTR local = nullptr;
     if (FAILED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_DEFAULT, nullptr, &local)))
         return {};
@@ -61,6 +66,21 @@ RunJournalFile::RunJournalFile(const std::wstring& folder, FileTime started,
     Sync();
 }
 
+RunJournalFile::RunJournalFile(const std::wstring& path) : path_(path) {
+    // Shared for reading alone: a run of another window still writing it
+    // holds it for writing, and refuses this open.
+    file_.reset(CreateFileW(ExtendedLengthPath(path_).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_)
+        Fail(path_);
+}
+
+void RunJournalFile::Remove() {
+    file_.reset();
+    pending_.clear();
+    DeleteFileW(ExtendedLengthPath(path_).c_str());
+}
+
 void RunJournalFile::Send() {
     DWORD written = 0;
     if (!pending_.empty() &&
@@ -76,46 +96,108 @@ void RunJournalFile::Sync() {
         Fail(path_);
 }
 
-std::vector<StoredJournal> ReadStoredJournals(const std::wstring& folder, size_t most) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found{};
+namespace {
+
+struct FoundJournal {
+    std::wstring name;
+    std::uint64_t bytes;
+};
+
+// The journals' names and sizes, the newest first. Names without their
+// extension sort as the start times do, a number added after the one
+// without.
+std::vector<FoundJournal> FindJournals(const std::wstring& folder) {
+    std::vector<FoundJournal> found;
+    WIN32_FIND_DATAW data{};
     const std::wstring pattern = ExtendedLengthPath(JoinPath(folder, L"*") + kJournalExtension);
-    if (UniqueFindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
+    if (UniqueFindHandle find(FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data,
                                                FindExSearchNameMatch, nullptr, 0));
         find)
         do
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                names.push_back(found.cFileName);
-        while (FindNextFileW(find.get(), &found));
-    // Names without their extension sort as the start times do, a number
-    // added after the one without.
-    auto stem = [](const std::wstring& name) {
-        return std::wstring_view(name).substr(0, name.size() - std::size(kJournalExtension) + 1);
+            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                found.push_back({data.cFileName,
+                                 (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow});
+        while (FindNextFileW(find.get(), &data));
+    auto stem = [](const FoundJournal& journal) {
+        return std::wstring_view(journal.name)
+            .substr(0, journal.name.size() - std::size(kJournalExtension) + 1);
     };
-    std::sort(names.begin(), names.end(),
-              [&](const std::wstring& a, const std::wstring& b) { return stem(a) > stem(b); });
-    names.resize(std::min(names.size(), most));
+    std::sort(found.begin(), found.end(),
+              [&](const FoundJournal& a, const FoundJournal& b) { return stem(a) > stem(b); });
+    return found;
+}
+
+UniqueFileHandle OpenToRead(const std::wstring& path, DWORD flags) {
+    return UniqueFileHandle(CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, flags, nullptr));
+}
+
+} // namespace
+
+bool EndedJournal(const std::wstring& path) {
+    UniqueFileHandle file = OpenToRead(path, FILE_ATTRIBUTE_NORMAL);
+    const std::string end = JournalRecords::End();
+    char first[4], last[16];
+    DWORD got = 0;
+    LARGE_INTEGER size{}, from{};
+    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart < LONGLONG(4 + end.size()) ||
+        !ReadFile(file.get(), first, 4, &got, nullptr) || got != 4)
+        return false;
+    from.QuadPart = size.QuadPart - LONGLONG(end.size());
+    return std::memcmp(first, kJournalMagic, 4) == 0 &&
+           SetFilePointerEx(file.get(), from, nullptr, FILE_BEGIN) &&
+           ReadFile(file.get(), last, DWORD(end.size()), &got, nullptr) && got == end.size() &&
+           std::memcmp(last, end.data(), end.size()) == 0;
+}
+
+std::vector<JournalOnDisk> JournalsIn(const std::wstring& folder) {
+    std::vector<JournalOnDisk> journals;
+    for (const FoundJournal& journal : FindJournals(folder))
+        journals.push_back({JoinPath(folder, journal.name), journal.bytes});
+    return journals;
+}
+
+StoredJournal ReadStoredJournal(const std::wstring& path) {
+    StoredJournal journal{path};
+    UniqueFileHandle file = OpenToRead(path, FILE_FLAG_SEQUENTIAL_SCAN);
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > (256 << 20))
+        return journal;
+    std::string bytes(size_t(size.QuadPart), '\0');
+    DWORD got = 0;
+    if (!ReadFile(file.get(), bytes.data(), DWORD(bytes.size()), &got, nullptr) ||
+        got != bytes.size())
+        return journal;
+    journal.bytes = bytes.size();
+    journal.contents =
+        ReadJournal(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    return journal;
+}
+
+std::vector<StoredJournal> ReadStoredJournals(const std::wstring& folder, size_t most) {
     std::vector<StoredJournal> journals;
-    for (const std::wstring& name : names) {
-        StoredJournal& journal = journals.emplace_back();
-        journal.path = JoinPath(folder, name);
-        UniqueFileHandle file(CreateFileW(ExtendedLengthPath(journal.path).c_str(), GENERIC_READ,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
-                                          nullptr));
-        LARGE_INTEGER size{};
-        if (!file || !GetFileSizeEx(file.get(), &size) || size.QuadPart > (256 << 20))
-            continue;
-        std::string bytes(size_t(size.QuadPart), '\0');
-        DWORD got = 0;
-        if (!ReadFile(file.get(), bytes.data(), DWORD(bytes.size()), &got, nullptr) ||
-            got != bytes.size())
-            continue;
-        journal.bytes = bytes.size();
-        journal.contents =
-            ReadJournal(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    for (const JournalOnDisk& found : JournalsIn(folder)) {
+        if (journals.size() == most)
+            break;
+        journals.push_back(ReadStoredJournal(found.path));
     }
     return journals;
+}
+
+void TrimJournals(const std::wstring& folder, std::uint64_t bytes, size_t runs) {
+    const std::vector<FoundJournal> found = FindJournals(folder);
+    std::uint64_t total = 0;
+    for (const FoundJournal& journal : found)
+        total += journal.bytes;
+    size_t count = found.size();
+    for (auto it = found.rbegin(); it != found.rend() && (total > bytes || count > runs); ++it) {
+        const std::wstring path = JoinPath(folder, it->name);
+        if (!EndedJournal(path) || !DeleteFileW(ExtendedLengthPath(path).c_str()))
+            continue;
+        total -= it->bytes;
+        --count;
+    }
 }
 
 } // namespace kalvera

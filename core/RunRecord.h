@@ -23,6 +23,7 @@ namespace kalvera {
 // record of a tree costs little more than its names.
 struct WrittenFile {
     std::uint32_t folder = 0; // in RunRecord::folders
+    std::uint32_t entry = 0;  // in the run's journal
     bool isFolder = false;
     bool done = false;
     std::wstring name;
@@ -37,6 +38,7 @@ struct RunRecord {
     std::vector<std::wstring> folders;
     std::vector<WrittenFile> files;
     bool stopped = false;
+    std::wstring journal; // the run's journal on disk; empty for none
     // What undoing left on each file it restored, by identity: a file the
     // run reached twice (hard links) is expected in that state when its
     // earlier entry comes up.
@@ -84,7 +86,9 @@ inline std::wstring StoredTimesReport(const RunRecord& record) {
 // permission changed) are restored only when the user says yes to one
 // question for all of them. Each file is marked done as it is restored: a
 // stopped undo, files that could not be opened or set, and those the user
-// kept, wait for the next call.
+// kept, wait for the next call. A record with a journal gets each file done
+// marked there as it goes; a journal that can't be opened for that raises
+// its error before any file is touched.
 void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
                          ProgressService* progress = nullptr);
 

@@ -1,11 +1,13 @@
 // The reports of a run's read-back and of undoing a run.
 
 #include "core/FileTimeWriter.h"
+#include "core/RunJournalFile.h"
 #include "core/RunRecord.h"
 #include "core/RunTimestampChange.h"
 #include "core/TreeWalk.h"
 #include "win/Error.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -99,6 +101,16 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
         return;
     if (total <= kProgressFrom)
         progress = nullptr;
+    std::optional<RunJournalFile> journal;
+    if (!record.journal.empty())
+        journal.emplace(record.journal);
+    auto markDone = [&](WrittenFile& file) {
+        file.done = true;
+        if (journal) {
+            journal->Add(JournalRecords::Undone(file.entry));
+            journal->Send();
+        }
+    };
     int files = 0, folders = 0, visited = 0;
     bool stopped = false;
     std::vector<ListedFile> leftAlone;
@@ -123,11 +135,11 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
                              despiteChangeTime);
         if (outcome == RestoreOutcome::Restored) {
             ++(file.isFolder ? folders : files);
-            file.done = true;
+            markDone(file);
             if (known)
                 record.leftByUndo[key] = leftState;
         } else if (outcome == RestoreOutcome::Changed || outcome == RestoreOutcome::Missing) {
-            file.done = true;
+            markDone(file);
             leave(file, outcome == RestoreOutcome::Changed ? kChangedSinceText : kGoneText);
         } else if (outcome == RestoreOutcome::AttributesChanged) {
             attributesChanged.push_back(&file);
@@ -157,6 +169,8 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
             kConfirmCaption))
         for (WrittenFile* file : attributesChanged)
             restore(*file, true);
+    if (journal)
+        journal->Sync();
     std::wstring text =
         folders == 0
             ? std::to_wstring(files) + std::wstring(kUndoneSuffixText)

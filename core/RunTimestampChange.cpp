@@ -1,6 +1,7 @@
 #include "core/FileDates.h"
 #include "core/FileTimeWriter.h"
 #include "core/FolderContents.h"
+#include "core/JournaledRun.h"
 #include "core/NamePatterns.h"
 #include "core/RunPlan.h"
 #include "core/RunTimestampChange.h"
@@ -23,6 +24,72 @@ struct Change {
     std::wstring_view doneWithFolders = kFilesAndFoldersText; // with folders among them
     bool oneFileReport = false; // one selected file reported as the Run command does
     bool foldersOnly = false;   // folders are the targets, and files are not
+    JournalKind kind = JournalKind::Run;
+    std::uint64_t fixed = 0; // the one time every target gets, in a Run
+    std::int64_t shift = 0;  // the ticks each time moves, in a shift
+};
+
+// Where a written target is marked in the run's journal.
+struct JournalMark {
+    JournaledRun* run = nullptr;
+    std::uint32_t entry = 0;
+    FileTimes listed; // the times its entry holds
+};
+
+// The journal of a run where one is kept. The entries of a batch of
+// targets go out to the disk before the first of them is written.
+class TargetJournal {
+public:
+    TargetJournal(const RunExtras& extras, const Change& change, TimestampKinds kinds,
+                  std::wstring_view folder)
+        : record_(extras.record) {
+        if (!extras.journals.empty())
+            run_.emplace(std::wstring(extras.journals),
+                         StartOfJournal(change.kind, kinds, std::wstring(folder), change.fixed,
+                                        change.shift),
+                         kinds);
+    }
+    // Before target i of the targets is written; a plan's targets that
+    // are left alone get no entry.
+    void Before(size_t i, const TargetList& targets, const RunPlan* plan) {
+        if (!run_ || i < batchEnd_)
+            return;
+        batchStart_ = i;
+        batchEnd_ = std::min(i + kBatch, targets.entries.size());
+        entries_.assign(batchEnd_ - i, 0);
+        for (size_t j = i; j < batchEnd_; ++j)
+            if (!plan || plan->At(j).outcome == WriteOutcome::Written)
+                entries_[j - i] =
+                    run_->Announce(targets.PathOf(targets.entries[j]), targets.entries[j].isFolder,
+                                   targets.entries[j].listed);
+        run_->Flush();
+        Keep();
+    }
+    JournalMark MarkOf(size_t i, const TargetEntry& entry) {
+        return run_ ? JournalMark{&*run_, entries_[i - batchStart_], entry.listed} : JournalMark{};
+    }
+    // The end mark: after the last target, and after an error or a stop.
+    void End() {
+        if (run_)
+            run_->End();
+        Keep();
+    }
+    void EndQuietly() noexcept {
+        if (run_)
+            run_->EndQuietly();
+        Keep();
+    }
+
+private:
+    static constexpr size_t kBatch = 256;
+    void Keep() {
+        if (record_ && run_)
+            record_->journal = run_->Path();
+    }
+    RunRecord* record_;
+    std::optional<JournaledRun> run_;
+    std::vector<std::uint32_t> entries_; // of the batch's targets
+    size_t batchStart_ = 0, batchEnd_ = 0;
 };
 
 // What became of the targets of a run, for its report.
@@ -59,7 +126,7 @@ struct Tally {
 // read, so a file that a refused set left partly changed stays undoable,
 // and the error says so.
 void WriteTarget(TargetWriter& writer, const std::wstring& path, bool isFolder, RunRecord* record,
-                 Tally& tally) {
+                 Tally& tally, const JournalMark& mark) {
     WrittenFile* entry = record ? &record->Add(path, isFolder) : nullptr;
     TimesReadBack own;
     TimesReadBack& read = entry ? entry->times : own;
@@ -77,12 +144,23 @@ void WriteTarget(TargetWriter& writer, const std::wstring& path, bool isFolder, 
             dropEntry();
             throw;
         }
+        entry->entry = mark.entry;
+        if (mark.run) {
+            try {
+                mark.run->Written(mark.entry, mark.listed, read);
+            } catch (const Error&) { // the set's error is the one to tell
+            }
+        }
         throw Error(e.Message() + L"\n" + std::wstring(kPartlySetText));
     }
-    if (outcome != WriteOutcome::Written)
+    if (outcome == WriteOutcome::Written && mark.run)
+        mark.run->Written(mark.entry, mark.listed, read);
+    if (outcome != WriteOutcome::Written) {
         dropEntry();
-    else if (entry)
+    } else if (entry) {
         entry->date = times.lastWrite;
+        entry->entry = mark.entry;
+    }
     tally.Count(outcome, path, isFolder, why);
 }
 
@@ -138,8 +216,21 @@ void RunOnSelectedFile(const std::wstring& path, const Change& change, Timestamp
     if (kind == EntryKind::Link) {
         tally.links = 1;
     } else {
-        TargetWriter writer(change.rule, kinds);
-        WriteTarget(writer, path, kind == EntryKind::Folder, extras.record, tally);
+        TargetList target;
+        FileTimes listed;
+        KindOnDisk(path, &listed);
+        target.Add(path, kind == EntryKind::Folder, listed);
+        TargetJournal journal(extras, change, kinds, SplitPath(path).first);
+        try {
+            journal.Before(0, target, nullptr);
+            TargetWriter writer(change.rule, kinds);
+            WriteTarget(writer, path, kind == EntryKind::Folder, extras.record, tally,
+                        journal.MarkOf(0, target.entries[0]));
+            journal.End();
+        } catch (...) {
+            journal.EndQuietly();
+            throw;
+        }
         if (!tally.notWritten.empty()) // gone since it was looked at
             throw Error(FormatMessageText(kOpenErrorText, path));
     }
@@ -163,18 +254,19 @@ bool CollectRows(FileListService& files, const std::vector<int>& rows, bool fold
                  Tally& tally) {
     for (int row : rows) {
         const std::wstring path = files.PathOf(row);
-        switch (KindOnDisk(path)) {
+        FileTimes listed;
+        switch (KindOnDisk(path, &listed)) {
         case EntryKind::File:
             if (change.foldersOnly)
                 break;
             if (names.Matches(SplitPath(path).second))
-                targets.Add(path, false);
+                targets.Add(path, false, listed);
             else
                 ++tally.namesPassed;
             break;
         case EntryKind::Folder:
             if (folders)
-                targets.Add(path, true);
+                targets.Add(path, true, listed);
             else
                 ++tally.foldersPassed;
             break;
@@ -197,8 +289,9 @@ bool CollectRows(FileListService& files, const std::vector<int>& rows, bool fold
 // Writes every target with the progress of a long run.
 // Over more than one target, with a preview asked for, what the run will
 // write is shown first; then it writes exactly that, or nothing.
-void WriteTargets(const TargetList& targets, Tally tally, const Change& change,
-                  TimestampKinds kinds, MessageBoxService& messages, const RunExtras& extras) {
+void WriteTargets(const TargetList& targets, std::wstring_view folder, Tally tally,
+                  const Change& change, TimestampKinds kinds, MessageBoxService& messages,
+                  const RunExtras& extras) {
     const int total = static_cast<int>(targets.entries.size());
     std::optional<RunPlan> plan;
     if (extras.preview && total > 1) {
@@ -212,8 +305,10 @@ void WriteTargets(const TargetList& targets, Tally tally, const Change& change,
     ProgressService* progress = total > kProgressFrom ? extras.progress : nullptr;
     bool stopped = false;
     TargetWriter writer(planned ? static_cast<TimesRule&>(*planned) : change.rule, kinds);
+    TargetJournal journal(extras, change, kinds, folder);
     try {
         for (int i = 0; i < total; ++i) {
+            journal.Before(size_t(i), targets, plan ? &*plan : nullptr);
             const TargetEntry& entry = targets.entries[static_cast<size_t>(i)];
             const std::wstring path = targets.PathOf(entry);
             if (const PlannedTarget* row = plan ? &plan->At(size_t(i)) : nullptr;
@@ -222,14 +317,17 @@ void WriteTargets(const TargetList& targets, Tally tally, const Change& change,
             } else {
                 if (planned)
                     planned->Select(size_t(i));
-                WriteTarget(writer, path, entry.isFolder, extras.record, tally);
+                WriteTarget(writer, path, entry.isFolder, extras.record, tally,
+                            journal.MarkOf(size_t(i), entry));
             }
             if (progress && !progress->Continue(i + 1, total) && i + 1 < total) {
                 stopped = true;
                 break;
             }
         }
+        journal.End();
     } catch (const Error& e) {
+        journal.EndQuietly();
         if (progress)
             progress->Finished();
         // The files changed before the error stay changed: the error says
@@ -242,6 +340,7 @@ void WriteTargets(const TargetList& targets, Tally tally, const Change& change,
                     FormatMessageText(kChangedBeforeErrorText, std::to_wstring(changed)) + L"\n" +
                     std::wstring(kUndoHintText));
     } catch (...) {
+        journal.EndQuietly();
         if (progress)
             progress->Finished();
         throw;
@@ -271,7 +370,7 @@ void RunOnRows(const std::vector<int>& rows, const Change& change, const NamePat
         messages.Show(rows.size() == 1 ? kMissingFileText : kMissingAbortText, kErrorCaption, 0);
         return;
     }
-    WriteTargets(targets, std::move(tally), change, kinds, messages, extras);
+    WriteTargets(targets, files.FolderPath(), std::move(tally), change, kinds, messages, extras);
 }
 
 // The entries of a tree that are targets: files whose names the patterns
@@ -327,7 +426,7 @@ void RunOnTree(const Change& change, const NamePatterns& names, TimestampKinds k
         return;
     }
     KeepTargets(targets, change, names, tally);
-    WriteTargets(targets, std::move(tally), change, kinds, messages, extras);
+    WriteTargets(targets, root, std::move(tally), change, kinds, messages, extras);
 }
 
 // The targets of the mode, each given the change. Patterns that no file
@@ -421,17 +520,18 @@ public:
 };
 
 // A run that sets each file's own date: folders are passed over.
-void MatchOwnDates(TimesRule& rule, std::wstring_view done, int mode, TimestampKinds kinds,
-                   FileListService& files, MessageBoxService& messages, HintService& hint,
-                   const RunExtras& extras) {
+void MatchOwnDates(TimesRule& rule, std::wstring_view done, JournalKind kind, int mode,
+                   TimestampKinds kinds, FileListService& files, MessageBoxService& messages,
+                   HintService& hint, const RunExtras& extras) {
     if (!IsMode(mode))
         return;
     if (RunRecord* record = FreshRecord(extras, kinds))
         record->ownDates = true;
     RunExtras noFolders = extras;
     noFolders.folders = false;
-    ChangeTargets({rule, done, kFilesAndFoldersText}, mode, kinds, files, messages, hint,
-                  noFolders);
+    Change change{rule, done, kFilesAndFoldersText};
+    change.kind = kind;
+    ChangeTargets(change, mode, kinds, files, messages, hint, noFolders);
 }
 
 } // namespace
@@ -464,8 +564,9 @@ void RunTimestampChange(const SelectorTexts& texts, int mode, TimestampKinds kin
     FixedTimes rule({utc, utc, utc});
     if (RunRecord* record = FreshRecord(extras, kinds))
         record->chosen = {utc, utc, utc};
-    ChangeTargets({rule, kCountSuffixText, kFilesAndFoldersText, true}, mode, kinds, files,
-                  messages, hint, extras);
+    Change change{rule, kCountSuffixText, kFilesAndFoldersText, true};
+    change.fixed = utc;
+    ChangeTargets(change, mode, kinds, files, messages, hint, extras);
 }
 
 void ShiftTimestamps(std::int64_t seconds, int mode, TimestampKinds kinds, FileListService& files,
@@ -478,14 +579,17 @@ void ShiftTimestamps(std::int64_t seconds, int mode, TimestampKinds kinds, FileL
     ShiftRule rule(ticks, kinds, VolumeTimeRange(files.FolderPath()));
     if (RunRecord* record = FreshRecord(extras, kinds))
         record->shift = ticks;
-    ChangeTargets({rule, kShiftedText, kShiftedWithFoldersText}, mode, kinds, files, messages, hint,
-                  extras);
+    Change change{rule, kShiftedText, kShiftedWithFoldersText};
+    change.kind = JournalKind::Shift;
+    change.shift = ticks;
+    ChangeTargets(change, mode, kinds, files, messages, hint, extras);
 }
 
 void MatchDateTaken(int mode, TimestampKinds kinds, FileListService& files,
                     MessageBoxService& messages, HintService& hint, const RunExtras& extras) {
     DateTakenRule rule;
-    MatchOwnDates(rule, kMatchedText, mode, kinds, files, messages, hint, extras);
+    MatchOwnDates(rule, kMatchedText, JournalKind::Photo, mode, kinds, files, messages, hint,
+                  extras);
 }
 
 void MatchFolderContents(int mode, TimestampKinds kinds, FileListService& files,
@@ -497,13 +601,14 @@ void MatchFolderContents(int mode, TimestampKinds kinds, FileListService& files,
         record->ownDates = true;
     Change change{rule, kContentsText, kContentsText};
     change.foldersOnly = true;
+    change.kind = JournalKind::Contents;
     ChangeTargets(change, mode, kinds, files, messages, hint, extras);
 }
 
 void MatchNameDate(int mode, TimestampKinds kinds, FileListService& files,
                    MessageBoxService& messages, HintService& hint, const RunExtras& extras) {
     NameDateRule rule;
-    MatchOwnDates(rule, kNamedText, mode, kinds, files, messages, hint, extras);
+    MatchOwnDates(rule, kNamedText, JournalKind::Name, mode, kinds, files, messages, hint, extras);
 }
 
 } // namespace kalvera

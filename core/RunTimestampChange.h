@@ -30,6 +30,10 @@ struct RunExtras {
     // The names a folder or tree run takes (NamePatterns); others are
     // passed over.
     std::wstring_view patterns;
+    // The folder of journals: a run that writes keeps its journal there
+    // (JournaledRun), and a journal that can't be written stops it with an
+    // error. Empty for none.
+    std::wstring_view journals;
 };
 
 // True when the mode has targets to look at; otherwise tells why (the hint

@@ -1,4 +1,5 @@
 #include "core/TreeWalk.h"
+#include "datetime/SystemTime.h"
 #include "win/Handle.h"
 #include "win/Path.h"
 
@@ -55,9 +56,9 @@ std::pair<std::uint32_t, std::wstring_view> FolderNumberAndName(std::vector<std:
     return {static_cast<std::uint32_t>(folders.size() - 1), name};
 }
 
-void TargetList::Add(std::wstring_view path, bool isFolder) {
+void TargetList::Add(std::wstring_view path, bool isFolder, const FileTimes& listed) {
     const auto [number, name] = FolderNumberAndName(folders, path);
-    entries.push_back({number, isFolder, std::wstring(name)});
+    entries.push_back({number, isFolder, std::wstring(name), listed});
 }
 
 std::wstring TargetList::PathOf(const TargetEntry& entry) const {
@@ -96,6 +97,9 @@ TreeReadOutcome ReadTree(std::wstring_view root, bool withFolders, TargetList& o
         UniqueFindHandle closer(search);
         const auto number = static_cast<std::uint32_t>(next);
         do {
+            const FileTimes listed{FromFileTime(data.ftCreationTime),
+                                   FromFileTime(data.ftLastAccessTime),
+                                   FromFileTime(data.ftLastWriteTime)};
             if (IsDotEntry(data.cFileName) || (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN))
                 continue;
             if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
@@ -106,9 +110,9 @@ TreeReadOutcome ReadTree(std::wstring_view root, bool withFolders, TargetList& o
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 out.folders.push_back(JoinPath(folder, data.cFileName));
                 if (withFolders)
-                    out.entries.push_back({number, true, data.cFileName});
+                    out.entries.push_back({number, true, data.cFileName, listed});
             } else {
-                out.entries.push_back({number, false, data.cFileName});
+                out.entries.push_back({number, false, data.cFileName, listed});
             }
             if ((out.entries.size() & 1023) == 0 && !found(out.entries.size()))
                 return TreeReadOutcome::Stopped;

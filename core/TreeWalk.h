@@ -3,6 +3,8 @@
 // whole tree read from the file system. Paths are kept as a folder's number
 // and a name, so a large tree costs little more than its names.
 
+#include "core/FileTimes.h"
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -15,6 +17,7 @@ struct TargetEntry {
     std::uint32_t folder = 0; // in TargetList::folders
     bool isFolder = false;
     std::wstring name;
+    FileTimes listed; // the times the listing found
 };
 
 struct TargetList {
@@ -22,7 +25,7 @@ struct TargetList {
     std::vector<TargetEntry> entries;
 
     // Adds a fully qualified path; consecutive paths of one folder share it.
-    void Add(std::wstring_view path, bool isFolder);
+    void Add(std::wstring_view path, bool isFolder, const FileTimes& listed = {});
     std::wstring PathOf(const TargetEntry& entry) const;
 };
 

@@ -2,6 +2,7 @@
 // code 0, it starts minimised when asked and comes back laid out, and no key
 // can hang it.
 
+#include "core/RunHistory.h"
 #include "core/RunTimestampChange.h"
 #include "resources/Version.h"
 #include "tests/support/DialogBoxes.h"
@@ -431,4 +432,239 @@ TEST(Program, AfterTheFirstAboutDialogTheKeyboardReachesAControl) {
     }));
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(program.WaitForExit(), 0u);
+}
+
+namespace {
+
+std::wstring TextOf(HWND box) {
+    wchar_t text[512] = L"";
+    GetDlgItemTextW(box, 0xFFFF, text, 512);
+    return text;
+}
+
+// Dismisses the program's box once it shows the text, and tells whether
+// it did.
+bool Answer(const Program& program, const std::wstring& text, WORD key = VK_RETURN) {
+    HWND box = nullptr;
+    if (!WaitUntil(
+            [&] {
+                box = FindDialogBox(program.UiThread());
+                return box && TextOf(box) == text;
+            },
+            60000)) {
+        ADD_FAILURE() << "box: " << ToUtf8(box ? TextOf(box) : L"none");
+        return false;
+    }
+    PressKeys({key});
+    return WaitUntil([&] { return !IsWindow(box); });
+}
+
+// The run's last-write time, 2003/1/1 0:00:00, over the selected file, or
+// over the whole folder with no preview.
+void RunOver(const Program& program, bool wholeFolder) {
+    HWND main = program.MainWindow();
+    HWND lastWrite = DescendantOfClass(main, WC_BUTTONW, L"ファイル更新日時");
+    ClickCentre(lastWrite);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(lastWrite, BM_GETCHECK, 0, 0) == 1; }));
+    if (wholeFolder) {
+        HWND mode = nullptr;
+        EnumChildWindows(main, FindModeList, reinterpret_cast<LPARAM>(&mode));
+        ClickCentre(mode);
+        ASSERT_TRUE(WaitUntil([&] { return program.Focus() == mode; }));
+        PressKeys({VK_DOWN});
+        PressKeys({VK_RETURN});
+        ASSERT_TRUE(WaitUntil([&] { return SendMessageW(mode, CB_GETCURSEL, 0, 0) == 1; }));
+        PressKeys({VK_MENU, 'O'});
+        PressKeys({'V'});
+    }
+    HWND run = DescendantOfClass(main, L"KalveraControl", L"実行");
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(run) != FALSE; }));
+    ClickCentre(run);
+}
+
+// The program started on the paths, once its list holds the rows.
+void WaitForRows(const Program& program, int rows) {
+    ASSERT_TRUE(program.WaitUntilShown());
+    HWND list = DescendantOfClass(program.MainWindow(), WC_LISTVIEWW);
+    ASSERT_TRUE(WaitUntil([&] { return RowsOf(list) == rows; }, 30000)) << RowsOf(list);
+}
+
+void Close(const Program& program) {
+    PostMessageW(program.MainWindow(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(program.WaitForExit(), 0u);
+}
+
+// The history's lines, copied from its list as the user copies them.
+std::vector<std::wstring> HistoryLines(const Program& program, HWND& window) {
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+    PressKeys({VK_MENU, 'F'});
+    PressKeys({'H'});
+    EXPECT_TRUE(WaitUntil([&] {
+        window = FindDialogBox(program.UiThread());
+        return window && GetWindowTextLengthW(window) > 0;
+    }));
+    PressKeys({VK_CONTROL, 'A'});
+    PressKeys({VK_CONTROL, 'C'});
+    std::wstring text;
+    WaitUntil([&] {
+        if (!OpenClipboard(nullptr))
+            return false;
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            text = static_cast<const wchar_t*>(GlobalLock(data));
+            GlobalUnlock(data);
+        }
+        CloseClipboard();
+        return !text.empty();
+    });
+    std::vector<std::wstring> lines;
+    for (size_t at = 0, end; (end = text.find(L"\r\n", at)) != std::wstring::npos; at = end + 2)
+        lines.push_back(text.substr(at, end - at));
+    return lines;
+}
+
+} // namespace
+
+// Runs are kept in journals that outlive the program. A whole-folder run
+// over 20,000 files killed part way is offered for undoing at the next
+// start, and Yes brings every file it wrote back to the tick, leaving the
+// rest as they were. A run, a close and a new start: Ctrl+Z undoes it. Of
+// two runs over two folders, the history undoes the older. A cut journal
+// and one of random bytes are listed as damaged and passed over.
+TEST(Program, JournalsOutliveIt) {
+    TempDir dir;
+    const std::wstring journals = dir.Child(L"runs");
+    SetEnvironmentVariableW(L"KALVERA_JOURNALS", journals.c_str());
+    struct Unset {
+        ~Unset() { SetEnvironmentVariableW(L"KALVERA_JOURNALS", nullptr); }
+    } unset;
+    const FileTime chosen = LocalDateTimeToFileTime(ParseDateTimeText(L"2003/1/1 0:00:00"));
+    constexpr int kFiles = 20000;
+    const std::wstring many = dir.MakeDir(L"many");
+    auto fileAt = [&](int i) { return many + L"\\f" + std::to_wstring(100000 + i) + L".txt"; };
+    // Each file its own times, with fractions of a second.
+    auto timesAt = [](int i) {
+        const FileTime base = 130'000'000'000'000'000 + FileTime(i) * 10'000'017;
+        return ReadTimes{base + 3, base + 2'000'000'001, base + 1'000'000'002};
+    };
+    for (int i = 0; i < kFiles; ++i) {
+        CloseHandle(
+            CreateFileW(fileAt(i).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        const ReadTimes times = timesAt(i);
+        SetTimes(fileAt(i), times.creation, times.lastAccess, times.lastWrite);
+    }
+    {
+        Program program(-1, L"\"" + many + L"\"");
+        WaitForRows(program, kFiles);
+        RunOver(program, true);
+        ASSERT_TRUE(WaitUntil([&] { return TimesOf(fileAt(2000)).lastWrite == chosen; }, 120000));
+        program.Kill();
+    }
+    int written = 0;
+    for (int i = 0; i < kFiles; ++i)
+        written += TimesOf(fileAt(i)).lastWrite == chosen;
+    ASSERT_GT(written, 2000);
+    ASSERT_LT(written, kFiles);
+    {
+        Program program;
+        ASSERT_TRUE(program.WaitUntilShown());
+        ASSERT_TRUE(
+            Answer(program, FormatMessageText(kUnfinishedRunText, std::to_wstring(written))));
+        ASSERT_TRUE(Answer(program, std::to_wstring(written) +
+                                        L"個のファイルのタイムスタンプを元に戻しました。"));
+        Close(program);
+    }
+    for (int i = 0; i < kFiles; ++i) {
+        const ReadTimes now = TimesOf(fileAt(i)), then = timesAt(i);
+        ASSERT_EQ(now.lastWrite, then.lastWrite) << i;
+        ASSERT_EQ(now.lastAccess, then.lastAccess) << i;
+    }
+
+    // One file of each folder, changed in a start of its own.
+    for (const wchar_t* folder : {L"b", L"c", L"d"})
+        dir.MakeDir(folder);
+    const std::wstring b = dir.MakeFile(L"b\\b.txt"), c = dir.MakeFile(L"c\\c.txt");
+    const std::wstring d = dir.MakeFile(L"d\\d.txt");
+    for (const std::wstring& file : {b, c, d})
+        SetKnownTimes(file);
+    const FileTime known = TimesOf(b).lastWrite;
+    for (const std::wstring& file : {b, c, d}) {
+        Program program(-1, L"\"" + file + L"\"");
+        WaitForRows(program, 1);
+        RunOver(program, false);
+        ASSERT_TRUE(Answer(program, L"ファイルのタイムスタンプを変更しました。"));
+        ASSERT_EQ(TimesOf(file).lastWrite, chosen);
+        if (file == b) { // undone by Ctrl+Z after a close and a new start
+            Close(program);
+            Program again;
+            ASSERT_TRUE(again.WaitUntilShown());
+            ASSERT_TRUE(WaitUntil([&] { return again.Focus() != nullptr; }));
+            PressKeys({VK_CONTROL, 'Z'});
+            ASSERT_TRUE(Answer(again, L"1個のファイルのタイムスタンプを元に戻しました。"));
+            EXPECT_EQ(TimesOf(b).lastWrite, known);
+            Close(again);
+            continue;
+        }
+        if (file == c) {
+            Close(program);
+            continue;
+        }
+        // The history, newest first: d's run, c's, b's undone, the killed one.
+        HWND window = nullptr;
+        const std::vector<std::wstring> lines = HistoryLines(program, window);
+        ASSERT_EQ(lines.size(), 4u);
+        EXPECT_NE(lines[0].find(L"\t実行\t" + dir.Child(L"d") + L"\t1\t1\t"), std::wstring::npos);
+        EXPECT_NE(lines[1].find(L"\t実行\t" + dir.Child(L"c") + L"\t1\t1\t"), std::wstring::npos);
+        EXPECT_NE(lines[2].find(L"\t1\t0\t"), std::wstring::npos);
+        EXPECT_NE(lines[3].find(L"\t" + many + L"\t"), std::wstring::npos);
+        EXPECT_TRUE(lines[3].ends_with(L"\t0\t途中で終了")) << ToUtf8(lines[3]);
+        PressKeys({VK_HOME});
+        PressKeys({VK_DOWN});
+        PressKeys({VK_RETURN}); // 元に戻す, on c's run
+        ASSERT_TRUE(Answer(program, L"1個のファイルのタイムスタンプを元に戻しました。"));
+        EXPECT_EQ(TimesOf(c).lastWrite, known);
+        EXPECT_EQ(TimesOf(d).lastWrite, chosen);
+        Close(program);
+    }
+
+    // A journal cut inside its header, and random bytes: damaged, listed
+    // so, and left as they are; Ctrl+Z passes over them to d's run.
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((journals + L"\\*.run").c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE);
+    do
+        names.push_back(found.cFileName);
+    while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::string noise(700, '\0');
+    for (size_t i = 0; i < noise.size(); ++i)
+        noise[i] = char(i * 7919 % 251);
+    const std::string cut = ReadContent(journals + L"\\" + names.back()).substr(0, 12);
+    const std::wstring random = journals + L"\\20990101-000000-000.run";
+    const std::wstring shortened = journals + L"\\20990101-000000-001.run";
+    for (const auto& [path, bytes] : {std::pair{random, noise}, std::pair{shortened, cut}}) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        DWORD done = 0;
+        WriteFile(file, bytes.data(), DWORD(bytes.size()), &done, nullptr);
+        CloseHandle(file);
+    }
+    Program program;
+    ASSERT_TRUE(program.WaitUntilShown());
+    ASSERT_TRUE(WaitUntil([&] { return program.Focus() != nullptr; }));
+    HWND window = nullptr;
+    const std::vector<std::wstring> lines = HistoryLines(program, window);
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_EQ(lines[0], L"壊れた記録: 20990101-000000-001.run\t\t\t\t\t");
+    EXPECT_EQ(lines[1], L"壊れた記録: 20990101-000000-000.run\t\t\t\t\t");
+    PressKeys({VK_ESCAPE});
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(window); }));
+    PressKeys({VK_CONTROL, 'Z'});
+    ASSERT_TRUE(Answer(program, L"1個のファイルのタイムスタンプを元に戻しました。"));
+    EXPECT_EQ(TimesOf(d).lastWrite, known);
+    EXPECT_EQ(ReadContent(random), noise);
+    EXPECT_EQ(ReadContent(shortened), cut);
+    Close(program);
 }

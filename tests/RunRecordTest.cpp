@@ -325,7 +325,7 @@ TEST(RunJournal, ReadBackCutAndDamaged) {
     // Where each record ends: header, entry, written, entry, end mark.
     std::vector<size_t> ends{bytes.size()};
     for (const std::string& record :
-         {JournalRecords::Entry(0, folder, inside), JournalRecords::Written(0, inside),
+         {JournalRecords::Entry(0, folder, inside), JournalRecords::Written(0, inside, false),
           JournalRecords::Entry(1, folder, outside), JournalRecords::End()}) {
         bytes += record;
         ends.push_back(bytes.size());

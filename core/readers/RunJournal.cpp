@@ -6,7 +6,10 @@
 namespace kalvera {
 namespace {
 
-enum Type : std::uint8_t { kHeader = 1, kEntry, kWritten, kUndone, kEnd };
+enum Type : std::uint8_t { kHeader = 1, kEntry, kWritten, kUndone, kEnd, kReported };
+
+constexpr std::uint32_t kBeforeMoved = 1, kIdentity = 2; // what a written mark carries
+constexpr std::uint32_t kRelative = 1, kFolder = 2;      // what an entry says of its path
 
 std::uint32_t Checksum(const std::uint8_t* data, std::size_t size) {
     std::uint32_t hash = 2166136261u; // FNV-1a
@@ -98,6 +101,8 @@ bool ReadHeader(Fields& fields, JournalHeader& header) {
     header.kind = JournalKind(kind);
     header.kinds = std::uint8_t(fields.U8());
     header.started = fields.U64();
+    header.fixed = fields.U64();
+    header.shift = std::int64_t(fields.U64());
     header.folder = fields.Text();
     return fields.Whole() && kind <= std::uint32_t(JournalKind::Contents) && header.kinds != 0 &&
            header.kinds < 8;
@@ -109,33 +114,47 @@ bool Take(std::uint8_t type, Fields& fields, JournalContents& journal) {
     case kEntry: {
         JournalFile file;
         const std::uint32_t index = fields.U32();
-        const bool relative = fields.U8() != 0;
+        const std::uint32_t flags = fields.U8();
+        const bool relative = flags & kRelative;
+        file.isFolder = flags & kFolder;
         file.path = fields.Text();
         if (relative)
             file.path = journal.header.folder + L'\\' + file.path;
-        file.volume = fields.U32();
-        file.fileIndex = fields.U64();
         for (std::uint64_t& time : file.before)
             time = fields.U64();
-        if (!fields.Whole() || journal.ended || index != journal.files.size())
+        if (!fields.Whole() || flags > 3 || journal.ended || index != journal.files.size())
             return false;
         journal.files.push_back(std::move(file));
         return true;
     }
     case kWritten: {
         const std::uint32_t index = fields.U32();
-        std::uint64_t after[3], change, size;
+        const std::uint32_t flags = fields.U8();
+        std::uint64_t after[3], change, size, before[3] = {}, fileIndex = 0;
+        std::uint32_t volume = 0;
         for (std::uint64_t& time : after)
             time = fields.U64();
         change = fields.U64();
         size = fields.U64();
-        if (!fields.Whole() || journal.ended || index >= journal.files.size())
+        if (flags & kBeforeMoved)
+            for (std::uint64_t& time : before)
+                time = fields.U64();
+        if (flags & kIdentity) {
+            volume = fields.U32();
+            fileIndex = fields.U64();
+        }
+        if (!fields.Whole() || flags > 3 || journal.ended || index >= journal.files.size() ||
+            journal.files[index].written)
             return false;
         JournalFile& file = journal.files[index];
         file.written = true;
         std::memcpy(file.after, after, sizeof after);
+        if (flags & kBeforeMoved)
+            std::memcpy(file.before, before, sizeof before);
         file.changeAfter = change;
         file.sizeAfter = size;
+        file.volume = volume;
+        file.fileIndex = fileIndex;
         return true;
     }
     case kUndone: {
@@ -149,6 +168,11 @@ bool Take(std::uint8_t type, Fields& fields, JournalContents& journal) {
         if (!fields.Whole() || journal.ended)
             return false;
         journal.ended = true;
+        return true;
+    case kReported:
+        if (!fields.Whole() || journal.reported)
+            return false;
+        journal.reported = true;
         return true;
     }
     return false;
@@ -196,6 +220,8 @@ std::string JournalRecords::Start(const JournalHeader& header) {
     fields.U8(std::uint32_t(header.kind));
     fields.U8(header.kinds);
     fields.U64(header.started);
+    fields.U64(header.fixed);
+    fields.U64(std::uint64_t(header.shift));
     fields.Text(header.folder);
     return std::string(kJournalMagic, 4) + fields.Record(kHeader);
 }
@@ -208,23 +234,31 @@ std::string JournalRecords::Entry(std::uint32_t index, const std::wstring& folde
                           file.path[folder.size()] == L'\\';
     Writer fields;
     fields.U32(index);
-    fields.U8(relative);
+    fields.U8((relative ? kRelative : 0) | (file.isFolder ? kFolder : 0));
     fields.Text(relative ? std::wstring_view(file.path).substr(folder.size() + 1)
                          : std::wstring_view(file.path));
-    fields.U32(file.volume);
-    fields.U64(file.fileIndex);
     for (std::uint64_t time : file.before)
         fields.U64(time);
     return fields.Record(kEntry);
 }
 
-std::string JournalRecords::Written(std::uint32_t index, const JournalFile& file) {
+std::string JournalRecords::Written(std::uint32_t index, const JournalFile& file,
+                                    bool beforeMoved) {
+    const bool identity = file.volume != 0 || file.fileIndex != 0;
     Writer fields;
     fields.U32(index);
+    fields.U8((beforeMoved ? kBeforeMoved : 0) | (identity ? kIdentity : 0));
     for (std::uint64_t time : file.after)
         fields.U64(time);
     fields.U64(file.changeAfter);
     fields.U64(file.sizeAfter);
+    if (beforeMoved)
+        for (std::uint64_t time : file.before)
+            fields.U64(time);
+    if (identity) {
+        fields.U32(file.volume);
+        fields.U64(file.fileIndex);
+    }
     return fields.Record(kWritten);
 }
 
@@ -236,6 +270,10 @@ std::string JournalRecords::Undone(std::uint32_t index) {
 
 std::string JournalRecords::End() {
     return Writer().Record(kEnd);
+}
+
+std::string JournalRecords::Reported() {
+    return Writer().Record(kReported);
 }
 
 } // namespace kalvera

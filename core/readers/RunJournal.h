@@ -24,13 +24,20 @@ struct JournalHeader {
     std::uint8_t kinds = 0;    // 1 creation, 2 last access, 4 last write
     std::uint64_t started = 0; // FILETIME ticks, UTC
     std::wstring folder;       // the folder shown
+    // What the run meant to write where every target gets the same: one
+    // time (Run), or a move (Shift); 0 otherwise.
+    std::uint64_t fixed = 0;
+    std::int64_t shift = 0;
 };
 
 struct JournalFile {
     std::wstring path;
-    std::uint32_t volume = 0;
+    bool isFolder = false;
+    std::uint32_t volume = 0; // the identity, known for a file with other names
     std::uint64_t fileIndex = 0;
-    std::uint64_t before[3] = {}; // creation, last access, last write
+    // Creation, last access, last write: as listed before the run wrote,
+    // or as its write found them where they had moved since.
+    std::uint64_t before[3] = {};
     // Written, with the state the write left (as the run's record keeps
     // it); without it the write may or may not have happened.
     bool written = false;
@@ -42,8 +49,9 @@ struct JournalFile {
 struct JournalContents {
     JournalHeader header;
     std::vector<JournalFile> files;
-    bool ended = false; // the run wrote its end mark
-    bool cut = false;   // its last record is cut off or damaged
+    bool ended = false;    // the run wrote its end mark
+    bool cut = false;      // its last record is cut off or damaged
+    bool reported = false; // a run that did not end, offered for undoing once
 };
 
 // The journal in the bytes, or none when they are not a journal (no magic,
@@ -55,13 +63,16 @@ class JournalRecords {
 public:
     // The magic and the header: the start of a journal.
     static std::string Start(const JournalHeader& header);
-    // Before the file is written: its place in the run, path and state.
+    // Before the file is written: its place in the run (one after the
+    // last), path and times.
     static std::string Entry(std::uint32_t index, const std::wstring& folder,
                              const JournalFile& file);
-    // After: the state the write left.
-    static std::string Written(std::uint32_t index, const JournalFile& file);
+    // After: the state the write left, its identity where known, and its
+    // times before where the write found them moved since the entry.
+    static std::string Written(std::uint32_t index, const JournalFile& file, bool beforeMoved);
     static std::string Undone(std::uint32_t index);
     static std::string End();
+    static std::string Reported();
 };
 
 inline constexpr char kJournalMagic[] = "KVJ1";

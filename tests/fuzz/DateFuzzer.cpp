@@ -51,21 +51,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::uint32_t i = 0; i < journal->files.size(); ++i) {
             again += JournalRecords::Entry(i, folder, journal->files[i]);
             if (journal->files[i].written)
-                again += JournalRecords::Written(i, journal->files[i]);
+                again += JournalRecords::Written(i, journal->files[i], true);
         }
         if (journal->ended)
             again += JournalRecords::End();
+        if (journal->reported)
+            again += JournalRecords::Reported();
         for (std::uint32_t i = 0; i < journal->files.size(); ++i)
             if (journal->files[i].undone)
                 again += JournalRecords::Undone(i);
         const std::optional<JournalContents> back =
             ReadJournal(reinterpret_cast<const std::uint8_t*>(again.data()), again.size());
         if (!back || back->cut || back->ended != journal->ended ||
-            back->files.size() != journal->files.size())
+            back->reported != journal->reported || back->files.size() != journal->files.size())
             __builtin_trap();
         for (std::size_t i = 0; i < back->files.size(); ++i) {
             const JournalFile &a = journal->files[i], &b = back->files[i];
-            if (a.path != b.path || a.written != b.written || a.undone != b.undone ||
+            if (a.path != b.path || a.isFolder != b.isFolder || a.written != b.written ||
+                a.undone != b.undone || a.volume != b.volume || a.fileIndex != b.fileIndex ||
                 std::memcmp(a.before, b.before, sizeof a.before) != 0 ||
                 (a.written && std::memcmp(a.after, b.after, sizeof a.after) != 0))
                 __builtin_trap();

@@ -37,9 +37,9 @@ int main(int argc, char** argv) {
                       .sizeAfter = 8};
     const std::string journal =
         JournalRecords::Start({JournalKind::Shift, 4, 9, L"C:\\photos"}) +
-        JournalRecords::Entry(0, L"C:\\photos", entry) + JournalRecords::Written(0, entry) +
+        JournalRecords::Entry(0, L"C:\\photos", entry) + JournalRecords::Written(0, entry, true) +
         JournalRecords::Entry(1, L"C:\\photos", {.path = L"D:\\elsewhere.jpg"}) +
-        JournalRecords::End() + JournalRecords::Undone(0);
+        JournalRecords::End() + JournalRecords::Undone(0) + JournalRecords::Reported();
     const std::pair<const char*, std::string> seeds[] = {
         {"run.journal", journal},
         {"photo.jpg", JpegFile(block)},

@@ -8,6 +8,7 @@
 #include "ui/Application.h"
 #include "change/ChangeForm.h"
 #include "tests/support/Pump.h"
+#include "tests/support/TestFiles.h"
 #include "ui/Failure.h"
 #include "ui/MessageLoop.h"
 #include "win/Error.h"
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,8 +39,11 @@ protected:
     std::unique_ptr<TChangeForm1> form;
     std::unique_ptr<TAboutForm1> about;
     bool previewAtStart = false;
+    std::optional<TempDir> journals; // each test's runs are its own to undo
 
     void SetUp() override {
+        journals.emplace();
+        SetEnvironmentVariableW(L"KALVERA_JOURNALS", journals->Path().c_str());
         Application::Instance().SetTitle(L"Kalvera/カルヴェラ");
         previousBox = SetPlatformMessageBox(
             [this](HWND owner, const std::wstring& text, const std::wstring& caption, UINT flags) {

@@ -1,4 +1,5 @@
 #include "tests/support/Program.h"
+#include "tests/support/TestFiles.h"
 
 namespace kalvera::test {
 
@@ -43,6 +44,11 @@ BOOL CALLBACK Match(HWND window, LPARAM data) {
 } // namespace
 
 Program::Program(int show, const std::wstring& arguments, const std::wstring& folder) {
+    // The program keeps its run journals in a folder of the tests' own,
+    // unless a test named one.
+    static const TempDir journals;
+    if (!GetEnvironmentVariableW(L"KALVERA_JOURNALS", nullptr, 0))
+        SetEnvironmentVariableW(L"KALVERA_JOURNALS", journals.Path().c_str());
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (show >= 0) {
@@ -69,6 +75,11 @@ Program::~Program() {
         WaitForSingleObject(process_, 5000);
     }
     CloseHandle(process_);
+}
+
+void Program::Kill() const {
+    TerminateProcess(process_, 99);
+    WaitForSingleObject(process_, 5000);
 }
 
 HWND Program::FindWindowOfClass(const wchar_t* className, const wchar_t* title) const {

@@ -23,6 +23,8 @@ public:
                      const std::wstring& folder = L"");
     // Ends the process if it still runs.
     ~Program();
+    // Ends the process at once, as the task manager does.
+    void Kill() const;
     Program(const Program&) = delete;
     Program& operator=(const Program&) = delete;
 

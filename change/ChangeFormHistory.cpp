@@ -1,0 +1,165 @@
+// The runs kept in journals: finding the one Undo works on, the history
+// window, and the offer to undo a run that did not end.
+
+#include "change/ChangeForm.h"
+#include "change/ListWindow.h"
+#include "change/RunWindows.h"
+#include "core/DateText.h"
+#include "core/RunHistory.h"
+#include "core/TreeWalk.h"
+#include "ui/Application.h"
+#include "win/Error.h"
+
+#include <optional>
+
+namespace kalvera {
+namespace {
+
+std::wstring KindText(JournalKind kind) {
+    switch (kind) {
+    case JournalKind::Run:
+        return L"実行";
+    case JournalKind::Shift:
+        return L"時刻をずらす";
+    case JournalKind::Photo:
+        return L"撮影日時";
+    case JournalKind::Name:
+        return L"ファイル名の日時";
+    case JournalKind::Contents:
+        return L"フォルダの中身";
+    }
+    return {};
+}
+
+// One line of the history: a run, or a file that is no readable journal.
+struct HistoryLine {
+    std::wstring path;
+    std::vector<std::wstring> cells;
+    bool damaged = false;
+};
+
+class HistorySource : public ListSource {
+public:
+    explicit HistorySource(std::vector<HistoryLine> lines) : lines_(std::move(lines)) {}
+    std::vector<std::wstring> Columns() const override {
+        return {L"日時", L"種類", L"フォルダ", L"ファイル数", L"残り", L"状態"};
+    }
+    size_t Rows() const override { return lines_.size(); }
+    std::wstring Cell(size_t row, int column) const override {
+        const std::vector<std::wstring>& cells = lines_[row].cells;
+        return size_t(column) < cells.size() ? cells[size_t(column)] : std::wstring();
+    }
+    std::wstring SortKey(size_t row, int column) const override {
+        // The start time sorts as the journals' names do.
+        return column == 0 ? std::wstring(SplitPath(lines_[row].path).second) : Cell(row, column);
+    }
+    const HistoryLine& Line(size_t row) const { return lines_[row]; }
+
+private:
+    std::vector<HistoryLine> lines_;
+};
+
+HistoryLine LineOf(const StoredJournal& journal) {
+    HistoryLine line{journal.path};
+    if (!journal.contents) {
+        line.damaged = true;
+        line.cells = {FormatMessageText(kDamagedJournalText, SplitPath(journal.path).second)};
+        return line;
+    }
+    const JournalContents& run = *journal.contents;
+    // A run that did not end counts the files its times show it wrote.
+    const int left = run.ended ? PendingIn(run) : RecordOfJournal(journal.path, run).PendingCount();
+    line.cells = {DateTextOf(FileTimeToLocalDateTime(run.header.started)),
+                  KindText(run.header.kind),
+                  run.header.folder,
+                  std::to_wstring(WrittenIn(run)),
+                  std::to_wstring(left),
+                  run.ended ? L"" : L"途中で終了"};
+    return line;
+}
+
+} // namespace
+
+bool TChangeForm1::FindRunToUndo() {
+    if (journals_.empty())
+        return lastRun_.CanUndo();
+    for (const JournalOnDisk& found : JournalsIn(journals_)) {
+        if (found.path == lastRun_.journal) {
+            if (lastRun_.CanUndo())
+                return true;
+            continue;
+        }
+        if (auto settled = settled_.find(found.path);
+            settled != settled_.end() && settled->second == found.bytes)
+            continue;
+        const StoredJournal journal = ReadStoredJournal(found.path);
+        if (journal.contents && PendingIn(*journal.contents) > 0) {
+            RunRecord record = RecordOfJournal(found.path, *journal.contents);
+            if (record.CanUndo()) {
+                lastRun_ = std::move(record);
+                return true;
+            }
+        }
+        settled_[found.path] = found.bytes;
+    }
+    return false;
+}
+
+void TChangeForm1::UndoJournal(const std::wstring& path) {
+    if (path != lastRun_.journal) {
+        const StoredJournal journal = ReadStoredJournal(path);
+        if (!journal.contents)
+            return;
+        lastRun_ = RecordOfJournal(path, *journal.contents);
+    }
+    UndoLastRun();
+}
+
+void TChangeForm1::History1Click() {
+    if (journals_.empty() || Application::Instance().SessionEnding())
+        return;
+    std::vector<HistoryLine> lines;
+    for (const StoredJournal& journal : ReadStoredJournals(journals_, kHistoryRuns))
+        lines.push_back(LineOf(journal));
+    HistorySource source(std::move(lines));
+    size_t chosen = 0;
+    if (!ShowListWindow(Handle(), font_.get(), textHeight_, kHistoryCaption, source,
+                        ListWindowKind::History, &chosen) ||
+        source.Line(chosen).damaged)
+        return;
+    UndoJournal(source.Line(chosen).path);
+}
+
+void TChangeForm1::OfferUnfinishedRuns() {
+    if (journals_.empty())
+        return;
+    for (const JournalOnDisk& found : JournalsIn(journals_)) {
+        if (EndedJournal(found.path))
+            continue;
+        const StoredJournal journal = ReadStoredJournal(found.path);
+        if (!journal.contents || journal.contents->ended || journal.contents->reported)
+            continue;
+        RunRecord record = RecordOfJournal(found.path, *journal.contents);
+        // Marked as offered before the question: it is asked once. A
+        // journal that can't be opened for it is still being written, by
+        // another window's run.
+        try {
+            RunJournalFile file(found.path);
+            file.Add(JournalRecords::Reported());
+            file.Sync();
+        } catch (const Error&) {
+            continue;
+        }
+        if (!record.CanUndo())
+            continue;
+        RunBoxes boxes(font_.get(), textHeight_);
+        if (!boxes.Ask(
+                FormatMessageText(kUnfinishedRunText, std::to_wstring(record.PendingCount())),
+                kConfirmCaption))
+            continue;
+        lastRun_ = std::move(record);
+        UndoLastRun();
+    }
+}
+
+} // namespace kalvera

@@ -1,0 +1,98 @@
+#include "core/JournaledRun.h"
+
+#include <windows.h>
+
+namespace kalvera {
+namespace {
+
+std::uint64_t Now() {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    return (std::uint64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+}
+
+constexpr std::uint64_t kFlushEvery = 10'000'000; // one second, in ticks
+
+void CopyTimes(const FileTimes& times, std::uint64_t (&to)[3]) {
+    to[0] = times.creation;
+    to[1] = times.lastAccess;
+    to[2] = times.lastWrite;
+}
+
+} // namespace
+
+std::uint8_t KindBits(TimestampKinds kinds) {
+    return std::uint8_t((kinds.creation ? 1 : 0) | (kinds.lastAccess ? 2 : 0) |
+                        (kinds.lastWrite ? 4 : 0));
+}
+
+TimestampKinds KindsOfBits(std::uint8_t bits) {
+    return {bool(bits & 1), bool(bits & 4), bool(bits & 2)};
+}
+
+JournalHeader StartOfJournal(JournalKind kind, TimestampKinds kinds, std::wstring folder,
+                             std::uint64_t fixed, std::int64_t shift) {
+    return {kind, KindBits(kinds), Now(), std::move(folder), fixed, shift};
+}
+
+std::uint32_t JournaledRun::Announce(const std::wstring& path, bool isFolder,
+                                     const FileTimes& listed) {
+    JournalFile file{.path = path, .isFolder = isFolder};
+    CopyTimes(listed, file.before);
+    const std::string record = JournalRecords::Entry(entries_, header_.folder, file);
+    if (file_)
+        file_->Add(record);
+    else
+        pending_ += record;
+    return entries_++;
+}
+
+void JournaledRun::Flush() {
+    if (!file_) {
+        file_.emplace(folder_, header_.started, JournalRecords::Start(header_) + pending_);
+        pending_.clear();
+    } else {
+        file_->Sync();
+    }
+    lastFlush_ = Now();
+}
+
+void JournaledRun::Written(std::uint32_t entry, const FileTimes& listed,
+                           const TimesReadBack& state) {
+    JournalFile file;
+    CopyTimes(state.before, file.before);
+    CopyTimes(state.after, file.after);
+    file.changeAfter = state.changeAfter;
+    file.sizeAfter = state.sizeAfter;
+    file.volume = state.identity.volume;
+    file.fileIndex = state.identity.index;
+    moved_ = moved_ || !SameChosenTimes(kinds_, state.before, state.after);
+    if (!file_)
+        Flush();
+    file_->Add(JournalRecords::Written(entry, file, state.before != listed));
+    file_->Send();
+    if (Now() - lastFlush_ >= kFlushEvery)
+        Flush();
+}
+
+void JournaledRun::End() {
+    if (ended_ || !file_)
+        return;
+    ended_ = true;
+    if (!moved_) {
+        file_->Remove();
+        return;
+    }
+    file_->Add(JournalRecords::End());
+    file_->Sync();
+    TrimJournals(folder_);
+}
+
+void JournaledRun::EndQuietly() noexcept {
+    try {
+        End();
+    } catch (...) {
+    }
+}
+
+} // namespace kalvera

@@ -1,0 +1,58 @@
+#pragma once
+// The journal a run keeps as it writes. Entries for a batch of targets (the
+// path and the times listed) go out to the disk before the first of them is
+// written; each write is marked after it, handed to the system at once and
+// flushed to the disk once a second and with the next batch. A killed
+// program loses no mark; a power cut loses at most the marks since the last
+// flush, never a file's times before.
+
+#include "core/FileTimes.h"
+#include "core/RunJournalFile.h"
+#include "core/readers/RunJournal.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace kalvera {
+
+class JournaledRun {
+public:
+    // No file is made until the first flush.
+    JournaledRun(std::wstring folder, JournalHeader header, TimestampKinds kinds)
+        : folder_(std::move(folder)), header_(std::move(header)), kinds_(kinds) {}
+    // The entry of a target about to be written; its number.
+    std::uint32_t Announce(const std::wstring& path, bool isFolder, const FileTimes& listed);
+    // Every entry so far out to the disk; the first makes the file.
+    void Flush();
+    // The entry's target written: listed is what Announce was given.
+    void Written(std::uint32_t entry, const FileTimes& listed, const TimesReadBack& state);
+    // The end mark, out to the disk. A journal in which no time moved is
+    // deleted instead: there is nothing to undo.
+    void End();
+    // The end mark where it can still be written; a failure is left to the
+    // error that ended the run.
+    void EndQuietly() noexcept;
+    // The file's path; empty before the first flush.
+    std::wstring Path() const { return file_ ? file_->Path() : std::wstring(); }
+
+private:
+    std::wstring folder_;
+    JournalHeader header_;
+    TimestampKinds kinds_;
+    std::optional<RunJournalFile> file_;
+    std::string pending_; // entries before the file is made
+    std::uint32_t entries_ = 0;
+    bool moved_ = false; // a write moved a chosen time
+    bool ended_ = false;
+    std::uint64_t lastFlush_ = 0;
+};
+
+// The journal's header for a run of the kind over the folder, started now.
+JournalHeader StartOfJournal(JournalKind kind, TimestampKinds kinds, std::wstring folder,
+                             std::uint64_t fixed = 0, std::int64_t shift = 0);
+// The chosen kinds as the journal keeps them, and back.
+std::uint8_t KindBits(TimestampKinds kinds);
+TimestampKinds KindsOfBits(std::uint8_t bits);
+
+} // namespace kalvera

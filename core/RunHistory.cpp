@@ -1,0 +1,149 @@
+#include "core/RunHistory.h"
+#include "core/JournaledRun.h"
+#include "core/TreeWalk.h"
+#include "datetime/SystemTime.h"
+#include "win/Path.h"
+
+#include <windows.h>
+
+namespace kalvera {
+namespace {
+
+FileTimes TimesOf(const std::uint64_t (&times)[3]) {
+    return {times[0], times[1], times[2]};
+}
+
+// A file of a run that did not end, its write not marked: how it is now,
+// when that shows the run's new time.
+bool ShowsNewTime(const JournalContents& journal, const JournalFile& file, FileTimes& now) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!IsFullyQualifiedPath(file.path) ||
+        !GetFileAttributesExW(ExtendedLengthPath(file.path).c_str(), GetFileExInfoStandard, &data))
+        return false;
+    now = {FromFileTime(data.ftCreationTime), FromFileTime(data.ftLastAccessTime),
+           FromFileTime(data.ftLastWriteTime)};
+    TimestampKinds kinds = KindsOfBits(journal.header.kinds);
+    // Any reader moves the access time: it tells only when it is all
+    // that was chosen.
+    if (kinds.creation || kinds.lastWrite)
+        kinds.lastAccess = false;
+    const FileTimes before = TimesOf(file.before);
+    if (SameChosenTimes(kinds, now, before))
+        return false;
+    const JournalHeader& header = journal.header;
+    if (header.kind == JournalKind::Run)
+        return SameChosenTimes(kinds, now, {header.fixed, header.fixed, header.fixed});
+    if (header.kind == JournalKind::Shift) {
+        const auto moved = [&](FileTime time) { return FileTime(time + header.shift); };
+        return SameChosenTimes(
+            kinds, now,
+            {moved(before.creation), moved(before.lastAccess), moved(before.lastWrite)});
+    }
+    // Each file's own date, the same for every chosen kind.
+    const FileTime date = kinds.lastWrite  ? now.lastWrite
+                          : kinds.creation ? now.creation
+                                           : now.lastAccess;
+    return SameChosenTimes(kinds, now, {date, date, date});
+}
+
+std::wstring Upper(std::wstring text) {
+    CharUpperBuffW(text.data(), DWORD(text.size()));
+    return text;
+}
+
+} // namespace
+
+int WrittenIn(const JournalContents& journal) {
+    int written = 0;
+    for (const JournalFile& file : journal.files)
+        written += file.written ? 1 : 0;
+    return written;
+}
+
+int PendingIn(const JournalContents& journal) {
+    int pending = 0;
+    for (const JournalFile& file : journal.files)
+        pending += !file.undone && (file.written || !journal.ended) ? 1 : 0;
+    return pending;
+}
+
+RunRecord RecordOfJournal(const std::wstring& path, const JournalContents& journal) {
+    RunRecord record;
+    record.kinds = KindsOfBits(journal.header.kinds);
+    record.chosen = {journal.header.fixed, journal.header.fixed, journal.header.fixed};
+    record.shift = journal.header.shift;
+    record.ownDates =
+        journal.header.kind != JournalKind::Run && journal.header.kind != JournalKind::Shift;
+    record.journal = path;
+    for (std::uint32_t i = 0; i < journal.files.size(); ++i) {
+        const JournalFile& entry = journal.files[i];
+        TimesReadBack times;
+        times.before = TimesOf(entry.before);
+        if (entry.written) {
+            times.after = TimesOf(entry.after);
+            times.changeAfter = entry.changeAfter;
+            times.sizeAfter = entry.sizeAfter;
+            times.identity = {entry.volume, entry.fileIndex};
+        } else if (journal.ended || entry.undone || !ShowsNewTime(journal, entry, times.after)) {
+            continue;
+        }
+        // Not known for a write that was not marked: its times alone tell.
+        WrittenFile& file = record.Add(entry.path, entry.isFolder);
+        file.entry = i;
+        file.times = times;
+        file.done = entry.undone;
+        file.date = times.after.lastWrite;
+    }
+    return record;
+}
+
+std::map<std::wstring, TimesReadBack> WrittenLater(const RunRecord& record,
+                                                   const std::vector<StoredJournal>& newer) {
+    std::map<std::wstring, TimesReadBack> later, found;
+    for (const WrittenFile& file : record.files)
+        if (!file.done)
+            later.emplace(Upper(record.PathOf(file)), TimesReadBack{});
+    // The newest run to leave a file written is the one whose state counts.
+    for (auto journal = newer.rbegin(); journal != newer.rend(); ++journal) {
+        if (!journal->contents)
+            continue;
+        for (const JournalFile& entry : journal->contents->files) {
+            if (!entry.written || entry.undone)
+                continue;
+            auto it = later.find(Upper(entry.path));
+            if (it == later.end())
+                continue;
+            TimesReadBack& state = found[it->first];
+            state.after = TimesOf(entry.after);
+            state.changeAfter = entry.changeAfter;
+            state.sizeAfter = entry.sizeAfter;
+        }
+    }
+    return found;
+}
+
+std::map<std::wstring, TimesReadBack> NewerWrites(const std::wstring& folder,
+                                                  const RunRecord& record) {
+    std::vector<StoredJournal> newer;
+    if (folder.empty() || record.journal.empty())
+        return {};
+    for (const JournalOnDisk& found : JournalsIn(folder)) {
+        if (found.path == record.journal)
+            break;
+        newer.push_back(ReadStoredJournal(found.path));
+    }
+    return WrittenLater(record, newer);
+}
+
+void TakeLaterStates(RunRecord& record, const std::map<std::wstring, TimesReadBack>& later) {
+    for (WrittenFile& file : record.files) {
+        const auto state = file.done ? later.end() : later.find(Upper(record.PathOf(file)));
+        if (state == later.end())
+            continue;
+        file.times.after = state->second.after;
+        file.times.changeAfter = state->second.changeAfter;
+        file.times.sizeAfter = state->second.sizeAfter;
+    }
+}
+
+} // namespace kalvera
