@@ -16,6 +16,7 @@
 #include "bench/BenchUtil.h"
 #include "core/RunTimestampChange.h"
 #include "core/FileDates.h"
+#include "core/RunJournalFile.h"
 #include "core/RunPlan.h"
 #include "tests/support/MediaFiles.h"
 #include "win/Handle.h"
@@ -32,6 +33,15 @@
 using namespace kalvera;
 
 namespace {
+
+// Where the runs keep their journals, as the window's runs do.
+std::wstring journals;
+
+// The journal's bytes per file of the newest run.
+double JournalBytesPerFile(size_t files) {
+    const std::vector<JournalOnDisk> found = JournalsIn(journals);
+    return found.empty() || files == 0 ? 0 : double(found[0].bytes) / double(files);
+}
 
 class RowsList : public FileListService {
 public:
@@ -112,7 +122,10 @@ size_t BareTreeWalk(const std::wstring& folder, const FILETIME& when) {
 
 void TreeCase(const std::wstring& tree, const SelectorTexts& texts, FileTime when) {
     constexpr int kRounds = 3;
-    const FILETIME ft{static_cast<DWORD>(when), static_cast<DWORD>(when >> 32)};
+    // A time of its own for the bare walk, so that the run moves every
+    // file's and keeps its journal.
+    const FileTime earlier = when - 10'000'000;
+    const FILETIME other{static_cast<DWORD>(earlier), static_cast<DWORD>(earlier >> 32)};
     const std::vector<std::wstring> none;
     RowsList list(none);
     list.folder = tree;
@@ -121,19 +134,20 @@ void TreeCase(const std::wstring& tree, const SelectorTexts& texts, FileTime whe
     std::vector<double> ratios;
     for (int round = 0; round < kRounds; ++round) {
         size_t files = 0;
-        const double bare = bench::Seconds([&] { files = BareTreeWalk(tree, ft); });
+        const double bare = bench::Seconds([&] { files = BareTreeWalk(tree, other); });
         RunRecord record;
         ClockProgress progress;
         const size_t heapBefore = BusyHeapBytes(true);
         const double run = bench::Seconds([&] {
             RunTimestampChange(texts, cmWholeTree, {.lastWrite = true}, list, box, hint,
-                               {&record, &progress});
+                               {.record = &record, .progress = &progress, .journals = journals});
         });
         const double perFile =
             double(BusyHeapBytes(true) - heapBefore) / double(record.files.size());
         std::printf("tree round %d: %zu files, run %.3f s, bare %.3f s, record %.0f bytes per "
-                    "file\n",
-                    round + 1, record.files.size(), run, bare, perFile);
+                    "file, journal %.0f bytes per file\n",
+                    round + 1, record.files.size(), run, bare, perFile,
+                    JournalBytesPerFile(record.files.size()));
         ratios.push_back(run / bare);
     }
     std::printf("tree-run-vs-bare ratio %.3f\n", bench::Median(ratios));
@@ -225,9 +239,13 @@ void RatioCase(const char* name, int rounds, Run&& run, Bare&& bare) {
         const double bareTime = bench::Seconds(bare);
         RunRecord record;
         ClockProgress progress;
-        const double runTime = bench::Seconds([&] { run(RunExtras{&record, &progress}); });
-        std::printf("%s round %d: %zu files, run %.3f s, bare %.3f s\n", name, round + 1,
-                    record.files.size(), runTime, bareTime);
+        const double runTime = bench::Seconds([&] {
+            run(RunExtras{.record = &record, .progress = &progress, .journals = journals});
+        });
+        std::printf("%s round %d: %zu files, run %.3f s, bare %.3f s, journal %.0f bytes per "
+                    "file\n",
+                    name, round + 1, record.files.size(), runTime, bareTime,
+                    JournalBytesPerFile(record.files.size()));
         ratios.push_back(runTime / bareTime);
     }
     std::printf("%s ratio %.3f\n", name, bench::Median(ratios));
@@ -367,6 +385,8 @@ void MediaCase(bench::QuietBox& box, bench::QuietHint& hint) {
 int wmain(int argc, wchar_t** argv) {
     constexpr int kFiles = 10'000, kRounds = 5;
     bench::BenchFolder folder(L"run");
+    bench::BenchFolder journalFolder(L"journals");
+    journals = journalFolder.Path();
     std::vector<std::wstring> rows;
     for (int i = 0; i < kFiles; ++i)
         rows.push_back(folder.MakeFile(L"f" + std::to_wstring(i) + L".txt"));
@@ -379,18 +399,21 @@ int wmain(int argc, wchar_t** argv) {
 
     std::vector<double> ratios, readBackRatios;
     for (int round = 0; round < kRounds; ++round) {
-        const double bare = bench::Seconds([&] { BareLoop(rows, when); });
+        const double bare = bench::Seconds([&] { BareLoop(rows, when - 10'000'000); });
         const double run = bench::Seconds([&] {
-            RunTimestampChange(texts, cmWholeFolder, {true, true, true}, list, box, hint);
+            RunTimestampChange(texts, cmWholeFolder, {true, true, true}, list, box, hint,
+                               {.journals = journals});
         });
         RunRecord record;
         ClockProgress progress;
         const double readBack = bench::Seconds([&] {
             RunTimestampChange(texts, cmWholeFolder, {true, true, true}, list, box, hint,
-                               {&record, &progress});
+                               {.record = &record, .progress = &progress, .journals = journals});
         });
-        std::printf("round %d: run %.3f s, with read-back %.3f s, bare %.3f s (%.0f us per file)\n",
-                    round + 1, run, readBack, bare, readBack * 1e6 / kFiles);
+        std::printf("round %d: run %.3f s, with read-back %.3f s, bare %.3f s (%.0f us per file), "
+                    "journal %.0f bytes per file\n",
+                    round + 1, run, readBack, bare, readBack * 1e6 / kFiles,
+                    JournalBytesPerFile(kFiles));
         ratios.push_back(run / bare);
         readBackRatios.push_back(readBack / bare);
     }

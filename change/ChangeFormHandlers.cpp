@@ -237,7 +237,8 @@ void TChangeForm1::UndoLastRun() {
     RunBoxes boxes(font_.get(), textHeight_);
     // Files a newer run wrote too: their state is that run's now, and the
     // undo takes them back past it only when the user says so.
-    if (const std::map<std::wstring, TimesReadBack> later = NewerWrites(journals_, lastRun_);
+    if (const std::map<std::wstring, TimesReadBack> later =
+            NewerWrites(journals_, lastRun_, settled_);
         !later.empty()) {
         if (!boxes.Ask(FormatMessageText(kTouchedLaterText, std::to_wstring(later.size())),
                        kConfirmCaption))

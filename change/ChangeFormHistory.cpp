@@ -15,6 +15,8 @@
 namespace kalvera {
 namespace {
 
+constexpr std::wstring_view kHistorySummaryText = L"最近の変更 (記録の保存先: %s)";
+
 std::wstring KindText(JournalKind kind) {
     switch (kind) {
     case JournalKind::Run:
@@ -40,7 +42,15 @@ struct HistoryLine {
 
 class HistorySource : public ListSource {
 public:
-    explicit HistorySource(std::vector<HistoryLine> lines) : lines_(std::move(lines)) {}
+    HistorySource(std::vector<HistoryLine> lines, std::wstring folder)
+        : lines_(std::move(lines)), folder_(std::move(folder)) {}
+    std::wstring Summary() const override {
+        return FormatMessageText(kHistorySummaryText, folder_);
+    }
+    int Width(int column) const override {
+        constexpr int widths[] = {150, 100, 220, 70, 50, 80};
+        return widths[column];
+    }
     std::vector<std::wstring> Columns() const override {
         return {L"日時", L"種類", L"フォルダ", L"ファイル数", L"残り", L"状態"};
     }
@@ -57,6 +67,7 @@ public:
 
 private:
     std::vector<HistoryLine> lines_;
+    std::wstring folder_;
 };
 
 HistoryLine LineOf(const StoredJournal& journal) {
@@ -67,12 +78,17 @@ HistoryLine LineOf(const StoredJournal& journal) {
         return line;
     }
     const JournalContents& run = *journal.contents;
-    // A run that did not end counts the files its times show it wrote.
-    const int left = run.ended ? PendingIn(run) : RecordOfJournal(journal.path, run).PendingCount();
+    int written = WrittenIn(run), left = PendingIn(run);
+    // A run that did not end counts the files its times show it wrote too.
+    if (!run.ended) {
+        const RunRecord record = RecordOfJournal(journal.path, run);
+        written = int(record.files.size());
+        left = record.PendingCount();
+    }
     line.cells = {DateTextOf(FileTimeToLocalDateTime(run.header.started)),
                   KindText(run.header.kind),
                   run.header.folder,
-                  std::to_wstring(WrittenIn(run)),
+                  std::to_wstring(written),
                   std::to_wstring(left),
                   run.ended ? L"" : L"途中で終了"};
     return line;
@@ -121,7 +137,7 @@ void TChangeForm1::History1Click() {
     std::vector<HistoryLine> lines;
     for (const StoredJournal& journal : ReadStoredJournals(journals_, kHistoryRuns))
         lines.push_back(LineOf(journal));
-    HistorySource source(std::move(lines));
+    HistorySource source(std::move(lines), journals_);
     size_t chosen = 0;
     if (!ShowListWindow(Handle(), font_.get(), textHeight_, kHistoryCaption, source,
                         ListWindowKind::History, &chosen) ||

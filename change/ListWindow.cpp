@@ -94,7 +94,7 @@ void Build(HWND dialog, WindowState& state) {
     for (size_t i = 0; i < columns.size(); ++i) {
         LVCOLUMNW column{LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM};
         column.pszText = const_cast<wchar_t*>(columns[i].c_str());
-        column.cx = state.Scale(i == 1 ? 200 : 150);
+        column.cx = state.Scale(state.source.Width(int(i)));
         column.iSubItem = int(i);
         ListView_InsertColumn(list, int(i), &column);
     }

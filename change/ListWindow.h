@@ -27,6 +27,8 @@ public:
     virtual bool FindMore(unsigned /*milliseconds*/) { return false; }
     // The line above the table.
     virtual std::wstring Summary() const { return {}; }
+    // A column's width, for a 12-pixel font.
+    virtual int Width(int column) const { return column == 1 ? 200 : 150; }
 };
 
 enum class ListWindowKind {

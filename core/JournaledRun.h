@@ -1,10 +1,11 @@
 #pragma once
 // The journal a run keeps as it writes. Entries for a batch of targets (the
 // path and the times listed) go out to the disk before the first of them is
-// written; each write is marked after it, handed to the system at once and
-// flushed to the disk once a second and with the next batch. A killed
-// program loses no mark; a power cut loses at most the marks since the last
-// flush, never a file's times before.
+// written; each write is marked after it, the marks going out to the disk
+// with the next batch and at least once a second. A killed program or a
+// power cut loses at most the marks since the last flush, never a file's
+// times before: a file whose write was not marked is undone where its times
+// show the run's new time.
 
 #include "core/FileTimes.h"
 #include "core/RunJournalFile.h"
@@ -43,6 +44,7 @@ private:
     std::optional<RunJournalFile> file_;
     std::string pending_; // entries before the file is made
     std::uint32_t entries_ = 0;
+    std::uint32_t marks_ = 0;
     bool moved_ = false; // a write moved a chosen time
     bool ended_ = false;
     std::uint64_t lastFlush_ = 0;

@@ -122,15 +122,17 @@ std::map<std::wstring, TimesReadBack> WrittenLater(const RunRecord& record,
     return found;
 }
 
-std::map<std::wstring, TimesReadBack> NewerWrites(const std::wstring& folder,
-                                                  const RunRecord& record) {
+std::map<std::wstring, TimesReadBack>
+NewerWrites(const std::wstring& folder, const RunRecord& record,
+            const std::map<std::wstring, std::uint64_t>& settled) {
     std::vector<StoredJournal> newer;
     if (folder.empty() || record.journal.empty())
         return {};
     for (const JournalOnDisk& found : JournalsIn(folder)) {
         if (found.path == record.journal)
             break;
-        newer.push_back(ReadStoredJournal(found.path));
+        if (auto it = settled.find(found.path); it == settled.end() || it->second != found.bytes)
+            newer.push_back(ReadStoredJournal(found.path));
     }
     return WrittenLater(record, newer);
 }

@@ -32,9 +32,12 @@ RunRecord RecordOfJournal(const std::wstring& path, const JournalContents& journ
 std::map<std::wstring, TimesReadBack> WrittenLater(const RunRecord& record,
                                                    const std::vector<StoredJournal>& newer);
 
-// WrittenLater over the journals in the folder newer than the record's.
-std::map<std::wstring, TimesReadBack> NewerWrites(const std::wstring& folder,
-                                                  const RunRecord& record);
+// WrittenLater over the journals in the folder newer than the record's;
+// those in settled (found with nothing left to undo, by path, with their
+// sizes then) are not read again while their size is the same.
+std::map<std::wstring, TimesReadBack>
+NewerWrites(const std::wstring& folder, const RunRecord& record,
+            const std::map<std::wstring, std::uint64_t>& settled = {});
 // The files of the record a newer run wrote are expected in the state that
 // run left them in: the undo takes them back past it.
 void TakeLaterStates(RunRecord& record, const std::map<std::wstring, TimesReadBack>& later);

@@ -102,6 +102,7 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
     if (total <= kProgressFrom)
         progress = nullptr;
     std::optional<RunJournalFile> journal;
+    const bool ended = !record.journal.empty() && EndedJournal(record.journal);
     if (!record.journal.empty())
         journal.emplace(record.journal);
     auto markDone = [&](WrittenFile& file) {
@@ -169,8 +170,11 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
             kConfirmCaption))
         for (WrittenFile* file : attributesChanged)
             restore(*file, true);
-    if (journal)
+    if (journal) {
+        if (ended)
+            journal->Add(JournalRecords::End());
         journal->Sync();
+    }
     std::wstring text =
         folders == 0
             ? std::to_wstring(files) + std::wstring(kUndoneSuffixText)

@@ -2,12 +2,14 @@
 // of times a file system stored otherwise, undoing the run, and its progress.
 
 #include "core/FileTimeWriter.h"
+#include "core/RunHistory.h"
 #include "core/RunJournalFile.h"
 #include "core/TreeWalk.h"
 #include "core/readers/RunJournal.h"
 #include "core/RunTimestampChange.h"
 #include "tests/support/RunServices.h"
 #include "tests/support/TestFiles.h"
+#include "win/Error.h"
 #include "win/Handle.h"
 
 #include <gtest/gtest.h>
@@ -313,7 +315,8 @@ TEST(DateTextOf, WritesTheTimeAsTheListsWriteTheirItems) {
 // journal, or end it where they begin.
 TEST(RunJournal, ReadBackCutAndDamaged) {
     const std::wstring folder = L"C:\\photos";
-    JournalFile inside{.path = L"C:\\photos\\a\\IMG_0001.jpg",
+    JournalFile inside{.path = L"C:\\photos\\a",
+                       .isFolder = true,
                        .volume = 7,
                        .fileIndex = 42,
                        .before = {1, 2, 3},
@@ -324,13 +327,16 @@ TEST(RunJournal, ReadBackCutAndDamaged) {
     std::string bytes = JournalRecords::Start({JournalKind::Contents, 5, 99, folder});
     // Where each record ends: header, entry, written, entry, end mark.
     std::vector<size_t> ends{bytes.size()};
+    // The write found other times before than the entry holds.
+    JournalFile found = inside;
+    found.before[0] = 12;
     for (const std::string& record :
-         {JournalRecords::Entry(0, folder, inside), JournalRecords::Written(0, inside, false),
+         {JournalRecords::Entry(0, folder, inside), JournalRecords::Written(0, found, true),
           JournalRecords::Entry(1, folder, outside), JournalRecords::End()}) {
         bytes += record;
         ends.push_back(bytes.size());
     }
-    bytes += JournalRecords::Undone(1);
+    bytes += JournalRecords::Undone(1) + JournalRecords::Reported();
     const size_t header = ends[0], first = ends[2];
     auto read = [&](size_t size) {
         return ReadJournal(reinterpret_cast<const std::uint8_t*>(bytes.data()), size);
@@ -339,8 +345,12 @@ TEST(RunJournal, ReadBackCutAndDamaged) {
     ASSERT_TRUE(whole);
     EXPECT_EQ(whole->header.kind, JournalKind::Contents);
     EXPECT_EQ(whole->header.folder, folder);
-    EXPECT_TRUE(whole->ended);
+    EXPECT_TRUE(whole->ended && whole->reported);
     EXPECT_FALSE(whole->cut);
+    EXPECT_TRUE(whole->files[0].isFolder && !whole->files[1].isFolder);
+    EXPECT_EQ(whole->files[0].before[0], 12u);
+    EXPECT_EQ(whole->files[0].fileIndex, 42u);
+    EXPECT_EQ(whole->files[1].fileIndex, 0u);
     ASSERT_EQ(whole->files.size(), 2u);
     EXPECT_EQ(whole->files[0].path, inside.path);
     EXPECT_EQ(whole->files[1].path, outside.path);
@@ -351,6 +361,7 @@ TEST(RunJournal, ReadBackCutAndDamaged) {
     EXPECT_EQ(whole->files[1].before[1], 10u);
     // A path below the folder is kept from there on.
     EXPECT_LT(ends[1] - header, JournalRecords::Entry(0, L"", inside).size());
+    bytes.resize(bytes.size() - JournalRecords::Reported().size());
     for (size_t size = 0; size < bytes.size(); ++size) {
         const std::optional<JournalContents> cut = read(size);
         ASSERT_EQ(bool(cut), size >= header) << size;
@@ -407,4 +418,115 @@ TEST(RunJournal, FilesInTheFolderOfJournals) {
     EXPECT_EQ(found[2].contents->files[0].path, file.path);
     EXPECT_EQ(ReadStoredJournals(folder, 1).size(), 1u);
     EXPECT_TRUE(JournalFolder().ends_with(L"\\Kalvera\\runs"));
+}
+
+// Runs keep their journals: a shift over a folder undone from its journal
+// read back, to the tick, and marked undone there. Of a run that did not
+// end, a file whose write was not marked is undone only where its times
+// show the run's new time. A journal that can't be made stops a run before
+// it writes; the oldest finished journals are deleted beyond the limits,
+// never one that did not end or can't be read; a newer run's writes to the
+// same files are found, and their state expected by the undo.
+TEST(RunJournal, RunsUndoneFromTheirJournals) {
+    TempDir dir;
+    const std::wstring journals = dir.Child(L"runs");
+    FileListFake list;
+    list.folder = dir.MakeDir(L"photos");
+    for (const wchar_t* name : {L"a.jpg", L"b.jpg", L"c.jpg"}) {
+        list.rows.push_back(dir.MakeFile(std::wstring(L"photos\\") + name));
+        SetKnownTimes(list.rows.back());
+    }
+    const ReadTimes known = TimesOf(list.rows[0]);
+    MessageBoxRecorder boxes;
+    HintRecorder hint;
+    RunRecord record;
+    ShiftTimestamps(3600, cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
+                    {.record = &record, .journals = journals});
+    std::vector<StoredJournal> stored = ReadStoredJournals(journals, 10);
+    ASSERT_EQ(stored.size(), 1u);
+    ASSERT_TRUE(stored[0].contents);
+    EXPECT_EQ(record.journal, stored[0].path);
+    EXPECT_EQ(stored[0].contents->header.shift, 3600 * std::int64_t(kSecond));
+    EXPECT_EQ(WrittenIn(*stored[0].contents), 3);
+    RunRecord again = RecordOfJournal(stored[0].path, *stored[0].contents);
+    ASSERT_EQ(again.PendingCount(), 3);
+    UndoTimestampChange(again, boxes);
+    for (const std::wstring& row : list.rows)
+        EXPECT_EQ(TimesOf(row).lastWrite, known.lastWrite);
+    EXPECT_EQ(PendingIn(*ReadStoredJournal(stored[0].path).contents), 0);
+
+    // Written marks lost: a's write marked, b's times moved by the shift,
+    // c's as before.
+    JournalHeader header = stored[0].contents->header;
+    std::string bytes = JournalRecords::Start(header);
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        JournalFile file{.path = list.rows[i],
+                         .before = {known.creation, known.lastAccess, known.lastWrite}};
+        bytes += JournalRecords::Entry(i, header.folder, file);
+        file.after[2] = known.lastWrite + 3600 * kSecond;
+        if (i == 0)
+            bytes += JournalRecords::Written(i, file, false);
+        if (i < 2)
+            SetTimes(list.rows[i], 0, 0, file.after[2]);
+    }
+    const JournalContents cut =
+        *ReadJournal(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    RunRecord unfinished = RecordOfJournal(L"", cut);
+    ASSERT_EQ(unfinished.files.size(), 2u);
+    EXPECT_EQ(unfinished.PathOf(unfinished.files[1]), list.rows[1]);
+    UndoTimestampChange(unfinished, boxes);
+    EXPECT_EQ(TimesOf(list.rows[1]).lastWrite, known.lastWrite);
+    // One date for every chosen kind, where each file got its own: Wine
+    // keeps no creation time to show it, only that the last-write time moved.
+    header.kind = JournalKind::Photo;
+    header.kinds = RunningUnderWine() ? 4 : 5;
+    SetTimes(list.rows[2], known.lastWrite + kDay, 0, known.lastWrite + kDay);
+    SetTimes(list.rows[1], known.lastWrite + kDay, 0, known.lastWrite + 2 * kDay);
+    JournalContents photo = cut;
+    photo.header = header;
+    photo.files[0].written = false;
+    const RunRecord own = RecordOfJournal(L"", photo);
+    ASSERT_EQ(own.files.size(), RunningUnderWine() ? 2u : 1u);
+    EXPECT_EQ(own.files.back().name, L"c.jpg");
+
+    // A file where the folder of journals should be: nothing is written.
+    const std::wstring blocked = dir.MakeFile(L"blocked") + L"\\runs";
+    RunRecord none;
+    const ReadTimes before = TimesOf(list.rows[0]);
+    try {
+        RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
+                           {.record = &none, .journals = blocked});
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.Message(), FormatMessageText(kJournalErrorText, blocked));
+    }
+    EXPECT_EQ(TimesOf(list.rows[0]).lastWrite, before.lastWrite);
+    EXPECT_TRUE(none.files.empty());
+
+    // A newer run over a: the undo of the older expects a as it left it.
+    RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
+                       {.record = &record, .journals = journals});
+    list.selected = {0};
+    RunRecord newer;
+    ShiftTimestamps(60, cmSelectedFile, {.lastWrite = true}, list, boxes, hint,
+                    {.record = &newer, .journals = journals});
+    const auto later = NewerWrites(journals, record);
+    ASSERT_EQ(later.size(), 1u);
+    TakeLaterStates(record, later);
+    UndoTimestampChange(record, boxes);
+    EXPECT_EQ(TimesOf(list.rows[0]).lastWrite, before.lastWrite);
+
+    // Limits: the oldest finished journals go, the unfinished and the
+    // damaged stay whatever their age.
+    dir.MakeFile(L"runs\\19990101-000000-000.run", "KVJ1 damaged");
+    dir.MakeFile(L"runs\\19990101-000000-001.run", bytes);
+    const size_t all = JournalsIn(journals).size();
+    ASSERT_EQ(all, 5u);
+    TrimJournals(journals, 1ull << 30, 3);
+    const std::vector<JournalOnDisk> kept = JournalsIn(journals);
+    ASSERT_EQ(kept.size(), 3u);
+    EXPECT_EQ(kept[0].path, newer.journal);
+    EXPECT_TRUE(kept[2].path.ends_with(L"19990101-000000-000.run"));
+    TrimJournals(journals, 0, 100);
+    EXPECT_EQ(JournalsIn(journals).size(), 2u);
 }

@@ -164,8 +164,8 @@ bool Take(std::uint8_t type, Fields& fields, JournalContents& journal) {
         journal.files[index].undone = true;
         return true;
     }
-    case kEnd:
-        if (!fields.Whole() || journal.ended)
+    case kEnd: // again after the marks of an undo
+        if (!fields.Whole())
             return false;
         journal.ended = true;
         return true;

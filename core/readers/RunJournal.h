@@ -71,6 +71,8 @@ public:
     // times before where the write found them moved since the entry.
     static std::string Written(std::uint32_t index, const JournalFile& file, bool beforeMoved);
     static std::string Undone(std::uint32_t index);
+    // The run's end; again after an undo's marks, so that the journal's
+    // last bytes tell it ended (EndedJournal).
     static std::string End();
     static std::string Reported();
 };
