@@ -631,26 +631,12 @@ TEST(Program, JournalsOutliveIt) {
 
     // A journal cut inside its header, and random bytes: damaged, listed
     // so, and left as they are; Ctrl+Z passes over them to d's run.
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((journals + L"\\*.run").c_str(), &found);
-    ASSERT_NE(search, INVALID_HANDLE_VALUE);
-    do
-        names.push_back(found.cFileName);
-    while (FindNextFileW(search, &found));
-    FindClose(search);
     std::string noise(700, '\0');
     for (size_t i = 0; i < noise.size(); ++i)
         noise[i] = char(i * 7919 % 251);
-    const std::string cut = ReadContent(journals + L"\\" + names.back()).substr(0, 12);
-    const std::wstring random = journals + L"\\20990101-000000-000.run";
-    const std::wstring shortened = journals + L"\\20990101-000000-001.run";
-    for (const auto& [path, bytes] : {std::pair{random, noise}, std::pair{shortened, cut}}) {
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-        DWORD done = 0;
-        WriteFile(file, bytes.data(), DWORD(bytes.size()), &done, nullptr);
-        CloseHandle(file);
-    }
+    const std::string cut("KVJ1\x2C\0\0\0\x01\0\x04", 11); // the magic and a header's start
+    const std::wstring random = dir.MakeFile(L"runs\\20990101-000000-000.run", noise);
+    const std::wstring shortened = dir.MakeFile(L"runs\\20990101-000000-001.run", cut);
     Program program;
     ASSERT_TRUE(program.WaitUntilShown());
     ASSERT_TRUE(WaitUntil([&] { return program.Focus() != nullptr; }));
