@@ -81,6 +81,7 @@ void JournaledRun::End() {
     ended_ = true;
     if (!moved_) {
         file_->Remove();
+        file_.reset();
         return;
     }
     file_->Add(JournalRecords::End());

@@ -411,11 +411,8 @@ TEST(RunJournal, FilesInTheFolderOfJournals) {
     EXPECT_FALSE(found[0].contents);
     ASSERT_TRUE(found[1].contents && found[2].contents);
     EXPECT_EQ(found[1].path, newer);
-    EXPECT_TRUE(found[1].contents->ended);
-    EXPECT_EQ(found[2].contents->header.kind, JournalKind::Run);
-    EXPECT_FALSE(found[2].contents->ended);
-    ASSERT_EQ(found[2].contents->files.size(), 1u);
-    EXPECT_EQ(found[2].contents->files[0].path, file.path);
+    EXPECT_TRUE(found[1].contents->ended && !found[2].contents->ended);
+    EXPECT_EQ(found[2].contents->files.size(), 1u);
     EXPECT_EQ(ReadStoredJournals(folder, 1).size(), 1u);
     EXPECT_TRUE(JournalFolder().ends_with(L"\\Kalvera\\runs"));
 }
