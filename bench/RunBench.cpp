@@ -46,6 +46,8 @@ double JournalBytesPerFile(size_t files) {
 class RowsList : public FileListService {
 public:
     explicit RowsList(const std::vector<std::wstring>& rows) : rows_(rows) {}
+    // No rows, the folder shown: the list a tree run reads from.
+    explicit RowsList(std::wstring shown) : folder(std::move(shown)), rows_(none_) {}
     int SelectedIndex() override { return -1; }
     int Count() override { return static_cast<int>(rows_.size()); }
     std::wstring PathOf(int i) override { return rows_[static_cast<size_t>(i)]; }
@@ -53,6 +55,7 @@ public:
     std::wstring folder;
 
 private:
+    static inline const std::vector<std::wstring> none_;
     const std::vector<std::wstring>& rows_;
 };
 
@@ -126,9 +129,7 @@ void TreeCase(const std::wstring& tree, const SelectorTexts& texts, FileTime whe
     // file's and keeps its journal.
     const FileTime earlier = when - 10'000'000;
     const FILETIME other{static_cast<DWORD>(earlier), static_cast<DWORD>(earlier >> 32)};
-    const std::vector<std::wstring> none;
-    RowsList list(none);
-    list.folder = tree;
+    RowsList list(tree);
     bench::QuietBox box;
     bench::QuietHint hint;
     std::vector<double> ratios;
@@ -183,9 +184,7 @@ public:
 // and its new ones found) against the bare walk reading each file's times.
 void PreviewCase(const std::wstring& tree) {
     constexpr int kRounds = 3;
-    const std::vector<std::wstring> none;
-    RowsList list(none);
-    list.folder = tree;
+    RowsList list(tree);
     bench::QuietBox box;
     bench::QuietHint hint;
     std::vector<double> ratios;

@@ -1,5 +1,7 @@
 #include "core/JournaledRun.h"
 
+#include "datetime/SystemTime.h"
+
 #include <windows.h>
 
 namespace kalvera {
@@ -8,7 +10,7 @@ namespace {
 std::uint64_t Now() {
     FILETIME now{};
     GetSystemTimeAsFileTime(&now);
-    return (std::uint64_t(now.dwHighDateTime) << 32) | now.dwLowDateTime;
+    return FromFileTime(now);
 }
 
 constexpr std::uint64_t kFlushEvery = 10'000'000; // one second, in ticks
@@ -39,21 +41,18 @@ std::uint32_t JournaledRun::Announce(const std::wstring& path, bool isFolder,
                                      const FileTimes& listed) {
     JournalFile file{.path = path, .isFolder = isFolder};
     CopyTimes(listed, file.before);
-    const std::string record = JournalRecords::Entry(entries_, header_.folder, file);
-    if (file_)
-        file_->Add(record);
-    else
-        pending_ += record;
+    pending_ += JournalRecords::Entry(entries_, header_.folder, file);
     return entries_++;
 }
 
 void JournaledRun::Flush() {
     if (!file_) {
         file_.emplace(folder_, header_.started, JournalRecords::Start(header_) + pending_);
-        pending_.clear();
     } else {
+        file_->Add(pending_);
         file_->Sync();
     }
+    pending_.clear();
     lastFlush_ = Now();
 }
 
@@ -67,9 +66,7 @@ void JournaledRun::Written(std::uint32_t entry, const FileTimes& listed,
     file.volume = state.identity.volume;
     file.fileIndex = state.identity.index;
     moved_ = moved_ || !SameChosenTimes(kinds_, state.before, state.after);
-    if (!file_)
-        Flush();
-    file_->Add(JournalRecords::Written(entry, file, state.before != listed));
+    pending_ += JournalRecords::Written(entry, file, state.before != listed);
     // The clock is asked once in a while: it costs more than a mark.
     if (++marks_ % 16 == 0 && Now() - lastFlush_ >= kFlushEvery)
         Flush();
@@ -84,8 +81,8 @@ void JournaledRun::End() {
         file_.reset();
         return;
     }
-    file_->Add(JournalRecords::End());
-    file_->Sync();
+    pending_ += JournalRecords::End();
+    Flush();
     TrimJournals(folder_);
 }
 

@@ -42,7 +42,7 @@ private:
     JournalHeader header_;
     TimestampKinds kinds_;
     std::optional<RunJournalFile> file_;
-    std::string pending_; // entries before the file is made
+    std::string pending_; // records not yet out
     std::uint32_t entries_ = 0;
     std::uint32_t marks_ = 0;
     bool moved_ = false; // a write moved a chosen time

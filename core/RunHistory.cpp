@@ -1,7 +1,7 @@
 #include "core/RunHistory.h"
+#include "core/FileTimeWriter.h"
 #include "core/JournaledRun.h"
 #include "core/TreeWalk.h"
-#include "datetime/SystemTime.h"
 #include "win/Path.h"
 
 #include <windows.h>
@@ -13,32 +13,20 @@ FileTimes TimesOf(const std::uint64_t (&times)[3]) {
     return {times[0], times[1], times[2]};
 }
 
-// A file of a run that did not end, its write not marked: how it is now,
-// when that shows the run's new time.
-bool ShowsNewTime(const JournalContents& journal, const JournalFile& file, FileTimes& now) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!IsFullyQualifiedPath(file.path) ||
-        !GetFileAttributesExW(ExtendedLengthPath(file.path).c_str(), GetFileExInfoStandard, &data))
+// A file of a run that did not end, its write not marked: its times now,
+// when they show the run's new time.
+bool ShowsNewTime(const RunRecord& record, const WrittenFile& file, FileTimes& now) {
+    if (KindOnDisk(record.PathOf(file), &now) == EntryKind::Neither)
         return false;
-    now = {FromFileTime(data.ftCreationTime), FromFileTime(data.ftLastAccessTime),
-           FromFileTime(data.ftLastWriteTime)};
-    TimestampKinds kinds = KindsOfBits(journal.header.kinds);
+    TimestampKinds kinds = record.kinds;
     // Any reader moves the access time: it tells only when it is all
     // that was chosen.
     if (kinds.creation || kinds.lastWrite)
         kinds.lastAccess = false;
-    const FileTimes before = TimesOf(file.before);
-    if (SameChosenTimes(kinds, now, before))
+    if (SameChosenTimes(kinds, now, file.times.before))
         return false;
-    const JournalHeader& header = journal.header;
-    if (header.kind == JournalKind::Run)
-        return SameChosenTimes(kinds, now, {header.fixed, header.fixed, header.fixed});
-    if (header.kind == JournalKind::Shift) {
-        const auto moved = [&](FileTime time) { return FileTime(time + header.shift); };
-        return SameChosenTimes(
-            kinds, now,
-            {moved(before.creation), moved(before.lastAccess), moved(before.lastWrite)});
-    }
+    if (!record.ownDates)
+        return SameChosenTimes(kinds, now, record.WantedOf(file));
     // Each file's own date, the same for every chosen kind.
     const FileTime date = kinds.lastWrite  ? now.lastWrite
                           : kinds.creation ? now.creation
@@ -77,22 +65,23 @@ RunRecord RecordOfJournal(const std::wstring& path, const JournalContents& journ
     record.journal = path;
     for (std::uint32_t i = 0; i < journal.files.size(); ++i) {
         const JournalFile& entry = journal.files[i];
-        TimesReadBack times;
-        times.before = TimesOf(entry.before);
+        if (!entry.written && (journal.ended || entry.undone))
+            continue;
+        WrittenFile& file = record.Add(entry.path, entry.isFolder);
+        file.entry = i;
+        file.done = entry.undone;
+        file.times.before = TimesOf(entry.before);
         if (entry.written) {
-            times.after = TimesOf(entry.after);
-            times.changeAfter = entry.changeAfter;
-            times.sizeAfter = entry.sizeAfter;
-            times.identity = {entry.volume, entry.fileIndex};
-        } else if (journal.ended || entry.undone || !ShowsNewTime(journal, entry, times.after)) {
+            file.times.after = TimesOf(entry.after);
+            file.times.changeAfter = entry.changeAfter;
+            file.times.sizeAfter = entry.sizeAfter;
+            file.times.identity = {entry.volume, entry.fileIndex};
+        } else if (!ShowsNewTime(record, file, file.times.after)) {
+            record.files.pop_back();
             continue;
         }
         // Not known for a write that was not marked: its times alone tell.
-        WrittenFile& file = record.Add(entry.path, entry.isFolder);
-        file.entry = i;
-        file.times = times;
-        file.done = entry.undone;
-        file.date = times.after.lastWrite;
+        file.date = file.times.after.lastWrite;
     }
     return record;
 }

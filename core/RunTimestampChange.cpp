@@ -68,17 +68,20 @@ public:
     JournalMark MarkOf(size_t i, const TargetEntry& entry) {
         return run_ ? JournalMark{&*run_, entries_[i - batchStart_], entry.listed} : JournalMark{};
     }
-    // The end mark: after the last target, and after an error or a stop.
+    // The end mark, after the last target or a stop; an error that ends
+    // the run leaves it to the destructor, which keeps quiet of its own.
     void End() {
         if (run_)
             run_->End();
         Keep();
     }
-    void EndQuietly() noexcept {
+    ~TargetJournal() {
         if (run_)
             run_->EndQuietly();
         Keep();
     }
+    TargetJournal(const TargetJournal&) = delete;
+    TargetJournal& operator=(const TargetJournal&) = delete;
 
 private:
     static constexpr size_t kBatch = 256;
@@ -134,6 +137,13 @@ void WriteTarget(TargetWriter& writer, const std::wstring& path, bool isFolder, 
         if (record)
             record->files.pop_back();
     };
+    // A write done, even in part: its entry in the journal is marked.
+    auto markWritten = [&] {
+        if (entry)
+            entry->entry = mark.entry;
+        if (mark.run)
+            mark.run->Written(mark.entry, mark.listed, read);
+    };
     FileTimes times;
     std::wstring_view why;
     WriteOutcome outcome;
@@ -144,22 +154,18 @@ void WriteTarget(TargetWriter& writer, const std::wstring& path, bool isFolder, 
             dropEntry();
             throw;
         }
-        entry->entry = mark.entry;
-        if (mark.run) {
-            try {
-                mark.run->Written(mark.entry, mark.listed, read);
-            } catch (const Error&) { // the set's error is the one to tell
-            }
+        try {
+            markWritten();
+        } catch (const Error&) { // the set's error is the one to tell
         }
         throw Error(e.Message() + L"\n" + std::wstring(kPartlySetText));
     }
-    if (outcome == WriteOutcome::Written && mark.run)
-        mark.run->Written(mark.entry, mark.listed, read);
     if (outcome != WriteOutcome::Written) {
         dropEntry();
-    } else if (entry) {
-        entry->date = times.lastWrite;
-        entry->entry = mark.entry;
+    } else {
+        markWritten();
+        if (entry)
+            entry->date = times.lastWrite;
     }
     tally.Count(outcome, path, isFolder, why);
 }
@@ -207,7 +213,8 @@ std::wstring PassedText(const Tally& tally) {
 
 void RunOnSelectedFile(const std::wstring& path, const Change& change, TimestampKinds kinds,
                        MessageBoxService& messages, const RunExtras& extras) {
-    const EntryKind kind = KindOnDisk(path);
+    FileTimes listed;
+    const EntryKind kind = KindOnDisk(path, &listed);
     if (kind == EntryKind::Neither || (kind == EntryKind::Folder && !extras.folders)) {
         messages.Show(kMissingFileText, kErrorCaption, 0);
         return;
@@ -217,20 +224,13 @@ void RunOnSelectedFile(const std::wstring& path, const Change& change, Timestamp
         tally.links = 1;
     } else {
         TargetList target;
-        FileTimes listed;
-        KindOnDisk(path, &listed);
         target.Add(path, kind == EntryKind::Folder, listed);
         TargetJournal journal(extras, change, kinds, SplitPath(path).first);
-        try {
-            journal.Before(0, target, nullptr);
-            TargetWriter writer(change.rule, kinds);
-            WriteTarget(writer, path, kind == EntryKind::Folder, extras.record, tally,
-                        journal.MarkOf(0, target.entries[0]));
-            journal.End();
-        } catch (...) {
-            journal.EndQuietly();
-            throw;
-        }
+        journal.Before(0, target, nullptr);
+        TargetWriter writer(change.rule, kinds);
+        WriteTarget(writer, path, kind == EntryKind::Folder, extras.record, tally,
+                    journal.MarkOf(0, target.entries[0]));
+        journal.End();
         if (!tally.notWritten.empty()) // gone since it was looked at
             throw Error(FormatMessageText(kOpenErrorText, path));
     }
@@ -327,7 +327,6 @@ void WriteTargets(const TargetList& targets, std::wstring_view folder, Tally tal
         }
         journal.End();
     } catch (const Error& e) {
-        journal.EndQuietly();
         if (progress)
             progress->Finished();
         // The files changed before the error stay changed: the error says
@@ -340,7 +339,6 @@ void WriteTargets(const TargetList& targets, std::wstring_view folder, Tally tal
                     FormatMessageText(kChangedBeforeErrorText, std::to_wstring(changed)) + L"\n" +
                     std::wstring(kUndoHintText));
     } catch (...) {
-        journal.EndQuietly();
         if (progress)
             progress->Finished();
         throw;
