@@ -140,9 +140,10 @@ TEST(Program, ChangesAFileThroughItsWindowAndEndsWithZero) {
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     constexpr int kFiles = 10000;
     auto fileAt = [&](int i) { return folder + L"\\f" + std::to_wstring(100000 + i) + L".txt"; };
+    std::vector<std::wstring> names;
     for (int i = 0; i < kFiles; ++i)
-        CloseHandle(
-            CreateFileW(fileAt(i).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+        names.push_back(L"f" + std::to_wstring(100000 + i) + L".txt");
+    MakeEmptyFiles(folder, names);
     SetKnownTimes(fileAt(0));
     const ReadTimes before = TimesOf(fileAt(0));
     const FileTime chosen = LocalDateTimeToFileTime(ParseDateTimeText(L"2003/1/1 0:00:00"));
@@ -549,12 +550,13 @@ TEST(Program, JournalsOutliveIt) {
         const FileTime base = 130'000'000'000'000'000 + FileTime(i) * 10'000'017;
         return ReadTimes{base + 3, base + 2'000'000'001, base + 1'000'000'002};
     };
+    std::vector<std::wstring> names;
+    std::vector<ReadTimes> times;
     for (int i = 0; i < kFiles; ++i) {
-        CloseHandle(
-            CreateFileW(fileAt(i).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-        const ReadTimes times = timesAt(i);
-        SetTimes(fileAt(i), times.creation, times.lastAccess, times.lastWrite);
+        names.push_back(L"f" + std::to_wstring(100000 + i) + L".txt");
+        times.push_back(timesAt(i));
     }
+    MakeEmptyFiles(many, names, times);
     {
         Program program(-1, L"\"" + many + L"\"");
         WaitForRows(program, kFiles);

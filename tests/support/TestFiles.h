@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kalvera::test {
 
@@ -50,6 +51,10 @@ void SetTimes(const std::wstring& path, std::uint64_t creation, std::uint64_t la
 // Gives the file one known set of times, all different, so that a test sees
 // which of them a call changed.
 void SetKnownTimes(const std::wstring& path);
+// Makes new empty files of the names in the folder, the first of them with
+// the times given (a zero one as the system set it).
+void MakeEmptyFiles(const std::wstring& folder, const std::vector<std::wstring>& names,
+                    const std::vector<ReadTimes>& times = {});
 // Removes the tree; links in it are removed, not followed.
 void RemoveTree(const std::wstring& path);
 // A symbolic link to a folder or a file (under Wine, a Linux one), and its
