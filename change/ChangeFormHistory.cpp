@@ -38,6 +38,7 @@ struct HistoryLine {
     std::wstring path;
     std::vector<std::wstring> cells;
     bool damaged = false;
+    bool undoable = false; // files left to undo
 };
 
 class HistorySource : public ListSource {
@@ -63,6 +64,7 @@ public:
         // The start time sorts as the journals' names do.
         return column == 0 ? std::wstring(SplitPath(lines_[row].path).second) : Cell(row, column);
     }
+    bool CanChoose(size_t row) const override { return lines_[row].undoable; }
     const HistoryLine& Line(size_t row) const { return lines_[row]; }
 
 private:
@@ -85,6 +87,7 @@ HistoryLine LineOf(const StoredJournal& journal) {
         written = int(record.files.size());
         left = record.PendingCount();
     }
+    line.undoable = left > 0;
     line.cells = {DateTextOf(FileTimeToLocalDateTime(run.header.started)),
                   KindText(run.header.kind),
                   run.header.folder,
@@ -140,8 +143,7 @@ void TChangeForm1::History1Click() {
     HistorySource source(std::move(lines), journals_);
     size_t chosen = 0;
     if (!ShowListWindow(Handle(), font_.get(), textHeight_, kHistoryCaption, source,
-                        ListWindowKind::History, &chosen) ||
-        source.Line(chosen).damaged)
+                        ListWindowKind::History, &chosen))
         return;
     UndoJournal(source.Line(chosen).path);
 }

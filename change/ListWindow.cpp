@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 
 namespace kalvera {
 namespace {
@@ -73,6 +74,19 @@ void Refresh(HWND dialog, WindowState& state) {
     SetDlgItemTextW(dialog, kSummary, state.source.Summary().c_str());
 }
 
+// The line of the history the user chose, if the source lets it be chosen.
+std::optional<size_t> ChosenRow(HWND dialog, const WindowState& state) {
+    const int line = ListView_GetNextItem(GetDlgItem(dialog, kList), -1, LVNI_SELECTED);
+    if (line < 0 || !state.source.CanChoose(state.order[size_t(line)]))
+        return std::nullopt;
+    return state.order[size_t(line)];
+}
+
+void EnableChoice(HWND dialog, const WindowState& state) {
+    if (state.kind == ListWindowKind::History)
+        EnableWindow(GetDlgItem(dialog, IDOK), ChosenRow(dialog, state).has_value());
+}
+
 void FindMore(HWND dialog, WindowState& state) {
     const bool more = state.source.FindMore(40);
     Refresh(dialog, state);
@@ -80,7 +94,10 @@ void FindMore(HWND dialog, WindowState& state) {
         return;
     KillTimer(dialog, kFindTimer);
     state.finding = false;
-    EnableWindow(GetDlgItem(dialog, IDOK), TRUE);
+    if (state.kind == ListWindowKind::History)
+        EnableChoice(dialog, state);
+    else
+        EnableWindow(GetDlgItem(dialog, IDOK), TRUE);
 }
 
 void Build(HWND dialog, WindowState& state) {
@@ -141,6 +158,7 @@ void Sort(HWND dialog, WindowState& state, int column) {
         Header_SetItem(header, i, &item);
     }
     InvalidateRect(GetDlgItem(dialog, kList), nullptr, FALSE);
+    EnableChoice(dialog, state);
 }
 
 // The selected lines, in the order shown, as tab-separated text.
@@ -200,6 +218,10 @@ bool OnNotify(HWND dialog, WindowState& state, NMHDR& header) {
         }
         return true;
     }
+    case LVN_ITEMCHANGED:
+    case LVN_ODSTATECHANGED:
+        EnableChoice(dialog, state);
+        return true;
     case LVN_COLUMNCLICK:
         Sort(dialog, state, reinterpret_cast<NMLISTVIEW&>(header).iSubItem);
         return true;
@@ -249,14 +271,12 @@ INT_PTR CALLBACK ListWindowProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
                 // Enter before every row is found writes nothing yet.
                 if (state->kind == ListWindowKind::Preview && !state->finding)
                     EndDialog(dialog, IDOK);
-                if (state->kind == ListWindowKind::History) {
-                    const int line =
-                        ListView_GetNextItem(GetDlgItem(dialog, kList), -1, LVNI_SELECTED);
-                    if (line >= 0) {
-                        state->chosen = state->order[size_t(line)];
+                // Enter reaches here with the button disabled too.
+                if (state->kind == ListWindowKind::History)
+                    if (const std::optional<size_t> row = ChosenRow(dialog, *state)) {
+                        state->chosen = *row;
                         EndDialog(dialog, IDOK);
                     }
-                }
                 return TRUE;
             case IDCANCEL:
                 KillTimer(dialog, kFindTimer);

@@ -29,12 +29,15 @@ public:
     virtual std::wstring Summary() const { return {}; }
     // A column's width, for a 12-pixel font.
     virtual int Width(int column) const { return column == 1 ? 200 : 150; }
+    // Whether a history's 元に戻す has something to do on the row.
+    virtual bool CanChoose(size_t /*row*/) const { return true; }
 };
 
 enum class ListWindowKind {
     Preview, // 実行 and キャンセル: true for 実行
     Report,  // 保存... and 閉じる
-    History  // 元に戻す and 閉じる: true for 元に戻す, with the selected row chosen
+    History  // 元に戻す and 閉じる: true for 元に戻す, with the selected row chosen,
+             // the button enabled on a row the source lets be chosen
 };
 
 // Shows the rows of source; textHeight is the owner's font height, by

@@ -647,6 +647,15 @@ TEST(Program, JournalsOutliveIt) {
     ASSERT_EQ(lines.size(), 6u);
     EXPECT_EQ(lines[0], L"壊れた記録: 20990101-000000-001.run\t\t\t\t\t");
     EXPECT_EQ(lines[1], L"壊れた記録: 20990101-000000-000.run\t\t\t\t\t");
+    // 元に戻す only on d's run, the one with a file left: Enter on the
+    // killed run's line leaves the window open.
+    HWND undo = DescendantOfClass(window, WC_BUTTONW, L"元に戻す");
+    const std::pair<WORD, bool> steps[] = {{VK_HOME, false}, {VK_END, false}, {VK_RETURN, false},
+                                           {VK_UP, false},   {VK_UP, false},  {VK_UP, true}};
+    for (const auto [key, enabled] : steps) {
+        PressKeys({key});
+        EXPECT_TRUE(WaitUntil([&] { return bool(IsWindowEnabled(undo)) == enabled; })) << key;
+    }
     PressKeys({VK_ESCAPE});
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(window); }));
     PressKeys({VK_CONTROL, 'Z'});
