@@ -652,7 +652,7 @@ TEST(Program, JournalsOutliveIt) {
     HWND undo = DescendantOfClass(window, WC_BUTTONW, L"元に戻す");
     const std::pair<WORD, bool> steps[] = {{VK_HOME, false}, {VK_END, false}, {VK_RETURN, false},
                                            {VK_UP, false},   {VK_UP, false},  {VK_UP, true}};
-    for (const auto [key, enabled] : steps) {
+    for (const auto& [key, enabled] : steps) {
         PressKeys({key});
         EXPECT_TRUE(WaitUntil([&] { return bool(IsWindowEnabled(undo)) == enabled; })) << key;
     }
