@@ -94,10 +94,8 @@ void FindMore(HWND dialog, WindowState& state) {
         return;
     KillTimer(dialog, kFindTimer);
     state.finding = false;
-    if (state.kind == ListWindowKind::History)
-        EnableChoice(dialog, state);
-    else
-        EnableWindow(GetDlgItem(dialog, IDOK), TRUE);
+    EnableWindow(GetDlgItem(dialog, IDOK),
+                 state.kind != ListWindowKind::History || ChosenRow(dialog, state));
 }
 
 void Build(HWND dialog, WindowState& state) {

@@ -188,25 +188,23 @@ bool LeadsElsewhere(HANDLE target, std::wstring_view path, std::wstring& folder,
 namespace {
 
 // Attributes rather than a directory search: a search would expand "*" and
-// "?" in the text and could answer for some other file.
-DWORD AttributesOnDisk(std::wstring_view path) {
-    return IsFullyQualifiedPath(path) ? GetFileAttributesW(ExtendedLengthPath(path).c_str())
-                                      : INVALID_FILE_ATTRIBUTES;
+// "?" in the text and could answer for some other file. With listed, the
+// times from the same lookup.
+DWORD AttributesOnDisk(std::wstring_view path, FileTimes* listed = nullptr) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!IsFullyQualifiedPath(path) ||
+        !GetFileAttributesExW(ExtendedLengthPath(path).c_str(), GetFileExInfoStandard, &data))
+        return INVALID_FILE_ATTRIBUTES;
+    if (listed)
+        *listed = {FromFileTime(data.ftCreationTime), FromFileTime(data.ftLastAccessTime),
+                   FromFileTime(data.ftLastWriteTime)};
+    return data.dwFileAttributes;
 }
 
 } // namespace
 
 EntryKind KindOnDisk(std::wstring_view path, FileTimes* listed) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    const DWORD attributes =
-        !listed ? AttributesOnDisk(path)
-        : IsFullyQualifiedPath(path) &&
-                GetFileAttributesExW(ExtendedLengthPath(path).c_str(), GetFileExInfoStandard, &data)
-            ? data.dwFileAttributes
-            : INVALID_FILE_ATTRIBUTES;
-    if (listed && attributes != INVALID_FILE_ATTRIBUTES)
-        *listed = {FromFileTime(data.ftCreationTime), FromFileTime(data.ftLastAccessTime),
-                   FromFileTime(data.ftLastWriteTime)};
+    const DWORD attributes = AttributesOnDisk(path, listed);
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return EntryKind::Neither;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)

@@ -34,6 +34,15 @@ bool ShowsNewTime(const RunRecord& record, const WrittenFile& file, FileTimes& n
     return SameChosenTimes(kinds, now, {date, date, date});
 }
 
+// The state a marked write left the file in, with its times before.
+TimesReadBack StateLeft(const JournalFile& entry) {
+    return {TimesOf(entry.before),
+            TimesOf(entry.after),
+            entry.changeAfter,
+            entry.sizeAfter,
+            {entry.volume, entry.fileIndex}};
+}
+
 std::wstring Upper(std::wstring text) {
     CharUpperBuffW(text.data(), DWORD(text.size()));
     return text;
@@ -72,10 +81,7 @@ RunRecord RecordOfJournal(const std::wstring& path, const JournalContents& journ
         file.done = entry.undone;
         file.times.before = TimesOf(entry.before);
         if (entry.written) {
-            file.times.after = TimesOf(entry.after);
-            file.times.changeAfter = entry.changeAfter;
-            file.times.sizeAfter = entry.sizeAfter;
-            file.times.identity = {entry.volume, entry.fileIndex};
+            file.times = StateLeft(entry);
         } else if (!ShowsNewTime(record, file, file.times.after)) {
             record.files.pop_back();
             continue;
@@ -102,10 +108,7 @@ std::map<std::wstring, TimesReadBack> WrittenLater(const RunRecord& record,
             auto it = later.find(Upper(entry.path));
             if (it == later.end())
                 continue;
-            TimesReadBack& state = found[it->first];
-            state.after = TimesOf(entry.after);
-            state.changeAfter = entry.changeAfter;
-            state.sizeAfter = entry.sizeAfter;
+            found[it->first] = StateLeft(entry);
         }
     }
     return found;

@@ -170,9 +170,7 @@ TEST(ApplicationMessageBox, RealBoxDisablesAndRestoresTheWindows) {
         enabledDuring = IsWindowEnabled(window);
         // The box is the thread's dialog window; press its OK button.
         if (HWND box = FindDialogBox()) {
-            wchar_t text[128] = L"";
-            GetDlgItemTextW(box, 0xFFFF, text, 128);
-            boxText = text;
+            boxText = BoxText(box);
             PostMessageW(box, WM_COMMAND, IDOK, 0);
         }
     });

@@ -123,11 +123,8 @@ TEST_F(MainWindowInput, ReportBoxClosedWithEnterGivesTheFocusBack) {
     form->CheckBox2.SetChecked(true);
     std::wstring shown;
     WhileModal([&] {
-        if (HWND box = FindDialogBox()) {
-            wchar_t text[128] = L"";
-            GetDlgItemTextW(box, 0xFFFF, text, 128);
-            shown = text;
-        }
+        if (HWND box = FindDialogBox())
+            shown = BoxText(box);
         PressKeys({VK_RETURN});
     });
     const ModalDeadline deadline;

@@ -89,6 +89,37 @@ BOOL CALLBACK FindModeList(HWND child, LPARAM found) {
     return TRUE;
 }
 
+// The last-write box checked by a click.
+void CheckLastWrite(HWND main) {
+    HWND lastWrite = DescendantOfClass(main, WC_BUTTONW, L"ファイル更新日時");
+    ASSERT_TRUE(lastWrite);
+    ClickCentre(lastWrite);
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(lastWrite, BM_GETCHECK, 0, 0) == 1; }));
+}
+
+// The mode picked by the keyboard: the whole folder; and the preview turned
+// off, so that a run writes at once.
+void WholeFolderWithoutPreview(const Program& program) {
+    HWND mode = nullptr;
+    EnumChildWindows(program.MainWindow(), FindModeList, reinterpret_cast<LPARAM>(&mode));
+    ASSERT_TRUE(mode);
+    ClickCentre(mode);
+    ASSERT_TRUE(WaitUntil([&] { return program.Focus() == mode; }));
+    PressKeys({VK_DOWN});
+    PressKeys({VK_RETURN});
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(mode, CB_GETCURSEL, 0, 0) == 1; }));
+    PressKeys({VK_MENU, 'O'});
+    PressKeys({'V'});
+}
+
+// 実行, clicked once it is enabled.
+void ClickRun(HWND main) {
+    HWND run = DescendantOfClass(main, L"KalveraControl", L"実行");
+    ASSERT_TRUE(run);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(run) != FALSE; }));
+    ClickCentre(run);
+}
+
 // A path on the desktop the program lists first (the test prefix's own).
 std::wstring OnDesktop(const std::wstring& name) {
     wchar_t desktop[MAX_PATH] = L"";
@@ -139,11 +170,8 @@ TEST(Program, ChangesAFileThroughItsWindowAndEndsWithZero) {
     } removed{folder};
     ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
     constexpr int kFiles = 10000;
-    auto fileAt = [&](int i) { return folder + L"\\f" + std::to_wstring(100000 + i) + L".txt"; };
-    std::vector<std::wstring> names;
-    for (int i = 0; i < kFiles; ++i)
-        names.push_back(L"f" + std::to_wstring(100000 + i) + L".txt");
-    MakeEmptyFiles(folder, names);
+    const std::vector<std::wstring> files = MakeNumberedFiles(folder, kFiles);
+    auto fileAt = [&](int i) { return files[size_t(i)]; };
     SetKnownTimes(fileAt(0));
     const ReadTimes before = TimesOf(fileAt(0));
     const FileTime chosen = LocalDateTimeToFileTime(ParseDateTimeText(L"2003/1/1 0:00:00"));
@@ -167,20 +195,12 @@ TEST(Program, ChangesAFileThroughItsWindowAndEndsWithZero) {
     PressKeys({VK_HOME});
     ASSERT_TRUE(WaitUntil([&] { return SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) == 1; }));
 
-    HWND lastWrite = DescendantOfClass(main, WC_BUTTONW, L"ファイル更新日時");
-    ASSERT_TRUE(lastWrite);
-    ClickCentre(lastWrite);
-    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(lastWrite, BM_GETCHECK, 0, 0) == 1; }));
-    HWND run = DescendantOfClass(main, L"KalveraControl", L"実行");
-    ASSERT_TRUE(run);
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(run) != FALSE; }));
-    ClickCentre(run);
+    ASSERT_NO_FATAL_FAILURE(CheckLastWrite(main));
+    ASSERT_NO_FATAL_FAILURE(ClickRun(main));
 
     HWND box = ReportBox(program);
     ASSERT_TRUE(box);
-    wchar_t text[256] = L"";
-    GetDlgItemTextW(box, 0xFFFF, text, 256);
-    EXPECT_STREQ(text, L"ファイルのタイムスタンプを変更しました。");
+    EXPECT_EQ(BoxText(box), L"ファイルのタイムスタンプを変更しました。");
     EXPECT_EQ(GetWindow(box, GW_OWNER), main);
     PressKeys({VK_RETURN});
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
@@ -192,17 +212,8 @@ TEST(Program, ChangesAFileThroughItsWindowAndEndsWithZero) {
         EXPECT_EQ(after.creation, before.creation);
     }
 
-    HWND mode = nullptr;
-    EnumChildWindows(main, FindModeList, reinterpret_cast<LPARAM>(&mode));
-    ASSERT_TRUE(mode);
-    ClickCentre(mode);
-    ASSERT_TRUE(WaitUntil([&] { return program.Focus() == mode; }));
-    PressKeys({VK_DOWN});
-    PressKeys({VK_RETURN});
-    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(mode, CB_GETCURSEL, 0, 0) == 1; }));
-    PressKeys({VK_MENU, 'O'}); // the run writes at once, with no preview
-    PressKeys({'V'});
-    ClickCentre(run);
+    ASSERT_NO_FATAL_FAILURE(WholeFolderWithoutPreview(program));
+    ASSERT_NO_FATAL_FAILURE(ClickRun(main));
     ASSERT_TRUE(WaitUntil([&] { return TimesOf(fileAt(1)).lastWrite == chosen; }));
     DWORD_PTR allowed = TRUE;
     ASSERT_TRUE(SendMessageTimeoutW(program.ApplicationWindow(), WM_QUERYENDSESSION, 0,
@@ -221,10 +232,8 @@ TEST(Program, ChangesAFileThroughItsWindowAndEndsWithZero) {
     for (int i = 0; i < kFiles; ++i)
         changed += TimesOf(fileAt(i)).lastWrite == chosen ? 1 : 0;
     EXPECT_LT(changed, kFiles);
-    GetDlgItemTextW(box, 0xFFFF, text, 256);
-    EXPECT_EQ(std::wstring(text),
-              std::to_wstring(changed) +
-                  L"個のファイルのタイムスタンプを変更しました。\n中止しました。");
+    EXPECT_EQ(BoxText(box), std::to_wstring(changed) +
+                                L"個のファイルのタイムスタンプを変更しました。\n中止しました。");
     EXPECT_TRUE(program.Answers());
     EXPECT_TRUE(IsWindow(box));
     PressKeys({VK_RETURN});
@@ -257,9 +266,7 @@ TEST(Program, OpensThePathsItIsStartedWith) {
         if (!start.box.empty()) {
             HWND box = ReportBox(program);
             ASSERT_TRUE(box);
-            wchar_t text[256] = L"";
-            GetDlgItemTextW(box, 0xFFFF, text, 256);
-            EXPECT_EQ(text, start.box);
+            EXPECT_EQ(BoxText(box), start.box);
             PostMessageW(box, WM_COMMAND, IDOK, 0);
             ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
         }
@@ -437,12 +444,6 @@ TEST(Program, AfterTheFirstAboutDialogTheKeyboardReachesAControl) {
 
 namespace {
 
-std::wstring TextOf(HWND box) {
-    wchar_t text[512] = L"";
-    GetDlgItemTextW(box, 0xFFFF, text, 512);
-    return text;
-}
-
 // Dismisses the program's box once it shows the text, and tells whether
 // it did.
 bool Answer(const Program& program, const std::wstring& text, WORD key = VK_RETURN) {
@@ -450,10 +451,10 @@ bool Answer(const Program& program, const std::wstring& text, WORD key = VK_RETU
     if (!WaitUntil(
             [&] {
                 box = FindDialogBox(program.UiThread());
-                return box && TextOf(box) == text;
+                return box && BoxText(box) == text;
             },
             60000)) {
-        ADD_FAILURE() << "box: " << ToUtf8(box ? TextOf(box) : L"none");
+        ADD_FAILURE() << "box: " << ToUtf8(box ? BoxText(box) : L"none");
         return false;
     }
     PressKeys({key});
@@ -463,24 +464,11 @@ bool Answer(const Program& program, const std::wstring& text, WORD key = VK_RETU
 // The run's last-write time, 2003/1/1 0:00:00, over the selected file, or
 // over the whole folder with no preview.
 void RunOver(const Program& program, bool wholeFolder) {
-    HWND main = program.MainWindow();
-    HWND lastWrite = DescendantOfClass(main, WC_BUTTONW, L"ファイル更新日時");
-    ClickCentre(lastWrite);
-    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(lastWrite, BM_GETCHECK, 0, 0) == 1; }));
+    ASSERT_NO_FATAL_FAILURE(CheckLastWrite(program.MainWindow()));
     if (wholeFolder) {
-        HWND mode = nullptr;
-        EnumChildWindows(main, FindModeList, reinterpret_cast<LPARAM>(&mode));
-        ClickCentre(mode);
-        ASSERT_TRUE(WaitUntil([&] { return program.Focus() == mode; }));
-        PressKeys({VK_DOWN});
-        PressKeys({VK_RETURN});
-        ASSERT_TRUE(WaitUntil([&] { return SendMessageW(mode, CB_GETCURSEL, 0, 0) == 1; }));
-        PressKeys({VK_MENU, 'O'});
-        PressKeys({'V'});
+        ASSERT_NO_FATAL_FAILURE(WholeFolderWithoutPreview(program));
     }
-    HWND run = DescendantOfClass(main, L"KalveraControl", L"実行");
-    ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(run) != FALSE; }));
-    ClickCentre(run);
+    ClickRun(program.MainWindow());
 }
 
 // The program started on the paths, once its list holds the rows.
@@ -544,19 +532,13 @@ TEST(Program, JournalsOutliveIt) {
     const FileTime chosen = LocalDateTimeToFileTime(ParseDateTimeText(L"2003/1/1 0:00:00"));
     constexpr int kFiles = 20000;
     const std::wstring many = dir.MakeDir(L"many");
-    auto fileAt = [&](int i) { return many + L"\\f" + std::to_wstring(100000 + i) + L".txt"; };
     // Each file its own times, with fractions of a second.
     auto timesAt = [](int i) {
         const FileTime base = 130'000'000'000'000'000 + FileTime(i) * 10'000'017;
         return ReadTimes{base + 3, base + 2'000'000'001, base + 1'000'000'002};
     };
-    std::vector<std::wstring> names;
-    std::vector<ReadTimes> times;
-    for (int i = 0; i < kFiles; ++i) {
-        names.push_back(L"f" + std::to_wstring(100000 + i) + L".txt");
-        times.push_back(timesAt(i));
-    }
-    MakeEmptyFiles(many, names, times);
+    const std::vector<std::wstring> files = MakeNumberedFiles(many, kFiles, timesAt);
+    auto fileAt = [&](int i) { return files[size_t(i)]; };
     {
         Program program(-1, L"\"" + many + L"\"");
         WaitForRows(program, kFiles);

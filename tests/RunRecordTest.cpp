@@ -342,23 +342,14 @@ TEST(RunJournal, ReadBackCutAndDamaged) {
         return ReadJournal(reinterpret_cast<const std::uint8_t*>(bytes.data()), size);
     };
     const std::optional<JournalContents> whole = read(bytes.size());
-    ASSERT_TRUE(whole);
-    EXPECT_EQ(whole->header.kind, JournalKind::Contents);
-    EXPECT_EQ(whole->header.folder, folder);
-    EXPECT_TRUE(whole->ended && whole->reported);
-    EXPECT_FALSE(whole->cut);
-    EXPECT_TRUE(whole->files[0].isFolder && !whole->files[1].isFolder);
-    EXPECT_EQ(whole->files[0].before[0], 12u);
-    EXPECT_EQ(whole->files[0].fileIndex, 42u);
-    EXPECT_EQ(whole->files[1].fileIndex, 0u);
-    ASSERT_EQ(whole->files.size(), 2u);
-    EXPECT_EQ(whole->files[0].path, inside.path);
-    EXPECT_EQ(whole->files[1].path, outside.path);
-    EXPECT_TRUE(whole->files[0].written && !whole->files[0].undone);
-    EXPECT_EQ(whole->files[0].after[2], 6u);
-    EXPECT_EQ(whole->files[0].sizeAfter, 8u);
-    EXPECT_TRUE(!whole->files[1].written && whole->files[1].undone);
-    EXPECT_EQ(whole->files[1].before[1], 10u);
+    ASSERT_TRUE(whole && whole->files.size() == 2u);
+    EXPECT_TRUE(whole->header.kind == JournalKind::Contents && whole->ended && whole->reported &&
+                !whole->cut);
+    const JournalFile &a = whole->files[0], &b = whole->files[1];
+    EXPECT_TRUE(a.path == inside.path && b.path == outside.path && a.isFolder && !b.isFolder);
+    EXPECT_TRUE(a.written && !a.undone && !b.written && b.undone);
+    EXPECT_TRUE(a.before[0] == 12u && a.fileIndex == 42u && a.after[2] == 6u && a.sizeAfter == 8u &&
+                b.before[1] == 10u && b.fileIndex == 0u);
     // A path below the folder is kept from there on.
     EXPECT_LT(ends[1] - header, JournalRecords::Entry(0, L"", inside).size());
     bytes.resize(bytes.size() - JournalRecords::Reported().size());
@@ -378,8 +369,6 @@ TEST(RunJournal, ReadBackCutAndDamaged) {
     EXPECT_EQ(damaged->files.size(), 1u);
     bytes[header - 6] ^= 1; // inside the header
     EXPECT_FALSE(read(bytes.size()));
-    const std::string noise = "KVJ1" + std::string(64, '\x5A');
-    EXPECT_FALSE(ReadJournal(reinterpret_cast<const std::uint8_t*>(noise.data()), noise.size()));
 }
 
 // Journals made in a folder of their own (its missing levels made too),
@@ -413,7 +402,6 @@ TEST(RunJournal, FilesInTheFolderOfJournals) {
     EXPECT_EQ(found[1].path, newer);
     EXPECT_TRUE(found[1].contents->ended && !found[2].contents->ended);
     EXPECT_EQ(found[2].contents->files.size(), 1u);
-    EXPECT_EQ(ReadStoredJournals(folder, 1).size(), 1u);
     EXPECT_TRUE(JournalFolder().ends_with(L"\\Kalvera\\runs"));
 }
 
@@ -514,8 +502,7 @@ TEST(RunJournal, RunsUndoneFromTheirJournals) {
     // damaged stay whatever their age.
     dir.MakeFile(L"runs\\19990101-000000-000.run", "KVJ1 damaged");
     dir.MakeFile(L"runs\\19990101-000000-001.run", bytes);
-    const size_t all = JournalsIn(journals).size();
-    ASSERT_EQ(all, 5u);
+    ASSERT_EQ(JournalsIn(journals).size(), 5u);
     TrimJournals(journals, 1ull << 30, 3);
     const std::vector<JournalOnDisk> kept = JournalsIn(journals);
     ASSERT_EQ(kept.size(), 3u);

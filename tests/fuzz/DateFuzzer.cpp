@@ -1,6 +1,7 @@
 // Any bytes, as a file of any kind, as a name and as a run's journal: the
-// readers answer a date or none, a journal or none, reading nothing outside the bytes (the
-// sanitizers stop at the first byte), in no more reads than they may take.
+// readers answer a date or none, a journal or none, reading nothing outside
+// the bytes (the sanitizers stop at the first byte), in no more reads than
+// they may take.
 
 #include "core/readers/MediaDate.h"
 #include "core/readers/NameDate.h"
@@ -11,6 +12,27 @@
 #include <string>
 
 using namespace kalvera;
+
+namespace {
+
+// The journal's records, each file's marks after its entry.
+std::string Encode(const JournalContents& journal) {
+    std::string bytes = JournalRecords::Start(journal.header);
+    for (std::uint32_t i = 0; i < journal.files.size(); ++i) {
+        bytes += JournalRecords::Entry(i, journal.header.folder, journal.files[i]);
+        if (journal.files[i].written)
+            bytes += JournalRecords::Written(i, journal.files[i], true);
+        if (journal.files[i].undone)
+            bytes += JournalRecords::Undone(i);
+    }
+    if (journal.ended)
+        bytes += JournalRecords::End();
+    if (journal.reported)
+        bytes += JournalRecords::Reported();
+    return bytes;
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // In memory: every byte looked at is one of the input's.
@@ -44,35 +66,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (date->year < 1980 || date->year > 2107)
             __builtin_trap();
 
-    // A journal read is written again as it was read.
+    // A journal read is written again as it was read, and reads back the
+    // same.
     if (const std::optional<JournalContents> journal = ReadJournal(data, size)) {
-        const std::wstring& folder = journal->header.folder;
-        std::string again = JournalRecords::Start(journal->header);
-        for (std::uint32_t i = 0; i < journal->files.size(); ++i) {
-            again += JournalRecords::Entry(i, folder, journal->files[i]);
-            if (journal->files[i].written)
-                again += JournalRecords::Written(i, journal->files[i], true);
-        }
-        if (journal->ended)
-            again += JournalRecords::End();
-        if (journal->reported)
-            again += JournalRecords::Reported();
-        for (std::uint32_t i = 0; i < journal->files.size(); ++i)
-            if (journal->files[i].undone)
-                again += JournalRecords::Undone(i);
+        const std::string again = Encode(*journal);
         const std::optional<JournalContents> back =
             ReadJournal(reinterpret_cast<const std::uint8_t*>(again.data()), again.size());
-        if (!back || back->cut || back->ended != journal->ended ||
-            back->reported != journal->reported || back->files.size() != journal->files.size())
+        if (!back || back->cut || Encode(*back) != again)
             __builtin_trap();
-        for (std::size_t i = 0; i < back->files.size(); ++i) {
-            const JournalFile &a = journal->files[i], &b = back->files[i];
-            if (a.path != b.path || a.isFolder != b.isFolder || a.written != b.written ||
-                a.undone != b.undone || a.volume != b.volume || a.fileIndex != b.fileIndex ||
-                std::memcmp(a.before, b.before, sizeof a.before) != 0 ||
-                (a.written && std::memcmp(a.after, b.after, sizeof a.after) != 0))
-                __builtin_trap();
-        }
     }
     return 0;
 }

@@ -28,13 +28,7 @@ int main(int argc, char** argv) {
             bytes += {char(c), char(c >> 8)};
         return bytes;
     };
-    JournalFile entry{.path = L"C:\\photos\\IMG_0001.jpg",
-                      .volume = 7,
-                      .fileIndex = 42,
-                      .before = {1, 2, 3},
-                      .after = {4, 5, 6},
-                      .changeAfter = 7,
-                      .sizeAfter = 8};
+    const JournalFile entry{.path = L"C:\\photos\\a.jpg", .volume = 7, .fileIndex = 42};
     const std::string journal =
         JournalRecords::Start({JournalKind::Shift, 4, 9, L"C:\\photos"}) +
         JournalRecords::Entry(0, L"C:\\photos", entry) + JournalRecords::Written(0, entry, true) +

@@ -23,4 +23,10 @@ HWND FindDialogBox(DWORD threadId) {
     return box;
 }
 
+std::wstring BoxText(HWND box) {
+    wchar_t text[512] = L"";
+    GetDlgItemTextW(box, 0xFFFF, text, 512);
+    return text;
+}
+
 } // namespace kalvera::test

@@ -4,9 +4,13 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace kalvera::test {
 
 // The thread's visible dialog box, or null.
 HWND FindDialogBox(DWORD threadId = GetCurrentThreadId());
+// The text a message box shows.
+std::wstring BoxText(HWND box);
 
 } // namespace kalvera::test

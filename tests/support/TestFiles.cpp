@@ -171,8 +171,8 @@ std::wstring UnixPath(const std::wstring& path) {
 
 } // namespace
 
-void MakeEmptyFiles(const std::wstring& folder, const std::vector<std::wstring>& names,
-                    const std::vector<ReadTimes>& times) {
+std::vector<std::wstring> MakeNumberedFiles(const std::wstring& folder, int count,
+                                            const std::function<ReadTimes(int)>& timesAt) {
     // Wine looks for each new name through the whole folder without regard
     // to case, which makes 20,000 files cost minutes; a name under its
     // Linux path is looked for as it is.
@@ -181,20 +181,19 @@ void MakeEmptyFiles(const std::wstring& folder, const std::vector<std::wstring>&
         base = L"\\\\?\\unix" + UnixPath(folder);
         std::replace(base.begin(), base.end(), L'/', L'\\');
     }
-    for (size_t i = 0; i < names.size(); ++i) {
-        UniqueFileHandle file(CreateFileW((base + L"\\" + names[i]).c_str(), GENERIC_WRITE, 0,
-                                          nullptr, CREATE_NEW, 0, nullptr));
-        if (!file)
+    std::vector<std::wstring> paths;
+    for (int i = 0; i < count; ++i) {
+        const std::wstring name = L"\\f" + std::to_wstring(100000 + i) + L".txt";
+        if (!UniqueFileHandle(CreateFileW((base + name).c_str(), GENERIC_WRITE, 0, nullptr,
+                                          CREATE_NEW, 0, nullptr)))
             throw std::runtime_error("can't make a test file");
-        if (i >= times.size())
-            continue;
-        const ReadTimes& t = times[i];
-        const FILETIME set[] = {{DWORD(t.creation), DWORD(t.creation >> 32)},
-                                {DWORD(t.lastAccess), DWORD(t.lastAccess >> 32)},
-                                {DWORD(t.lastWrite), DWORD(t.lastWrite >> 32)}};
-        if (!SetFileTime(file.get(), &set[0], &set[1], &set[2]))
-            throw std::runtime_error("can't set a test file's times");
+        paths.push_back(folder + name);
+        if (timesAt) { // the name is there now, and found at once
+            const ReadTimes times = timesAt(i);
+            SetTimes(paths.back(), times.creation, times.lastAccess, times.lastWrite);
+        }
     }
+    return paths;
 }
 
 bool MakeLink(const std::wstring& link, const std::wstring& target, bool folder) {

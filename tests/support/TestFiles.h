@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,10 +52,11 @@ void SetTimes(const std::wstring& path, std::uint64_t creation, std::uint64_t la
 // Gives the file one known set of times, all different, so that a test sees
 // which of them a call changed.
 void SetKnownTimes(const std::wstring& path);
-// Makes new empty files of the names in the folder, the first of them with
-// the times given (a zero one as the system set it).
-void MakeEmptyFiles(const std::wstring& folder, const std::vector<std::wstring>& names,
-                    const std::vector<ReadTimes>& times = {});
+// Makes count new empty files in the folder, f100000.txt, f100001.txt and
+// on, file i with timesAt(i) where given (a zero time as the system set
+// it); their paths.
+std::vector<std::wstring> MakeNumberedFiles(const std::wstring& folder, int count,
+                                            const std::function<ReadTimes(int)>& timesAt = {});
 // Removes the tree; links in it are removed, not followed.
 void RemoveTree(const std::wstring& path);
 // A symbolic link to a folder or a file (under Wine, a Linux one), and its
