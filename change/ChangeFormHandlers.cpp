@@ -237,11 +237,10 @@ void TChangeForm1::UndoLastRun() {
     RunBoxes boxes(font_.get(), textHeight_);
     // Files a newer run wrote too: their state is that run's now, and the
     // undo takes them back past it only when the user says so.
-    if (const std::map<std::wstring, TimesReadBack> later =
-            NewerWrites(journals_, lastRun_, settled_);
-        !later.empty()) {
-        if (!boxes.Ask(FormatMessageText(kTouchedLaterText, std::to_wstring(later.size())),
-                       kConfirmCaption))
+    if (const LaterStates later = NewerWrites(journals_, lastRun_); !later.empty()) {
+        if (const int others = WrittenByOthers(later);
+            others > 0 && !boxes.Ask(FormatMessageText(kTouchedLaterText, std::to_wstring(others)),
+                                     kConfirmCaption))
             return;
         TakeLaterStates(lastRun_, later);
     }

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 namespace kalvera {
 namespace {
 
@@ -40,20 +42,19 @@ FileTimes TimesIn(const FILE_BASIC_INFO& basic) {
     return {Ticks(basic.CreationTime), Ticks(basic.LastAccessTime), Ticks(basic.LastWriteTime)};
 }
 
-// A target opened as a write opens it. Some systems (Wine among them)
+// A target opened for setting its times. Some systems (Wine among them)
 // refuse a read-only file even an open for its attributes: the attribute is
 // then cleared for the while and put back through the handle, before the
 // state after a write is read, so that the change time read is the last.
-class OpenTarget {
+class WriteHandle {
 public:
-    OpenTarget(std::wstring_view path, bool isFolder, bool readContent, bool write = true) {
+    WriteHandle(std::wstring_view path, bool isFolder) {
         if (!IsFullyQualifiedPath(path))
             return;
         const std::wstring extended = ExtendedLengthPath(path);
-        const DWORD access = FILE_READ_ATTRIBUTES | (write ? FILE_WRITE_ATTRIBUTES : 0) |
-                             (readContent ? GENERIC_READ : 0);
+        constexpr DWORD access = FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
         file = OpenOnce(extended, isFolder, access);
-        if (file || !write || GetLastError() != ERROR_ACCESS_DENIED)
+        if (file || GetLastError() != ERROR_ACCESS_DENIED)
             return;
         const DWORD found = GetFileAttributesW(extended.c_str());
         if (found == INVALID_FILE_ATTRIBUTES || !(found & FILE_ATTRIBUTE_READONLY) ||
@@ -74,9 +75,9 @@ public:
         else
             SetFileAttributesW(extended.c_str(), found);
     }
-    ~OpenTarget() { PutBackAttributes(); }
-    OpenTarget(const OpenTarget&) = delete;
-    OpenTarget& operator=(const OpenTarget&) = delete;
+    ~WriteHandle() { PutBackAttributes(); }
+    WriteHandle(const WriteHandle&) = delete;
+    WriteHandle& operator=(const WriteHandle&) = delete;
 
     bool ClearedReadOnly() const { return clearedFrom_ != 0; }
     void PutBackAttributes() {
@@ -222,60 +223,92 @@ bool IsExistingFolder(std::wstring_view path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-WriteOutcome TargetWriter::Write(std::wstring_view path, bool isFolder, TimesReadBack& readBack,
-                                 FileTimes& times, std::wstring_view& why) {
-    return Visit(path, isFolder, false, readBack, times, why);
+struct HeldTarget::Open {
+    UniqueFileHandle file;
+    std::wstring path;
+    bool isFolder = false;
+    bool writable = false; // opened for setting its times
+};
+
+HeldTarget::HeldTarget() = default;
+HeldTarget::~HeldTarget() = default;
+HeldTarget::HeldTarget(HeldTarget&&) noexcept = default;
+HeldTarget& HeldTarget::operator=(HeldTarget&&) noexcept = default;
+
+void HeldTarget::Release() {
+    open_.reset();
 }
 
-WriteOutcome TargetWriter::Plan(std::wstring_view path, bool isFolder, TimesReadBack& found,
-                                FileTimes& times, std::wstring_view& why) {
-    return Visit(path, isFolder, true, found, times, why);
+bool UnmarkedLinks::Is(std::wstring_view path) {
+    UniqueFileHandle file(CreateFileW(ExtendedLengthPath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                      kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
+    return file && LeadsElsewhere(file.get(), path, folder_, folderFinal_);
 }
 
-WriteOutcome TargetWriter::Visit(std::wstring_view path, bool isFolder, bool plan,
-                                 TimesReadBack& readBack, FileTimes& times,
-                                 std::wstring_view& why) {
-    const bool readsContent = rule_.ReadsContent() && !isFolder;
-    // A plan writes nothing but the access time a read moved.
-    OpenTarget target(path, isFolder, readsContent, !plan || readsContent);
-    if (!target.file) {
-        switch (KindOnDisk(path)) {
-        case EntryKind::Neither:
-            return WriteOutcome::Missing;
-        case EntryKind::Link:
-            return WriteOutcome::Link;
-        default:
-            if (!plan)
-                RaiseOpenError(path);
-            why = kCantOpenText;
-            return WriteOutcome::Declined;
+WriteOutcome TargetWriter::Take(std::wstring_view path, bool isFolder, HeldTarget& held) {
+    held = HeldTarget();
+    const bool reads = rule_.ReadsContent() && !isFolder;
+    auto open = std::make_unique<HeldTarget::Open>();
+    open->path = path;
+    open->isFolder = isFolder;
+    if (IsFullyQualifiedPath(path)) {
+        const std::wstring extended = ExtendedLengthPath(path);
+        const DWORD content = reads ? GENERIC_READ : 0;
+        open->file =
+            OpenOnce(extended, isFolder, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | content);
+        open->writable = bool(open->file);
+        // A read-only file that refuses even that is written with the
+        // attribute cleared; until then it is looked at without it.
+        if (!open->file && GetLastError() == ERROR_ACCESS_DENIED) {
+            const DWORD found = GetFileAttributesW(extended.c_str());
+            if (found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_READONLY) &&
+                bool(found & FILE_ATTRIBUTE_DIRECTORY) == isFolder)
+                open->file = OpenOnce(extended, isFolder, FILE_READ_ATTRIBUTES | content);
         }
     }
-    HANDLE file = target.file.get();
+    auto leave = [&](WriteOutcome outcome, std::wstring_view why = {}) {
+        held.why = why;
+        return held.outcome = outcome;
+    };
+    if (!open->file) {
+        switch (KindOnDisk(path)) {
+        case EntryKind::Neither:
+            return leave(WriteOutcome::Missing, kGoneText);
+        case EntryKind::Link:
+            return leave(WriteOutcome::Link, kLinkText);
+        default:
+            return leave(WriteOutcome::Declined, kCantOpenText);
+        }
+    }
+    HANDLE file = open->file.get();
     // Zero times would be taken as "leave unchanged" by a later restore: a
     // file whose times can't be read is not written.
     FILE_BASIC_INFO basic{};
-    if (!ReadBasic(file, basic)) {
-        if (!plan)
-            throw Error(FormatMessageText(kReadErrorText, path));
-        why = kCantReadText;
-        return WriteOutcome::Declined;
-    }
-    readBack.before = readBack.after = TimesIn(basic);
-    // A plan leaves the search for unmarked links to the write: it costs
-    // the most of all a plan asks, and such a link is then left alone all
-    // the same, and counted.
+    if (!ReadBasic(file, basic))
+        return leave(WriteOutcome::Declined, kCantReadText);
+    TimesReadBack& found = held.found;
+    found.before = found.after = TimesIn(basic);
+    found.changeAfter = Ticks(basic.ChangeTime);
+    // Links are found before anything is read: the bytes behind one belong
+    // to another file, outside what the user chose.
     if ((basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        (!plan && LeadsElsewhere(file, path, folder_, folderFinal_)))
-        return WriteOutcome::Link;
+        LeadsElsewhere(file, path, folder_, folderFinal_))
+        return leave(WriteOutcome::Link, kLinkText);
     FILE_STANDARD_INFO standard{};
     if (GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)) {
-        readBack.sizeAfter = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
-        readBack.identity = IdentityOf(file, standard);
+        found.sizeAfter = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
+        found.identity = IdentityOf(file, standard);
     }
-    if (readBack.identity != FileIdentity{} && !written_.insert(readBack.identity).second)
-        return WriteOutcome::SameFile;
+    if (found.identity != FileIdentity{} && !written_.insert(found.identity).second)
+        return leave(WriteOutcome::SameFile, kSameFileText);
 
+    // Reading changes nothing the user chose: the handle asks the system to
+    // leave the access time as it is (Windows does; a system that moves it
+    // all the same has it put back by the write).
+    if (reads && open->writable) {
+        const FILETIME keep{0xFFFFFFFF, 0xFFFFFFFF};
+        SetFileTime(file, nullptr, &keep, nullptr);
+    }
     // Reads go on from where the last one ended, as a rule reads: a read
     // with an offset of its own costs a good deal more under Wine.
     std::uint64_t position = 0;
@@ -285,7 +318,7 @@ WriteOutcome TargetWriter::Visit(std::wstring_view path, bool isFolder, bool pla
         LARGE_INTEGER moveTo;
         moveTo.QuadPart = static_cast<LONGLONG>(offset);
         DWORD got = 0;
-        if (!readsContent ||
+        if (!reads ||
             (offset != position && !SetFilePointerEx(file, moveTo, nullptr, FILE_BEGIN)) ||
             !ReadFile(file, to, static_cast<DWORD>(size), &got, nullptr))
             return 0;
@@ -293,42 +326,72 @@ WriteOutcome TargetWriter::Visit(std::wstring_view path, bool isFolder, bool pla
         position = offset + got;
         return got;
     };
-    // The change time before a cleared attribute moved it.
-    const TargetState now{readBack.before,
-                          target.ClearedReadOnly() ? target.changeFound : Ticks(basic.ChangeTime),
-                          readBack.sizeAfter};
-    const bool decided = rule_.Decide(path, now, content, times, why);
-    // Reading the file moved its access time (where the volume keeps one):
-    // unless that is a chosen kind, it goes back to what it was, in the
-    // same call as the chosen ones.
-    TimestampKinds set = decided && !plan ? kinds_ : TimestampKinds{};
-    FileTimes setTimes = decided && !plan ? times : readBack.before;
-    if (read && !(kinds_.lastAccess && set.lastAccess)) {
-        set.lastAccess = true;
-        setTimes.lastAccess = readBack.before.lastAccess;
-    }
-    // Times that are already there are not set again: the set would move
-    // the file's change time, which Undo reads as a change since. A file
-    // that was read is set all the same: its access time is no longer what
-    // was read before, whether the rule found a date or not.
-    const bool done = (!read && SameChosenTimes(set, setTimes, readBack.before)) ||
-                      SetChosenTimes(file, setTimes, set);
-    target.PutBackAttributes();
-    if (plan) {
-        // What a write must find: the state after the plan's own reading,
-        // or as it was found when nothing was read.
-        if (read)
-            ReadState(file, readBack);
-        else
-            readBack.changeAfter = now.change;
-        return decided ? WriteOutcome::Written : WriteOutcome::Declined;
-    }
+    const TargetState now{found.before, found.changeAfter, found.sizeAfter};
+    std::wstring_view why;
+    const bool decided = rule_.Decide(path, now, content, held.times, why);
+    if (read && ReadBasic(file, basic))
+        held.accessMoved = Ticks(basic.LastAccessTime) != found.before.lastAccess;
+    held.open_ = std::move(open);
     if (!decided)
-        return WriteOutcome::Declined;
+        return leave(WriteOutcome::Declined, why);
+    // Setting times that are already there would move the change time alone.
+    if (SameChosenTimes(kinds_, held.times, found.before))
+        return leave(WriteOutcome::Declined, kAlreadyText);
+    return held.outcome = WriteOutcome::Written;
+}
+
+WriteOutcome TargetWriter::Finish(HeldTarget& held, TimesReadBack& readBack, bool* touched) {
+    readBack = held.found;
+    if (touched)
+        *touched = false;
+    std::unique_ptr<HeldTarget::Open> open = std::move(held.open_);
+    const bool write = held.outcome == WriteOutcome::Written;
+    if (!open || !(write || held.accessMoved))
+        return held.outcome;
+    // The access time a reading moved goes back to what it was, in the same
+    // call as the chosen times.
+    TimestampKinds set = write ? kinds_ : TimestampKinds{};
+    FileTimes setTimes = write ? held.times : held.found.before;
+    if (held.accessMoved && !set.lastAccess) {
+        set.lastAccess = true;
+        setTimes.lastAccess = held.found.before.lastAccess;
+    }
+    std::optional<WriteHandle> cleared;
+    HANDLE file = open->file.get();
+    if (!open->writable) {
+        // The handle that looked at it shares nothing: it goes first.
+        open->file.reset();
+        cleared.emplace(open->path, open->isFolder);
+        if (!cleared->file) {
+            held.why = kCantOpenText;
+            return held.outcome = WriteOutcome::Declined;
+        }
+        file = cleared->file.get();
+    }
+    const bool done = SetChosenTimes(file, setTimes, set);
+    if (cleared)
+        cleared->PutBackAttributes();
     ReadState(file, readBack);
-    if (!done)
-        throw Error(FormatMessageText(kSetErrorText, path));
+    if (!write) {
+        if (touched)
+            *touched = done;
+        return held.outcome;
+    }
+    if (!done) {
+        held.why = kSetRefusedText;
+        return held.outcome = WriteOutcome::Declined;
+    }
     return WriteOutcome::Written;
+}
+
+WriteOutcome TargetWriter::Write(std::wstring_view path, bool isFolder, TimesReadBack& readBack,
+                                 FileTimes& times, std::wstring_view& why) {
+    HeldTarget held;
+    Take(path, isFolder, held);
+    const WriteOutcome outcome = Finish(held, readBack);
+    times = held.times;
+    why = held.why;
+    return outcome;
 }
 
 void WriteFileTimesUtc(std::wstring_view path, const FileTimes& times, TimestampKinds kinds,
@@ -338,8 +401,14 @@ void WriteFileTimesUtc(std::wstring_view path, const FileTimes& times, Timestamp
     TimesReadBack own;
     FileTimes set;
     std::wstring_view why;
-    if (writer.Write(path, false, readBack ? *readBack : own, set, why) != WriteOutcome::Written)
-        RaiseOpenError(path);
+    const WriteOutcome outcome = writer.Write(path, false, readBack ? *readBack : own, set, why);
+    if (outcome == WriteOutcome::Written || why == kAlreadyText)
+        return;
+    if (why == kCantReadText)
+        throw Error(FormatMessageText(kReadErrorText, path));
+    if (why == kSetRefusedText)
+        throw Error(FormatMessageText(kSetErrorText, path));
+    RaiseOpenError(path);
 }
 
 TimeRange VolumeTimeRange(std::wstring_view path) {
@@ -380,7 +449,7 @@ bool ShiftChosenTimes(FileTimes& times, std::int64_t ticks, TimestampKinds kinds
 RestoreOutcome RestoreFileTimes(std::wstring_view path, const TimesReadBack& expected,
                                 TimestampKinds kinds, TimesReadBack* left, bool isFolder,
                                 bool despiteChangeTime) {
-    OpenTarget target(path, isFolder, false);
+    WriteHandle target(path, isFolder);
     if (!target.file)
         return KindOnDisk(path) == EntryKind::Neither ? RestoreOutcome::Missing
                                                       : RestoreOutcome::CantOpen;
@@ -390,11 +459,20 @@ RestoreOutcome RestoreFileTimes(std::wstring_view path, const TimesReadBack& exp
     const FileTime changeNow = target.ClearedReadOnly() ? target.changeFound : now.changeAfter;
     // Content written or copied over since the run moves the size, or the
     // change time alone where the times were put back. The access time moves
-    // with any reader, which changes nothing.
+    // with any reader, which changes nothing, unless it is all there is.
     TimestampKinds compared = kinds;
+    if (kinds.creation || kinds.lastWrite)
+        compared.lastAccess = false;
+    const bool sameSize = !expected.changeAfter || now.sizeAfter == expected.sizeAfter;
+    // Set back already, by an undo that ended before it could say so.
+    if (sameSize && SameChosenTimes(compared, now.after, expected.before) &&
+        !SameChosenTimes(compared, now.after, expected.after)) {
+        if (left)
+            *left = now;
+        return RestoreOutcome::Restored;
+    }
     compared.lastAccess = false;
-    if (!SameChosenTimes(compared, now.after, expected.after) ||
-        (expected.changeAfter && now.sizeAfter != expected.sizeAfter))
+    if (!SameChosenTimes(compared, now.after, expected.after) || !sameSize)
         return RestoreOutcome::Changed;
     if (expected.changeAfter && changeNow != expected.changeAfter && !despiteChangeTime)
         return RestoreOutcome::AttributesChanged;

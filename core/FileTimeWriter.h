@@ -7,6 +7,7 @@
 #include "core/readers/ContentReader.h"
 
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -54,42 +55,68 @@ private:
 enum class WriteOutcome {
     Written,
     Missing,  // not there (any more)
-    Declined, // the rule left it alone
+    Declined, // left alone: the rule found no times, it can't be opened, or its set was refused
     Link,     // reached through a link: never written through
     SameFile  // another name of a file this writer has written already
 };
 
-// The targets of one run, written one after another. Each is opened for
-// what its step needs (its attributes, and its bytes for a rule that reads
-// them) and shared with nobody else that asks for its bytes. A read-only
-// file that refuses even that is written with the attribute cleared for the
-// while, and left with its attributes as they were. A target whose handle
-// leads elsewhere than its path (a link the file system does not mark) is
-// left alone, and so is a second name of a file already written.
+// One target opened for its write and looked at, its times decided, and
+// nothing written: what a plan shows, and what a run's journal announces
+// before the write. The handle is kept until the target is finished or let
+// go, so that the write needs no second open.
+class HeldTarget {
+public:
+    HeldTarget();
+    ~HeldTarget();
+    HeldTarget(HeldTarget&&) noexcept;
+    HeldTarget& operator=(HeldTarget&&) noexcept;
+
+    WriteOutcome outcome = WriteOutcome::Declined;
+    // Its times as found (before), with its change time (changeAfter), its
+    // size and identity.
+    TimesReadBack found;
+    FileTimes times;       // the times it will get
+    std::wstring_view why; // why it will be left alone
+    // Reading its bytes moved its access time (a system that keeps access
+    // times on reads whatever the handle asks): a write puts it back.
+    bool accessMoved = false;
+    // Closes the handle; a target let go is not written.
+    void Release();
+
+private:
+    friend class TargetWriter;
+    struct Open;
+    std::unique_ptr<Open> open_;
+};
+
+// The targets of one run. Each is opened for what its step needs (its
+// attributes, and its bytes for a rule that reads them, with the access
+// time's update suspended on the handle) and shared with nobody else that
+// asks for its bytes. A read-only file that refuses an open for its
+// attributes is written with the attribute cleared for the while, and left
+// with its attributes as they were. A target whose handle leads elsewhere
+// than its path (a link the file system does not mark) is left alone
+// before anything is read, and so is a second name of a file already
+// taken. A target that already has the times is left alone too.
 class TargetWriter {
 public:
     TargetWriter(TimesRule& rule, TimestampKinds kinds) : rule_(rule), kinds_(kinds) {}
 
-    // readBack gets the times before (also for a declined target) and the
-    // state after the write; times the times set. Raises the open error for
-    // a target that is there and can't be opened, the read error for one
-    // whose times can't be read (nothing is written then), and the set
-    // error with readBack->after read again when the set is refused, so
-    // that a file left partly set shows as one.
+    // Opens the target, checks it and decides its times, writing nothing:
+    // Written for a target a write would change. One that can't be opened
+    // or read is Declined with its reason.
+    WriteOutcome Take(std::wstring_view path, bool isFolder, HeldTarget& held);
+    // Writes a taken target: its times where it is Written, and the access
+    // time its reading moved, put back (told by touched, for one that is
+    // not written). readBack gets the times before and the state after; a
+    // set the file system refuses leaves it Declined with the reason, and
+    // readBack->after shows a file left partly set.
+    WriteOutcome Finish(HeldTarget& held, TimesReadBack& readBack, bool* touched = nullptr);
+    // Take, then Finish.
     WriteOutcome Write(std::wstring_view path, bool isFolder, TimesReadBack& readBack,
                        FileTimes& times, std::wstring_view& why);
-    // What Write would do, writing nothing: Written for a target that
-    // would be written with times. The target is opened for reading (a rule
-    // that reads its bytes puts its access time back, as a write does), and
-    // one that can't be opened or read is Declined with its reason. found
-    // gets its times before, and in after, changeAfter and sizeAfter the
-    // state a write must find for the times to still hold.
-    WriteOutcome Plan(std::wstring_view path, bool isFolder, TimesReadBack& found, FileTimes& times,
-                      std::wstring_view& why);
 
 private:
-    WriteOutcome Visit(std::wstring_view path, bool isFolder, bool plan, TimesReadBack& readBack,
-                       FileTimes& times, std::wstring_view& why);
     TimesRule& rule_;
     TimestampKinds kinds_;
     std::set<FileIdentity> written_;
@@ -98,8 +125,21 @@ private:
     std::wstring folder_, folderFinal_;
 };
 
-// One target with the same times, as a run writes it; a target that is not
-// there, or only reached through a link, raises the open error.
+// Tells an entry that leads elsewhere than its folder under its name: a
+// link the file system does not mark (Wine's links to files). The path of
+// the entries' folder is asked once for all the entries in it.
+class UnmarkedLinks {
+public:
+    bool Is(std::wstring_view path);
+
+private:
+    std::wstring folder_, folderFinal_;
+};
+
+// One target with the same times, as a run writes it. A target that is not
+// there, is only reached through a link or can't be opened raises the open
+// error; one whose times can't be read, the read error; a refused set, the
+// set error.
 void WriteFileTimesUtc(std::wstring_view path, const FileTimes& times, TimestampKinds kinds,
                        TimesReadBack* readBack = nullptr);
 
@@ -147,10 +187,11 @@ enum class RestoreOutcome {
 // Sets the kinds back to the times read before a write, to the tick, when
 // the file still reads back as expected: the chosen times other than the
 // access time (which any reader moves) and the size, and the change time
-// where known unless despiteChangeTime. Opened as a run's write opens it. A
-// file changed since, gone, or that can't be opened is left alone. A
-// restored file's state afterwards goes to left (its after, change time,
-// size and identity).
+// where known unless despiteChangeTime. A file that already reads back the
+// times before (an undo cut short after its set) counts as restored. Opened
+// as a run's write opens it. A file changed since, gone, or that can't be
+// opened is left alone. A restored file's state afterwards goes to left
+// (its after, change time, size and identity).
 RestoreOutcome RestoreFileTimes(std::wstring_view path, const TimesReadBack& expected,
                                 TimestampKinds kinds, TimesReadBack* left = nullptr,
                                 bool isFolder = false, bool despiteChangeTime = false);

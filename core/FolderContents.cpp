@@ -7,6 +7,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
+#include <utility>
+#include <vector>
 
 namespace kalvera {
 namespace {
@@ -33,6 +36,7 @@ bool FolderContentsRule::Decide(std::wstring_view path, const TargetState&, cons
     }
     FileTime newest = 0;
     bool any = false;
+    std::vector<std::pair<FileTime, std::wstring>> files;
     for (bool more = bool(find); more; more = FindNextFileW(find.get(), &found)) {
         const std::wstring_view name = found.cFileName;
         if (name == L"." || name == L".." ||
@@ -40,11 +44,26 @@ bool FolderContentsRule::Decide(std::wstring_view path, const TargetState&, cons
             continue;
         FileTime time = (FileTime(found.ftLastWriteTime.dwHighDateTime) << 32) |
                         found.ftLastWriteTime.dwLowDateTime;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            if (auto it = decided_.find(Key(JoinPath(path, name))); it != decided_.end())
-                time = it->second;
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            files.emplace_back(time, name);
+            continue;
+        }
+        if (auto it = decided_.find(Key(JoinPath(path, name))); it != decided_.end())
+            time = it->second;
         newest = std::max(newest, time);
         any = true;
+    }
+    // A link to a file the system does not mark holds another file's time:
+    // the newest files are looked at until one is no link.
+    std::sort(files.begin(), files.end(), std::greater<>());
+    for (const auto& [time, name] : files) {
+        if (any && time <= newest)
+            break;
+        if (!links_.Is(JoinPath(path, name))) {
+            newest = std::max(newest, time);
+            any = true;
+            break;
+        }
     }
     if (!any) {
         why = kEmptyFolderText;

@@ -1,7 +1,8 @@
 #pragma once
 // Folders' times from what they hold: the newest last-write time of the
 // entries a folder holds directly (hidden entries and links left out, as
-// the tree walk leaves them), taken after those entries got theirs.
+// the tree walk leaves them, links the file system does not mark too),
+// taken after those entries got theirs.
 
 #include "core/FileTimeWriter.h"
 
@@ -21,6 +22,7 @@ public:
 private:
     TimestampKinds kinds_;
     std::unordered_map<std::wstring, FileTime> decided_;
+    UnmarkedLinks links_;
 };
 
 } // namespace kalvera

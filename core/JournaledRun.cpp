@@ -38,9 +38,9 @@ JournalHeader StartOfJournal(JournalKind kind, TimestampKinds kinds, std::wstrin
 }
 
 std::uint32_t JournaledRun::Announce(const std::wstring& path, bool isFolder,
-                                     const FileTimes& listed) {
-    JournalFile file{.path = path, .isFolder = isFolder};
-    CopyTimes(listed, file.before);
+                                     const FileTimes& before, std::uint64_t date, bool touchOnly) {
+    JournalFile file{.path = path, .isFolder = isFolder, .touchOnly = touchOnly, .date = date};
+    CopyTimes(before, file.before);
     pending_ += JournalRecords::Entry(entries_, header_.folder, file);
     return entries_++;
 }
@@ -56,8 +56,12 @@ void JournaledRun::Flush() {
     lastFlush_ = Now();
 }
 
-void JournaledRun::Written(std::uint32_t entry, const FileTimes& listed,
-                           const TimesReadBack& state) {
+void JournaledRun::Written(std::uint32_t entry, const TimesReadBack& state) {
+    moved_ = moved_ || !SameChosenTimes(kinds_, state.before, state.after);
+    Touched(entry, state);
+}
+
+void JournaledRun::Touched(std::uint32_t entry, const TimesReadBack& state) {
     JournalFile file;
     CopyTimes(state.before, file.before);
     CopyTimes(state.after, file.after);
@@ -65,8 +69,7 @@ void JournaledRun::Written(std::uint32_t entry, const FileTimes& listed,
     file.sizeAfter = state.sizeAfter;
     file.volume = state.identity.volume;
     file.fileIndex = state.identity.index;
-    moved_ = moved_ || !SameChosenTimes(kinds_, state.before, state.after);
-    pending_ += JournalRecords::Written(entry, file, state.before != listed);
+    pending_ += JournalRecords::Written(entry, file, false);
     // The clock is asked once in a while: it costs more than a mark.
     if (++marks_ % 16 == 0 && Now() - lastFlush_ >= kFlushEvery)
         Flush();

@@ -22,12 +22,17 @@ public:
     // No file is made until the first flush.
     JournaledRun(std::wstring folder, JournalHeader header, TimestampKinds kinds)
         : folder_(std::move(folder)), header_(std::move(header)), kinds_(kinds) {}
-    // The entry of a target about to be written; its number.
-    std::uint32_t Announce(const std::wstring& path, bool isFolder, const FileTimes& listed);
+    // The entry of a target about to be written, with its times found and,
+    // in a run that gives each file its own, its date; or of one whose
+    // access time alone is put back (touchOnly). Its number.
+    std::uint32_t Announce(const std::wstring& path, bool isFolder, const FileTimes& before,
+                           std::uint64_t date = 0, bool touchOnly = false);
     // Every entry so far out to the disk; the first makes the file.
     void Flush();
-    // The entry's target written: listed is what Announce was given.
-    void Written(std::uint32_t entry, const FileTimes& listed, const TimesReadBack& state);
+    // The entry's target written, or only its access time put back: the
+    // state it left.
+    void Written(std::uint32_t entry, const TimesReadBack& state);
+    void Touched(std::uint32_t entry, const TimesReadBack& state);
     // The end mark, out to the disk. A journal in which no time moved is
     // deleted instead: there is nothing to undo.
     void End();

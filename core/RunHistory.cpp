@@ -14,24 +14,18 @@ FileTimes TimesOf(const std::uint64_t (&times)[3]) {
 }
 
 // A file of a run that did not end, its write not marked: its times now,
-// when they show the run's new time.
+// when they are the new ones its entry gives. Where the entry can't tell
+// (a run of each file's own date whose entry holds none), it is not taken.
 bool ShowsNewTime(const RunRecord& record, const WrittenFile& file, FileTimes& now) {
-    if (KindOnDisk(record.PathOf(file), &now) == EntryKind::Neither)
+    if ((record.ownDates && file.date == 0) ||
+        KindOnDisk(record.PathOf(file), &now) == EntryKind::Neither)
         return false;
     TimestampKinds kinds = record.kinds;
     // Any reader moves the access time: it tells only when it is all
     // that was chosen.
     if (kinds.creation || kinds.lastWrite)
         kinds.lastAccess = false;
-    if (SameChosenTimes(kinds, now, file.times.before))
-        return false;
-    if (!record.ownDates)
-        return SameChosenTimes(kinds, now, record.WantedOf(file));
-    // Each file's own date, the same for every chosen kind.
-    const FileTime date = kinds.lastWrite  ? now.lastWrite
-                          : kinds.creation ? now.creation
-                                           : now.lastAccess;
-    return SameChosenTimes(kinds, now, {date, date, date});
+    return SameChosenTimes(kinds, now, record.WantedOf(file));
 }
 
 // The state a marked write left the file in, with its times before.
@@ -53,14 +47,14 @@ std::wstring Upper(std::wstring text) {
 int WrittenIn(const JournalContents& journal) {
     int written = 0;
     for (const JournalFile& file : journal.files)
-        written += file.written ? 1 : 0;
+        written += file.written && !file.touchOnly ? 1 : 0;
     return written;
 }
 
 int PendingIn(const JournalContents& journal) {
     int pending = 0;
     for (const JournalFile& file : journal.files)
-        pending += !file.undone && (file.written || !journal.ended) ? 1 : 0;
+        pending += !file.touchOnly && !file.undone && (file.written || !journal.ended) ? 1 : 0;
     return pending;
 }
 
@@ -74,69 +68,89 @@ RunRecord RecordOfJournal(const std::wstring& path, const JournalContents& journ
     record.journal = path;
     for (std::uint32_t i = 0; i < journal.files.size(); ++i) {
         const JournalFile& entry = journal.files[i];
-        if (!entry.written && (journal.ended || entry.undone))
+        if (entry.touchOnly || (!entry.written && (journal.ended || entry.undone)))
             continue;
         WrittenFile& file = record.Add(entry.path, entry.isFolder);
         file.entry = i;
         file.done = entry.undone;
+        file.date = entry.date;
         file.times.before = TimesOf(entry.before);
-        if (entry.written) {
+        if (entry.written)
             file.times = StateLeft(entry);
-        } else if (!ShowsNewTime(record, file, file.times.after)) {
+        else if (!ShowsNewTime(record, file, file.times.after))
             record.files.pop_back();
-            continue;
-        }
-        // Not known for a write that was not marked: its times alone tell.
-        file.date = file.times.after.lastWrite;
     }
     return record;
 }
 
-std::map<std::wstring, TimesReadBack> WrittenLater(const RunRecord& record,
-                                                   const std::vector<StoredJournal>& newer) {
-    std::map<std::wstring, TimesReadBack> later, found;
+LaterStates WrittenLater(const RunRecord& record, const std::vector<StoredJournal>& newer) {
+    std::map<std::wstring, bool> wanted; // the record's files left to undo
     for (const WrittenFile& file : record.files)
         if (!file.done)
-            later.emplace(Upper(record.PathOf(file)), TimesReadBack{});
-    // The newest run to leave a file written is the one whose state counts.
+            wanted.emplace(Upper(record.PathOf(file)), false);
+    LaterStates found;
+    // The newest run to leave a file in a state of its own is the one whose
+    // state counts.
     for (auto journal = newer.rbegin(); journal != newer.rend(); ++journal) {
         if (!journal->contents)
             continue;
         for (const JournalFile& entry : journal->contents->files) {
-            if (!entry.written || entry.undone)
+            if (!entry.written || (entry.undone && !entry.undoneKnown))
                 continue;
-            auto it = later.find(Upper(entry.path));
-            if (it == later.end())
+            auto it = wanted.find(Upper(entry.path));
+            if (it == wanted.end())
                 continue;
-            found[it->first] = StateLeft(entry);
+            LaterState& later = found[it->first];
+            later.state = StateLeft(entry);
+            // Left as the record's run left it but for the change time: a
+            // reading's access time put back, or a newer run undone.
+            later.own = entry.touchOnly || entry.undone;
+            if (entry.undone) {
+                later.state.after = TimesOf(entry.undoneTimes);
+                later.state.changeAfter = entry.undoneChange;
+                later.state.sizeAfter = entry.undoneSize;
+            }
         }
     }
     return found;
 }
 
-std::map<std::wstring, TimesReadBack>
-NewerWrites(const std::wstring& folder, const RunRecord& record,
-            const std::map<std::wstring, std::uint64_t>& settled) {
+LaterStates NewerWrites(const std::wstring& folder, const RunRecord& record) {
     std::vector<StoredJournal> newer;
     if (folder.empty() || record.journal.empty())
         return {};
     for (const JournalOnDisk& found : JournalsIn(folder)) {
         if (found.path == record.journal)
             break;
-        if (auto it = settled.find(found.path); it == settled.end() || it->second != found.bytes)
-            newer.push_back(ReadStoredJournal(found.path));
+        newer.push_back(ReadStoredJournal(found.path));
     }
     return WrittenLater(record, newer);
 }
 
-void TakeLaterStates(RunRecord& record, const std::map<std::wstring, TimesReadBack>& later) {
+int WrittenByOthers(const LaterStates& later) {
+    int count = 0;
+    for (const auto& [path, state] : later)
+        count += state.own ? 0 : 1;
+    return count;
+}
+
+void TakeLaterStates(RunRecord& record, const LaterStates& later) {
     for (WrittenFile& file : record.files) {
-        const auto state = file.done ? later.end() : later.find(Upper(record.PathOf(file)));
-        if (state == later.end())
+        const auto found = file.done ? later.end() : later.find(Upper(record.PathOf(file)));
+        if (found == later.end())
             continue;
-        file.times.after = state->second.after;
-        file.times.changeAfter = state->second.changeAfter;
-        file.times.sizeAfter = state->second.sizeAfter;
+        const TimesReadBack& state = found->second.state;
+        // The program's own reading or undo moved the change time alone: a
+        // state whose times or size differ is another program's doing,
+        // which the undo must still find changed.
+        TimestampKinds compared = record.kinds;
+        compared.lastAccess = false;
+        if (found->second.own && (!SameChosenTimes(compared, state.after, file.times.after) ||
+                                  state.sizeAfter != file.times.sizeAfter))
+            continue;
+        file.times.after = state.after;
+        file.times.changeAfter = state.changeAfter;
+        file.times.sizeAfter = state.sizeAfter;
     }
 }
 

@@ -21,26 +21,33 @@ int PendingIn(const JournalContents& journal);
 
 // The run's record, for undoing it, with each file's entry in the journal
 // at path. In a run that did not end, a file whose write was not marked is
-// taken only where its times show the run's new time (the one time of a
-// Run, the shift from its times before, or one date for every chosen kind
-// where each file got its own); others are left out.
+// taken only where its times are the new ones its entry gives (the one
+// time of a Run, the shift from its times before, or its own date where
+// each file got one); others are left out, whatever moved them.
 RunRecord RecordOfJournal(const std::wstring& path, const JournalContents& journal);
 
-// The files of the record that a newer run also wrote and has not undone,
-// by path (upper case), with the state that run left them in. newer holds
-// the journals newer than the record's, the newest first.
-std::map<std::wstring, TimesReadBack> WrittenLater(const RunRecord& record,
-                                                   const std::vector<StoredJournal>& newer);
+// The state a newer run left a file of the record in: written by it (own
+// false: the undo asks before it takes the file back past that run), or
+// only its change time moved by the program itself, reading the file or
+// undoing that run (own true: taken without a question).
+struct LaterState {
+    TimesReadBack state;
+    bool own = false;
+};
+using LaterStates = std::map<std::wstring, LaterState>; // by path, upper case
 
-// WrittenLater over the journals in the folder newer than the record's;
-// those in settled (found with nothing left to undo, by path, with their
-// sizes then) are not read again while their size is the same.
-std::map<std::wstring, TimesReadBack>
-NewerWrites(const std::wstring& folder, const RunRecord& record,
-            const std::map<std::wstring, std::uint64_t>& settled = {});
-// The files of the record a newer run wrote are expected in the state that
-// run left them in: the undo takes them back past it.
-void TakeLaterStates(RunRecord& record, const std::map<std::wstring, TimesReadBack>& later);
+// The files of the record left to undo that a newer run wrote, read or
+// undid, with the state the newest of them left. newer holds the journals
+// newer than the record's, the newest first.
+LaterStates WrittenLater(const RunRecord& record, const std::vector<StoredJournal>& newer);
+// WrittenLater over the journals in the folder newer than the record's.
+LaterStates NewerWrites(const std::wstring& folder, const RunRecord& record);
+// The files another run wrote: the ones the undo asks about.
+int WrittenByOthers(const LaterStates& later);
+// The files of the record are expected in the state a newer run left them
+// in: the undo takes them back past it. A state of the program's own is
+// taken only where the record's times and size are still there.
+void TakeLaterStates(RunRecord& record, const LaterStates& later);
 
 inline constexpr std::wstring_view kTouchedLaterText =
     L"%s個のファイルはこの後の変更でも変更されています。元に戻すと後の変更も失われます。"

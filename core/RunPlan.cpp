@@ -12,40 +12,51 @@ bool RunPlan::Step(unsigned milliseconds) {
             return false;
         const TargetEntry& entry = targets_.entries[rows_.size()];
         PlannedTarget& row = rows_.emplace_back();
-        row.outcome =
-            writer_.Plan(targets_.PathOf(entry), entry.isFolder, row.found, row.times, row.why);
-        switch (row.outcome) {
-        case WriteOutcome::Written:
-            ++changing_;
-            break;
-        case WriteOutcome::Missing:
-            row.why = kGoneText;
-            break;
-        case WriteOutcome::Link:
-            row.why = kLinkText;
-            break;
-        case WriteOutcome::SameFile:
-            row.why = kSameFileText;
-            break;
-        case WriteOutcome::Declined:
-            break;
-        }
+        HeldTarget held;
+        row.outcome = writer_.Take(targets_.PathOf(entry), entry.isFolder, held);
+        row.found = held.found;
+        row.times = held.times;
+        row.why = held.why;
+        row.accessMoved = held.accessMoved;
+        changing_ += row.outcome == WriteOutcome::Written;
     } while (GetTickCount64() - start < milliseconds);
     return !Done();
 }
 
+namespace {
+
+// The access time moves with any reading: it says nothing.
+bool AsFound(const TimesReadBack& found, const FileTimes& times, FileTime change,
+             std::uint64_t size) {
+    return times.creation == found.before.creation && times.lastWrite == found.before.lastWrite &&
+           size == found.sizeAfter &&
+           (!change || !found.changeAfter || change == found.changeAfter);
+}
+
+} // namespace
+
 bool PlannedTimes::Decide(std::wstring_view, const TargetState& now, const ContentReader&,
                           FileTimes& times, std::wstring_view& why) {
-    const TimesReadBack& found = row_->found;
-    // The access time moves with any reading: it says nothing.
-    if (now.times.creation != found.after.creation ||
-        now.times.lastWrite != found.after.lastWrite || now.size != found.sizeAfter ||
-        (now.change && found.changeAfter && now.change != found.changeAfter)) {
+    if (!AsFound(row_->found, now.times, now.change, now.size)) {
         why = kChangedSinceText;
+        return false;
+    }
+    if (row_->outcome != WriteOutcome::Written) {
+        why = row_->why;
         return false;
     }
     times = row_->times;
     return true;
+}
+
+void PlannedTimes::Amend(HeldTarget& held) const {
+    TimesReadBack& found = held.found;
+    if ((held.outcome != WriteOutcome::Written && held.why != row_->why) ||
+        !AsFound(row_->found, found.before, found.changeAfter, found.sizeAfter))
+        return;
+    held.accessMoved =
+        row_->accessMoved && found.before.lastAccess != row_->found.before.lastAccess;
+    found.before.lastAccess = row_->found.before.lastAccess;
 }
 
 } // namespace kalvera

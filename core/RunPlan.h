@@ -21,6 +21,7 @@ struct PlannedTarget {
     FileTimes times;       // the times it will get
     std::wstring_view why; // why it will be left alone
     WriteOutcome outcome = WriteOutcome::Declined;
+    bool accessMoved = false; // the plan's reading moved the access time
 };
 
 class RunPlan {
@@ -61,6 +62,15 @@ public:
     void Select(size_t index) { row_ = &plan_.At(index); }
     bool Decide(std::wstring_view path, const TargetState& now, const ContentReader& content,
                 FileTimes& times, std::wstring_view& why) override;
+    // The selected target, taken for the write: still as planned, it keeps
+    // the access time the plan found before its reading, and gets it back
+    // where that reading moved it (whether it is written or not).
+    void Amend(HeldTarget& held) const;
+    // True for a target the write takes: one to write, or one whose access
+    // time the plan's reading moved.
+    static bool Taken(const PlannedTarget& row) {
+        return row.outcome == WriteOutcome::Written || row.accessMoved;
+    }
 
 private:
     const RunPlan& plan_;

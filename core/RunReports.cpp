@@ -105,12 +105,22 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
     const bool ended = !record.journal.empty() && EndedJournal(record.journal);
     if (!record.journal.empty())
         journal.emplace(record.journal);
-    auto markDone = [&](WrittenFile& file) {
+    // A file set back is marked with the state it was left in, so that
+    // an older run's undo knows the change time this moved for its own.
+    auto markDone = [&](WrittenFile& file, const TimesReadBack* left = nullptr) {
         file.done = true;
-        if (journal) {
-            journal->Add(JournalRecords::Undone(file.entry));
-            journal->Send();
+        if (!journal)
+            return;
+        JournalFile state;
+        if (left) {
+            state.after[0] = left->after.creation;
+            state.after[1] = left->after.lastAccess;
+            state.after[2] = left->after.lastWrite;
+            state.changeAfter = left->changeAfter;
+            state.sizeAfter = left->sizeAfter;
         }
+        journal->Add(JournalRecords::Undone(file.entry, left ? &state : nullptr));
+        journal->Send();
     };
     int files = 0, folders = 0, visited = 0;
     bool stopped = false;
@@ -136,7 +146,7 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
                              despiteChangeTime);
         if (outcome == RestoreOutcome::Restored) {
             ++(file.isFolder ? folders : files);
-            markDone(file);
+            markDone(file, &leftState);
             if (known)
                 record.leftByUndo[key] = leftState;
         } else if (outcome == RestoreOutcome::Changed || outcome == RestoreOutcome::Missing) {

@@ -18,6 +18,9 @@ namespace kalvera {
 namespace {
 
 // What a change writes, and the words of its report.
+// The targets a run takes before it writes any of them.
+constexpr size_t kBatch = 256;
+
 struct Change {
     TimesRule& rule;                                          // each target's times
     std::wstring_view done = kCountSuffixText;                // after the count of files
@@ -29,45 +32,47 @@ struct Change {
     std::int64_t shift = 0;  // the ticks each time moves, in a shift
 };
 
-// Where a written target is marked in the run's journal.
-struct JournalMark {
-    JournaledRun* run = nullptr;
-    std::uint32_t entry = 0;
-    FileTimes listed; // the times its entry holds
+// One target of a batch: taken (opened, checked, its times decided), its
+// journal entry announced, then written.
+struct Taken {
+    std::wstring path;
+    bool isFolder = false;
+    bool planned = true; // false: the plan leaves it alone
+    HeldTarget held;
+    std::uint32_t entry = 0; // in the run's journal
 };
 
 // The journal of a run where one is kept. The entries of a batch of
-// targets go out to the disk before the first of them is written.
+// targets, with the times each will get, go out to the disk before the
+// first of them is written.
 class TargetJournal {
 public:
     TargetJournal(const RunExtras& extras, const Change& change, TimestampKinds kinds,
                   std::wstring_view folder)
-        : record_(extras.record) {
+        : record_(extras.record),
+          dated_(change.kind != JournalKind::Run && change.kind != JournalKind::Shift) {
         if (!extras.journals.empty())
             run_.emplace(std::wstring(extras.journals),
                          StartOfJournal(change.kind, kinds, std::wstring(folder), change.fixed,
                                         change.shift),
                          kinds);
     }
-    // Before target i of the targets is written; a plan's targets that
-    // are left alone get no entry.
-    void Before(size_t i, const TargetList& targets, const RunPlan* plan) {
-        if (!run_ || i < batchEnd_)
+    // The batch's targets that will be written, and those whose access
+    // time a reading moved, which get it back.
+    void Announce(std::vector<Taken>& batch) {
+        if (!run_)
             return;
-        batchStart_ = i;
-        batchEnd_ = std::min(i + kBatch, targets.entries.size());
-        entries_.assign(batchEnd_ - i, 0);
-        for (size_t j = i; j < batchEnd_; ++j)
-            if (!plan || plan->At(j).outcome == WriteOutcome::Written)
-                entries_[j - i] =
-                    run_->Announce(targets.PathOf(targets.entries[j]), targets.entries[j].isFolder,
-                                   targets.entries[j].listed);
+        for (Taken& taken : batch) {
+            const HeldTarget& held = taken.held;
+            const bool write = held.outcome == WriteOutcome::Written;
+            if (taken.planned && (write || held.accessMoved))
+                taken.entry = run_->Announce(taken.path, taken.isFolder, held.found.before,
+                                             write && dated_ ? held.times.lastWrite : 0, !write);
+        }
         run_->Flush();
         Keep();
     }
-    JournalMark MarkOf(size_t i, const TargetEntry& entry) {
-        return run_ ? JournalMark{&*run_, entries_[i - batchStart_], entry.listed} : JournalMark{};
-    }
+    JournaledRun* Run() { return run_ ? &*run_ : nullptr; }
     // The end mark, after the last target or a stop; an error that ends
     // the run leaves it to the destructor, which keeps quiet of its own.
     void End() {
@@ -84,21 +89,19 @@ public:
     TargetJournal& operator=(const TargetJournal&) = delete;
 
 private:
-    static constexpr size_t kBatch = 256;
     void Keep() {
         if (record_ && run_)
             record_->journal = run_->Path();
     }
     RunRecord* record_;
+    bool dated_; // each file gets its own date, which its entry holds
     std::optional<JournaledRun> run_;
-    std::vector<std::uint32_t> entries_; // of the batch's targets
-    size_t batchStart_ = 0, batchEnd_ = 0;
 };
 
 // What became of the targets of a run, for its report.
 struct Tally {
     int files = 0, folders = 0;
-    int foldersPassed = 0, links = 0, namesPassed = 0;
+    int foldersPassed = 0, links = 0, namesPassed = 0, hidden = 0;
     std::vector<ListedFile> notWritten;
     void NotWritten(std::wstring_view path, std::wstring_view why) {
         notWritten.push_back({std::wstring(path), std::wstring(why)});
@@ -124,50 +127,28 @@ struct Tally {
     }
 };
 
-// Writes one target, keeping it in the record when one is asked for, and
-// counts it. The record holds the file from the moment its times were
-// read, so a file that a refused set left partly changed stays undoable,
-// and the error says so.
-void WriteTarget(TargetWriter& writer, const std::wstring& path, bool isFolder, RunRecord* record,
-                 Tally& tally, const JournalMark& mark) {
-    WrittenFile* entry = record ? &record->Add(path, isFolder) : nullptr;
-    TimesReadBack own;
-    TimesReadBack& read = entry ? entry->times : own;
-    auto dropEntry = [&] {
-        if (record)
-            record->files.pop_back();
-    };
-    // A write done, even in part: its entry in the journal is marked.
-    auto markWritten = [&] {
-        if (entry)
-            entry->entry = mark.entry;
-        if (mark.run)
-            mark.run->Written(mark.entry, mark.listed, read);
-    };
-    FileTimes times;
-    std::wstring_view why;
-    WriteOutcome outcome;
-    try {
-        outcome = writer.Write(path, isFolder, read, times, why);
-    } catch (const Error& e) {
-        if (!entry || read.after == read.before) {
-            dropEntry();
-            throw;
+// Writes one taken target and counts it. A write done, even in part, is
+// kept in the record when one is asked for and marked in the journal, so
+// that Undo gives it back.
+void WriteTarget(TargetWriter& writer, Taken& taken, RunRecord* record, JournaledRun* journal,
+                 Tally& tally) {
+    TimesReadBack read;
+    bool touched = false;
+    const WriteOutcome outcome = writer.Finish(taken.held, read, &touched);
+    if (outcome == WriteOutcome::Written ||
+        (taken.held.why == kSetRefusedText && read.after != read.before)) {
+        if (record) {
+            WrittenFile& file = record->Add(taken.path, taken.isFolder);
+            file.times = read;
+            file.entry = taken.entry;
+            file.date = taken.held.times.lastWrite;
         }
-        try {
-            markWritten();
-        } catch (const Error&) { // the set's error is the one to tell
-        }
-        throw Error(e.Message() + L"\n" + std::wstring(kPartlySetText));
+        if (journal)
+            journal->Written(taken.entry, read);
+    } else if (touched && journal) {
+        journal->Touched(taken.entry, read);
     }
-    if (outcome != WriteOutcome::Written) {
-        dropEntry();
-    } else {
-        markWritten();
-        if (entry)
-            entry->date = times.lastWrite;
-    }
-    tally.Count(outcome, path, isFolder, why);
+    tally.Count(outcome, taken.path, taken.isFolder, taken.held.why);
 }
 
 // True when at least one written file read back every chosen time as chosen.
@@ -206,6 +187,8 @@ std::wstring PassedText(const Tally& tally) {
         text += L"\n" + FormatMessageText(kFoldersPassedText, std::to_wstring(tally.foldersPassed));
     if (tally.links > 0)
         text += L"\n" + FormatMessageText(kLinksPassedText, std::to_wstring(tally.links));
+    if (tally.hidden > 0)
+        text += L"\n" + FormatMessageText(kHiddenPassedText, std::to_wstring(tally.hidden));
     if (tally.namesPassed > 0)
         text += L"\n" + FormatMessageText(kNamesPassedText, std::to_wstring(tally.namesPassed));
     return text;
@@ -213,33 +196,42 @@ std::wstring PassedText(const Tally& tally) {
 
 void RunOnSelectedFile(const std::wstring& path, const Change& change, TimestampKinds kinds,
                        MessageBoxService& messages, const RunExtras& extras) {
-    FileTimes listed;
-    const EntryKind kind = KindOnDisk(path, &listed);
+    const EntryKind kind = KindOnDisk(path);
     if (kind == EntryKind::Neither || (kind == EntryKind::Folder && !extras.folders)) {
         messages.Show(kMissingFileText, kErrorCaption, 0);
         return;
     }
     Tally tally;
     if (kind == EntryKind::Link) {
-        tally.links = 1;
-    } else {
-        TargetList target;
-        target.Add(path, kind == EntryKind::Folder, listed);
-        TargetJournal journal(extras, change, kinds, SplitPath(path).first);
-        journal.Before(0, target, nullptr);
-        TargetWriter writer(change.rule, kinds);
-        WriteTarget(writer, path, kind == EntryKind::Folder, extras.record, tally,
-                    journal.MarkOf(0, target.entries[0]));
-        journal.End();
-        if (!tally.notWritten.empty()) // gone since it was looked at
-            throw Error(FormatMessageText(kOpenErrorText, path));
-    }
-    if (tally.links > 0) {
-        messages.Show(PassedText(tally).substr(1), kReportCaption, 0);
+        messages.Show(FormatMessageText(kLinksPassedText, L"1"), kReportCaption, 0);
         return;
     }
+    TargetWriter writer(change.rule, kinds);
+    std::vector<Taken> one(1);
+    one[0].path = path;
+    one[0].isFolder = kind == EntryKind::Folder;
+    if (writer.Take(path, one[0].isFolder, one[0].held) == WriteOutcome::Link) {
+        messages.Show(FormatMessageText(kLinksPassedText, L"1"), kReportCaption, 0);
+        return;
+    }
+    TargetJournal journal(extras, change, kinds, SplitPath(path).first);
+    journal.Announce(one);
+    WriteTarget(writer, one[0], extras.record, journal.Run(), tally);
+    journal.End();
+    // The Run command's one file: what keeps it from being written is
+    // its error.
+    if (const std::wstring_view why = one[0].held.why;
+        !tally.notWritten.empty() && why != kAlreadyText) {
+        if (why == kCantReadText)
+            throw Error(FormatMessageText(kReadErrorText, path));
+        if (why != kSetRefusedText)
+            throw Error(FormatMessageText(kOpenErrorText, path));
+        const bool partly = extras.record && !extras.record->files.empty();
+        throw Error(FormatMessageText(kSetErrorText, path) +
+                    (partly ? L"\n" + std::wstring(kPartlySetText) : std::wstring()));
+    }
     ReportLists lists;
-    messages.Show(Report(std::wstring(tally.folders ? kFolderChangedText : kChangedText),
+    messages.Show(Report(std::wstring(one[0].isFolder ? kFolderChangedText : kChangedText),
                          extras.record, lists),
                   kReportCaption, 0);
 }
@@ -286,13 +278,15 @@ bool CollectRows(FileListService& files, const std::vector<int>& rows, bool fold
     return true;
 }
 
-// Writes every target with the progress of a long run.
-// Over more than one target, with a preview asked for, what the run will
-// write is shown first; then it writes exactly that, or nothing.
+// Writes every target with the progress of a long run, a batch at a time:
+// the batch's targets are taken, their entries go out to the journal, and
+// then they are written in order. Over more than one target, with a preview
+// asked for, what the run will write is shown first; then it writes
+// exactly that, or nothing.
 void WriteTargets(const TargetList& targets, std::wstring_view folder, Tally tally,
                   const Change& change, TimestampKinds kinds, MessageBoxService& messages,
                   const RunExtras& extras) {
-    const int total = static_cast<int>(targets.entries.size());
+    const size_t total = targets.entries.size();
     std::optional<RunPlan> plan;
     if (extras.preview && total > 1) {
         plan.emplace(targets, change.rule, kinds);
@@ -302,27 +296,40 @@ void WriteTargets(const TargetList& targets, std::wstring_view folder, Tally tal
     std::optional<PlannedTimes> planned;
     if (plan)
         planned.emplace(*plan);
-    ProgressService* progress = total > kProgressFrom ? extras.progress : nullptr;
+    ProgressService* progress = total > size_t(kProgressFrom) ? extras.progress : nullptr;
     bool stopped = false;
     TargetWriter writer(planned ? static_cast<TimesRule&>(*planned) : change.rule, kinds);
     TargetJournal journal(extras, change, kinds, folder);
+    std::vector<Taken> batch;
     try {
-        for (int i = 0; i < total; ++i) {
-            journal.Before(size_t(i), targets, plan ? &*plan : nullptr);
-            const TargetEntry& entry = targets.entries[static_cast<size_t>(i)];
-            const std::wstring path = targets.PathOf(entry);
-            if (const PlannedTarget* row = plan ? &plan->At(size_t(i)) : nullptr;
-                row && row->outcome != WriteOutcome::Written) {
-                tally.Count(row->outcome, path, entry.isFolder, row->why);
-            } else {
+        for (size_t start = 0; start < total && !stopped; start += kBatch) {
+            batch.clear();
+            batch.resize(std::min(kBatch, total - start));
+            for (size_t i = start; i < start + batch.size(); ++i) {
+                Taken& taken = batch[i - start];
+                const TargetEntry& entry = targets.entries[i];
+                taken.path = targets.PathOf(entry);
+                taken.isFolder = entry.isFolder;
+                taken.planned = !plan || PlannedTimes::Taken(plan->At(i));
+                if (!taken.planned)
+                    continue;
                 if (planned)
-                    planned->Select(size_t(i));
-                WriteTarget(writer, path, entry.isFolder, extras.record, tally,
-                            journal.MarkOf(size_t(i), entry));
+                    planned->Select(i);
+                writer.Take(taken.path, taken.isFolder, taken.held);
+                if (planned)
+                    planned->Amend(taken.held);
             }
-            if (progress && !progress->Continue(i + 1, total) && i + 1 < total) {
-                stopped = true;
-                break;
+            journal.Announce(batch);
+            for (size_t i = start; i < start + batch.size(); ++i) {
+                Taken& taken = batch[i - start];
+                if (taken.planned)
+                    WriteTarget(writer, taken, extras.record, journal.Run(), tally);
+                else
+                    tally.Count(plan->At(i).outcome, taken.path, taken.isFolder, plan->At(i).why);
+                if (progress && !progress->Continue(int(i + 1), int(total)) && i + 1 < total) {
+                    stopped = true;
+                    break;
+                }
             }
         }
         journal.End();
@@ -356,13 +363,17 @@ void WriteTargets(const TargetList& targets, std::wstring_view folder, Tally tal
     lists.Show(messages, text, kReportCaption);
 }
 
-void RunOnRows(const std::vector<int>& rows, const Change& change, const NamePatterns& names,
-               TimestampKinds kinds, FileListService& files, MessageBoxService& messages,
-               const RunExtras& extras) {
+// wholeFolder: the rows are every one the list shows, which leaves the
+// folder's hidden entries out; the report counts them.
+void RunOnRows(const std::vector<int>& rows, bool wholeFolder, const Change& change,
+               const NamePatterns& names, TimestampKinds kinds, FileListService& files,
+               MessageBoxService& messages, const RunExtras& extras) {
     // Every row must be a target or passed over before any of them is
     // changed.
     TargetList targets;
     Tally tally;
+    if (wholeFolder && !files.FolderPath().empty())
+        tally.hidden = HiddenEntriesIn(files.FolderPath());
     if (!CollectRows(files, rows, extras.folders || change.foldersOnly, change, names, targets,
                      tally)) {
         messages.Show(rows.size() == 1 ? kMissingFileText : kMissingAbortText, kErrorCaption, 0);
@@ -412,7 +423,7 @@ void RunOnTree(const Change& change, const NamePatterns& names, TimestampKinds k
     const TreeReadOutcome read = ReadTree(
         root, extras.folders || change.foldersOnly, targets, unreadable,
         [progress](size_t found) { return !progress || progress->Reading(int(found)); },
-        &tally.links);
+        &tally.links, &tally.hidden);
     if (progress)
         progress->Finished();
     if (read == TreeReadOutcome::Unreadable) {
@@ -444,12 +455,12 @@ void ChangeTargets(const Change& change, int mode, TimestampKinds kinds, FileLis
         std::vector<int> rows(static_cast<size_t>(files.Count()));
         for (size_t i = 0; i < rows.size(); ++i)
             rows[i] = static_cast<int>(i);
-        RunOnRows(rows, change, names, kinds, files, messages, extras);
+        RunOnRows(rows, true, change, names, kinds, files, messages, extras);
     } else if (const std::vector<int> rows = files.SelectedIndices();
                rows.size() == 1 && change.oneFileReport) {
         RunOnSelectedFile(files.PathOf(rows[0]), change, kinds, messages, extras);
     } else {
-        RunOnRows(rows, change, names, kinds, files, messages, extras);
+        RunOnRows(rows, false, change, names, kinds, files, messages, extras);
     }
 }
 

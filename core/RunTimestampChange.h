@@ -146,6 +146,8 @@ inline constexpr std::wstring_view kBadPatternText =
     L"「対象」の \"%s\" にはファイル名に使えない文字があります。";
 inline constexpr std::wstring_view kLinkText = L"リンクです";
 inline constexpr std::wstring_view kSameFileText = L"別の名前で変更します";
+inline constexpr std::wstring_view kAlreadyText = L"すでにその日時です";
+inline constexpr std::wstring_view kHiddenPassedText = L"隠しファイル%s個は対象外です。";
 inline constexpr std::wstring_view kCantKeepShiftText = L"ずらした時刻は記録できません";
 inline constexpr std::wstring_view kOutOfRangeText = L"選択ファイルの日時は選べる範囲の外です。";
 

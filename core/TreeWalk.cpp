@@ -67,7 +67,7 @@ std::wstring TargetList::PathOf(const TargetEntry& entry) const {
 
 TreeReadOutcome ReadTree(std::wstring_view root, bool withFolders, TargetList& out,
                          std::wstring& unreadable, const std::function<bool(size_t)>& found,
-                         int* links) {
+                         int* links, int* hidden) {
     out = {};
     std::wstring start(root);
     if (start.size() > 3 && start.back() == L'\\')
@@ -100,8 +100,13 @@ TreeReadOutcome ReadTree(std::wstring_view root, bool withFolders, TargetList& o
             const FileTimes listed{FromFileTime(data.ftCreationTime),
                                    FromFileTime(data.ftLastAccessTime),
                                    FromFileTime(data.ftLastWriteTime)};
-            if (IsDotEntry(data.cFileName) || (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN))
+            if (IsDotEntry(data.cFileName))
                 continue;
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) {
+                if (hidden)
+                    ++*hidden;
+                continue;
+            }
             if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
                 if (links)
                     ++*links;
@@ -125,6 +130,17 @@ TreeReadOutcome ReadTree(std::wstring_view root, bool withFolders, TargetList& o
             return TreeReadOutcome::Stopped;
     }
     return TreeReadOutcome::Read;
+}
+
+int HiddenEntriesIn(std::wstring_view folder) {
+    WIN32_FIND_DATAW data;
+    UniqueFindHandle search(FindFirstFileExW(ExtendedLengthPath(JoinPath(folder, L"*")).c_str(),
+                                             FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                             FIND_FIRST_EX_LARGE_FETCH));
+    int hidden = 0;
+    for (bool more = bool(search); more; more = FindNextFileW(search.get(), &data))
+        hidden += !IsDotEntry(data.cFileName) && (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN);
+    return hidden;
 }
 
 } // namespace kalvera

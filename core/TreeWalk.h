@@ -50,9 +50,14 @@ enum class TreeReadOutcome { Read, Stopped, Unreadable };
 // index, reached through a link the file system does not mark) is not
 // entered again, so no link can make the walk loop. Stops at the first
 // folder that can't be read, named in unreadable. found is told the number
-// of entries now and then, and stops the walk by answering false.
+// of entries now and then, and stops the walk by answering false. Hidden
+// entries left out are counted in hidden when given.
 TreeReadOutcome ReadTree(std::wstring_view root, bool withFolders, TargetList& out,
                          std::wstring& unreadable, const std::function<bool(size_t)>& found,
-                         int* links = nullptr);
+                         int* links = nullptr, int* hidden = nullptr);
+
+// The hidden entries the folder holds directly, which the file list leaves
+// out.
+int HiddenEntriesIn(std::wstring_view folder);
 
 } // namespace kalvera

@@ -1,6 +1,7 @@
 #include "datetime/Calendar.h"
 #include "core/FileTimeWriter.h"
 #include "core/NamePatterns.h"
+#include "core/RunPlan.h"
 #include "core/RunTimestampChange.h"
 #include "tests/support/ExifFiles.h"
 #include "tests/support/RunServices.h"
@@ -14,6 +15,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <optional>
 
 using namespace kalvera;
 using namespace kalvera::test;
@@ -112,8 +114,8 @@ TEST_F(RunTimestampChangeTest, SelectedItemThatIsNoFileChangesNothing) {
 
 // Times need a file's attributes alone: a file another program holds open,
 // and a read-only one, are written (the attribute stays as it was). One the
-// user may not write raises the open error, and so does a held photo, whose
-// bytes a photo run reads.
+// user may not write raises the open error; a held photo, whose bytes a
+// photo run reads, is named in its report.
 TEST_F(RunTimestampChangeTest, SelectedFileThatCantBeOpenedShowsNoSuccess) {
     const std::wstring held = File(L"held.txt"), ro = File(L"ro.txt");
     const std::wstring denied = File(L"denied.txt");
@@ -131,8 +133,10 @@ TEST_F(RunTimestampChangeTest, SelectedFileThatCantBeOpenedShowsNoSuccess) {
     EXPECT_EQ(boxes.shown, std::vector(2, kChanged));
     list.rows = {held};
     SetKnownTimes(held);
-    EXPECT_EQ(ErrorOf([&] { MatchDateTaken(cmSelectedFile, kLastWrite, list, boxes, hint); }),
-              L"ファイル " + held + L" は開けません");
+    MatchDateTaken(cmSelectedFile, kLastWrite, list, boxes, hint);
+    EXPECT_EQ(boxes.shown.back().text,
+              L"0個のファイルのタイムスタンプを撮影日時に合わせました。"
+              L"\n\n次のファイルは変更しませんでした:\nheld.txt: 開けません");
     holder.reset();
     EXPECT_FALSE(Changed(held));
     WriteDenied deny(denied);
@@ -143,7 +147,7 @@ TEST_F(RunTimestampChangeTest, SelectedFileThatCantBeOpenedShowsNoSuccess) {
     } else {
         std::puts("a file the user may not write not checked: the Wine server writes any file");
     }
-    EXPECT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown.size(), 3u);
 }
 
 TEST_F(RunTimestampChangeTest, WholeFolderChangesEveryListedFile) {
@@ -274,8 +278,9 @@ TEST_F(RunTimestampChangeTest, SelectionsAndFoldersOfAFolder) {
 
 // A whole tree is read first, through no link, and written after; the
 // folder shown is not a target itself. Hidden files and folders are left
-// out as the list leaves them out; links are counted as passed over, and a
-// link to a file outside (which Wine does not mark) leaves that file alone.
+// out as the list leaves them out; they and links are counted as passed
+// over, and a link to a file outside (which Wine does not mark) leaves that
+// file alone.
 TEST_F(RunTimestampChangeTest, WholeTree) {
     const std::wstring top = File(L"top.txt"), d1 = dir.MakeDir(L"d1");
     const std::wstring d2 = dir.MakeDir(L"d1\\d2"), inner = File(L"d1\\inner.txt");
@@ -299,7 +304,7 @@ TEST_F(RunTimestampChangeTest, WholeTree) {
     list.folder = dir.Path();
     SetKnownTimes(dir.Path());
     enum Step { None, Lock, Stop, Delete }; // d2 held, reading stopped, inner deleted after it
-    const std::wstring links = L"\nリンク2個は対象外です。";
+    const std::wstring links = L"\nリンク2個は対象外です。\n隠しファイル3個は対象外です。";
     const std::pair<Step, std::wstring> cases[] = {
         {None, L"3個のファイルのタイムスタンプを変更しました。" + links},
         {None, L"3個のファイルと" + std::to_wstring(folders.size()) +
@@ -349,35 +354,77 @@ TEST_F(RunTimestampChangeTest, WholeTree) {
     EXPECT_EQ(boxes.shown.back().text, L"このフォルダではサブフォルダを含めて変更できません。");
 }
 
-// The error names the file; when files were changed before it, it says how
-// many and that the undo gives them back.
-// A photo run reads each file's bytes, which a program holding the file
-// keeps to itself.
-TEST_F(RunTimestampChangeTest, WholeFolderStopsAtAFileThatCantBeOpened) {
+// A file that can't be opened stops no run: every kind names it and writes
+// the others, and a preview's plan shows it left alone. A file the user may
+// not write is refused to every run, one another program holds to the runs
+// that read its bytes.
+TEST_F(RunTimestampChangeTest, AFileThatCantBeOpenedIsNamedAndTheRestWritten) {
     const std::string jpeg = JpegFile(TiffBlock(false, {}, {{0x9003, "2019:07:04 13:05:09"}}));
-    for (const wchar_t* name : {L"1.jpg", L"2.jpg", L"3.jpg"})
+    for (const wchar_t* name :
+         {L"IMG_20190704_130501.jpg", L"IMG_20190704_130502.jpg", L"IMG_20190704_130503.jpg"})
         list.rows.push_back(dir.MakeFile(name, jpeg));
-    const std::wstring first = list.rows[0], second = list.rows[1], third = list.rows[2];
-    for (const auto& path : list.rows)
-        SetKnownTimes(path);
-    const FileTime known = TimesOf(first).lastWrite;
-    auto photoRun = [&] {
-        return ErrorOf([&] { MatchDateTaken(cmWholeFolder, kLastWrite, list, boxes, hint); });
+    const std::wstring middle = list.rows[1];
+    struct PlanAll : PreviewService {
+        std::wstring why;
+        bool Confirm(RunPlan& plan) override {
+            while (plan.Step(1000)) {
+            }
+            why = plan.At(1).why;
+            return true;
+        }
+    } preview;
+    using Call = std::function<void(const RunExtras&)>;
+    const std::pair<Call, std::wstring> runs[] = {
+        {[&](const RunExtras& x) {
+             RunTimestampChange(kApril, cmWholeFolder, kLastWrite, list, boxes, hint, x);
+         },
+         L"個のファイルのタイムスタンプを変更しました。"},
+        {[&](const RunExtras& x) {
+             ShiftTimestamps(60, cmWholeFolder, kLastWrite, list, boxes, hint, x);
+         },
+         L"個のファイルのタイムスタンプをずらしました。"},
+        {[&](const RunExtras& x) {
+             MatchNameDate(cmWholeFolder, kLastWrite, list, boxes, hint, x);
+         },
+         L"個のファイルのタイムスタンプをファイル名の日時に合わせました。"},
+        {[&](const RunExtras& x) {
+             MatchDateTaken(cmWholeFolder, kLastWrite, list, boxes, hint, x);
+         },
+         L"個のファイルのタイムスタンプを撮影日時に合わせました。"},
     };
-    UniqueFileHandle holder(
-        CreateFileW(first.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    EXPECT_EQ(photoRun(), L"ファイル " + first + L" は開けません");
-    holder.reset(CreateFileW(second.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(holder);
-    EXPECT_EQ(photoRun(), L"ファイル " + second +
-                              L" は開けません"
-                              L"\nそれまでに1個のファイルのタイムスタンプを変更しました。"
-                              L"\n「元に戻す」(Ctrl+Z) で元に戻せます");
-    holder.reset();
-    EXPECT_NE(TimesOf(first).lastWrite, known);
-    EXPECT_EQ(TimesOf(second).lastWrite, known);
-    EXPECT_EQ(TimesOf(third).lastWrite, known);
-    EXPECT_TRUE(boxes.shown.empty());
+    const std::wstring named =
+        L"\n\n次のファイルは変更しませんでした:\nIMG_20190704_130502.jpg: 開けません";
+    bool denied = false;
+    for (bool held : {false, true}) {
+        SetKnownTimes(middle);
+        const FileTime known = TimesOf(middle).lastWrite;
+        std::optional<WriteDenied> deny;
+        if (!held && !(denied = deny.emplace(middle).Denied()))
+            continue;
+        UniqueFileHandle holder(
+            held ? CreateFileW(middle.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                 : INVALID_HANDLE_VALUE);
+        for (const auto& [run, done] : runs) {
+            for (const auto& path : {list.rows[0], list.rows[2]})
+                SetKnownTimes(path);
+            // Times need no share of the bytes: only the photo run is held off.
+            const bool refused = !held || &run == &runs[3].first;
+            boxes.shown.clear();
+            preview.why = {};
+            run({.preview = &preview});
+            ASSERT_EQ(boxes.shown.size(), 1u);
+            EXPECT_EQ(boxes.shown[0].text, refused ? L"2" + done + named : L"3" + done)
+                << ToUtf8(done) << held;
+            EXPECT_EQ(preview.why, refused ? L"開けません" : L"") << ToUtf8(done) << held;
+            EXPECT_EQ(TimesOf(middle).lastWrite == known, refused) << ToUtf8(done) << held;
+            for (const auto& path : {list.rows[0], list.rows[2]})
+                EXPECT_NE(TimesOf(path).lastWrite, known) << ToUtf8(done) << held;
+            if (!refused)
+                SetTimes(middle, 0, 0, known);
+        }
+    }
+    if (!denied)
+        std::puts("a file the user may not write not checked: the Wine server writes any file");
 }
 
 TEST_F(RunTimestampChangeTest, FileVanishingBetweenThePassesIsNamedAndNotCounted) {

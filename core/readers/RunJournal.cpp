@@ -9,7 +9,8 @@ namespace {
 enum Type : std::uint8_t { kHeader = 1, kEntry, kWritten, kUndone, kEnd, kReported };
 
 constexpr std::uint32_t kBeforeMoved = 1, kIdentity = 2; // what a written mark carries
-constexpr std::uint32_t kRelative = 1, kFolder = 2;      // what an entry says of its path
+// What an entry says of its path and its target.
+constexpr std::uint32_t kRelative = 1, kFolder = 2, kDated = 4, kTouchOnly = 8;
 
 std::uint32_t Checksum(const std::uint8_t* data, std::size_t size) {
     std::uint32_t hash = 2166136261u; // FNV-1a
@@ -81,6 +82,7 @@ public:
     }
     // Every read held, and the content is used up.
     bool Whole() const { return ok_ && at_ == cursor_.Size(); }
+    bool More() const { return ok_ && at_ < cursor_.Size(); }
 
 private:
     std::uint32_t Take(unsigned bytes) {
@@ -117,12 +119,16 @@ bool Take(std::uint8_t type, Fields& fields, JournalContents& journal) {
         const std::uint32_t flags = fields.U8();
         const bool relative = flags & kRelative;
         file.isFolder = flags & kFolder;
+        file.touchOnly = flags & kTouchOnly;
         file.path = fields.Text();
         if (relative)
             file.path = journal.header.folder + L'\\' + file.path;
         for (std::uint64_t& time : file.before)
             time = fields.U64();
-        if (!fields.Whole() || flags > 3 || journal.ended || index != journal.files.size())
+        if (flags & kDated)
+            file.date = fields.U64();
+        if (!fields.Whole() || flags > 15 || journal.ended || index != journal.files.size() ||
+            ((flags & kDated) && file.date == 0))
             return false;
         journal.files.push_back(std::move(file));
         return true;
@@ -159,9 +165,22 @@ bool Take(std::uint8_t type, Fields& fields, JournalContents& journal) {
     }
     case kUndone: {
         const std::uint32_t index = fields.U32();
+        std::uint64_t times[3] = {}, change = 0, size = 0;
+        const bool known = fields.More();
+        if (known) {
+            for (std::uint64_t& time : times)
+                time = fields.U64();
+            change = fields.U64();
+            size = fields.U64();
+        }
         if (!fields.Whole() || index >= journal.files.size())
             return false;
-        journal.files[index].undone = true;
+        JournalFile& file = journal.files[index];
+        file.undone = true;
+        file.undoneKnown = known;
+        std::memcpy(file.undoneTimes, times, sizeof times);
+        file.undoneChange = change;
+        file.undoneSize = size;
         return true;
     }
     case kEnd: // again after the marks of an undo
@@ -234,11 +253,14 @@ std::string JournalRecords::Entry(std::uint32_t index, const std::wstring& folde
                           file.path[folder.size()] == L'\\';
     Writer fields;
     fields.U32(index);
-    fields.U8((relative ? kRelative : 0) | (file.isFolder ? kFolder : 0));
+    fields.U8((relative ? kRelative : 0) | (file.isFolder ? kFolder : 0) |
+              (file.date ? kDated : 0) | (file.touchOnly ? kTouchOnly : 0));
     fields.Text(relative ? std::wstring_view(file.path).substr(folder.size() + 1)
                          : std::wstring_view(file.path));
     for (std::uint64_t time : file.before)
         fields.U64(time);
+    if (file.date)
+        fields.U64(file.date);
     return fields.Record(kEntry);
 }
 
@@ -262,9 +284,15 @@ std::string JournalRecords::Written(std::uint32_t index, const JournalFile& file
     return fields.Record(kWritten);
 }
 
-std::string JournalRecords::Undone(std::uint32_t index) {
+std::string JournalRecords::Undone(std::uint32_t index, const JournalFile* left) {
     Writer fields;
     fields.U32(index);
+    if (left) {
+        for (std::uint64_t time : left->after)
+            fields.U64(time);
+        fields.U64(left->changeAfter);
+        fields.U64(left->sizeAfter);
+    }
     return fields.Record(kUndone);
 }
 

@@ -33,6 +33,13 @@ struct JournalHeader {
 struct JournalFile {
     std::wstring path;
     bool isFolder = false;
+    // An entry of a target the run does not write: only the access time its
+    // reading moved is put back (its written mark holds the state that
+    // left). Never undone; an older run's undo expects that state.
+    bool touchOnly = false;
+    // The date the run gives every chosen kind, in a run that gives each
+    // file its own (0 where the entry does not say).
+    std::uint64_t date = 0;
     std::uint32_t volume = 0; // the identity, known for a file with other names
     std::uint64_t fileIndex = 0;
     // Creation, last access, last write: as listed before the run wrote,
@@ -44,6 +51,10 @@ struct JournalFile {
     std::uint64_t after[3] = {};
     std::uint64_t changeAfter = 0, sizeAfter = 0;
     bool undone = false;
+    // The state the undo left (times, change time, size), where its mark
+    // holds it: a newer run's undo is told from another program's change.
+    bool undoneKnown = false;
+    std::uint64_t undoneTimes[3] = {}, undoneChange = 0, undoneSize = 0;
 };
 
 struct JournalContents {
@@ -64,13 +75,14 @@ public:
     // The magic and the header: the start of a journal.
     static std::string Start(const JournalHeader& header);
     // Before the file is written: its place in the run (one after the
-    // last), path and times.
+    // last), path, times and date.
     static std::string Entry(std::uint32_t index, const std::wstring& folder,
                              const JournalFile& file);
     // After: the state the write left, its identity where known, and its
     // times before where the write found them moved since the entry.
     static std::string Written(std::uint32_t index, const JournalFile& file, bool beforeMoved);
-    static std::string Undone(std::uint32_t index);
+    // The file set back by an undo, with the state it left where given.
+    static std::string Undone(std::uint32_t index, const JournalFile* left = nullptr);
     // The run's end; again after an undo's marks, so that the journal's
     // last bytes tell it ended (EndedJournal).
     static std::string End();

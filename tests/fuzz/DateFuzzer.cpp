@@ -7,7 +7,9 @@
 #include "core/readers/NameDate.h"
 #include "core/readers/RunJournal.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <cstring>
 #include <string>
 
@@ -22,8 +24,13 @@ std::string Encode(const JournalContents& journal) {
         bytes += JournalRecords::Entry(i, journal.header.folder, journal.files[i]);
         if (journal.files[i].written)
             bytes += JournalRecords::Written(i, journal.files[i], true);
-        if (journal.files[i].undone)
-            bytes += JournalRecords::Undone(i);
+        if (const JournalFile& file = journal.files[i]; file.undone) {
+            JournalFile left;
+            std::copy(std::begin(file.undoneTimes), std::end(file.undoneTimes), left.after);
+            left.changeAfter = file.undoneChange;
+            left.sizeAfter = file.undoneSize;
+            bytes += JournalRecords::Undone(i, file.undoneKnown ? &left : nullptr);
+        }
     }
     if (journal.ended)
         bytes += JournalRecords::End();
