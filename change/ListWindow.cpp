@@ -7,9 +7,11 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <numeric>
 #include <exception>
 #include <optional>
 
@@ -29,7 +31,8 @@ struct WindowState {
     int sortColumn = -1;
     bool descending = false;
     bool finding = false;
-    std::wstring cell; // the text the list was handed last
+    std::wstring cell;   // the text the list was handed last
+    bool fitted = false; // the columns fit rows found
     std::exception_ptr failure;
     size_t chosen = 0; // the row a history's 元に戻す was pressed on
 
@@ -87,9 +90,81 @@ void EnableChoice(HWND dialog, const WindowState& state) {
         EnableWindow(GetDlgItem(dialog, IDOK), ChosenRow(dialog, state).has_value());
 }
 
+// Each column as wide as its title and its widest text (of a few thousand
+// rows at most, spread over them), within the list's width: where they
+// don't all fit in the window grown to its monitor, the widest give way
+// first.
+void FitColumns(HWND dialog, WindowState& state) {
+    HWND list = GetDlgItem(dialog, kList);
+    const std::vector<std::wstring> titles = state.source.Columns();
+    const size_t rows = state.source.Rows(), step = std::max<size_t>(1, rows / 2000);
+    // The cell's margins, and in a title the sort arrow too.
+    const int margin = state.Scale(14), arrow = state.Scale(12);
+    std::vector<int> widths(titles.size());
+    {
+        HDC dc = GetDC(list);
+        const HGDIOBJ font = SelectObject(dc, state.font);
+        auto width = [&](const std::wstring& text) {
+            SIZE size{};
+            GetTextExtentPoint32W(dc, text.c_str(), int(text.size()), &size);
+            return int(size.cx) + margin;
+        };
+        for (size_t column = 0; column < titles.size(); ++column) {
+            widths[column] = width(titles[column]) + arrow;
+            for (size_t row = 0; row < rows; row += step)
+                widths[column] =
+                    std::max(widths[column], width(state.source.Cell(row, int(column))));
+        }
+        SelectObject(dc, font);
+        ReleaseDC(list, dc);
+    }
+    RECT client{};
+    GetClientRect(list, &client);
+    int room = client.right - GetSystemMetrics(SM_CXVSCROLL);
+    const int wanted = std::accumulate(widths.begin(), widths.end(), 0);
+    // Once, the window grows for them, as far as its monitor's work area
+    // lets it, staying centred where it was.
+    if (wanted > room && !state.fitted) {
+        MONITORINFO monitor{sizeof monitor};
+        GetMonitorInfoW(MonitorFromWindow(dialog, MONITOR_DEFAULTTONEAREST), &monitor);
+        const RECT area = monitor.rcWork;
+        RECT frame{};
+        GetWindowRect(dialog, &frame);
+        const int width =
+            std::min<int>(area.right - area.left, frame.right - frame.left + wanted - room);
+        const int left =
+            std::clamp<int>((frame.left + frame.right - width) / 2, area.left, area.right - width);
+        SetWindowPos(dialog, nullptr, left, frame.top, width, frame.bottom - frame.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        GetClientRect(list, &client);
+        room = client.right - GetSystemMetrics(SM_CXVSCROLL);
+    }
+    auto total = [&](int cap) {
+        int sum = 0;
+        for (int width : widths)
+            sum += std::min(width, cap);
+        return sum;
+    };
+    // The largest cap at which every column fits; never below a title's
+    // few characters.
+    int low = state.Scale(48), high = *std::max_element(widths.begin(), widths.end());
+    while (low < high) {
+        const int cap = (low + high + 1) / 2;
+        if (total(cap) <= room)
+            low = cap;
+        else
+            high = cap - 1;
+    }
+    for (size_t column = 0; column < widths.size(); ++column)
+        ListView_SetColumnWidth(list, int(column), std::min(widths[column], low));
+    state.fitted = rows > 0;
+}
+
 void FindMore(HWND dialog, WindowState& state) {
     const bool more = state.source.FindMore(40);
     Refresh(dialog, state);
+    if (!more || !state.fitted)
+        FitColumns(dialog, state);
     if (more)
         return;
     KillTimer(dialog, kFindTimer);
@@ -127,6 +202,8 @@ void Build(HWND dialog, WindowState& state) {
     CentreOnOwner(dialog, state.Scale(680), state.Scale(400));
     Layout(dialog, state);
     Refresh(dialog, state);
+    if (state.source.Rows() > 0)
+        FitColumns(dialog, state);
     SetFocus(list);
     if (history && state.source.Rows() > 0)
         ListView_SetItemState(list, 0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
@@ -159,17 +236,23 @@ void Sort(HWND dialog, WindowState& state, int column) {
     EnableChoice(dialog, state);
 }
 
-// The selected lines, in the order shown, as tab-separated text.
+// The selected lines, in the order shown, as tab-separated text after the
+// columns' titles, as spreadsheets take them.
 void Copy(HWND dialog, const WindowState& state) {
     HWND list = GetDlgItem(dialog, kList);
-    const int columns = int(state.source.Columns().size());
+    const std::vector<std::wstring> titles = state.source.Columns();
+    const int columns = int(titles.size());
     std::wstring text;
+    if (ListView_GetSelectedCount(list) == 0)
+        return;
+    for (int column = 0; column < columns; ++column)
+        text += titles[size_t(column)] + (column + 1 < columns ? L"\t" : L"\r\n");
     for (int line = ListView_GetNextItem(list, -1, LVNI_SELECTED); line >= 0;
          line = ListView_GetNextItem(list, line, LVNI_SELECTED))
         for (int column = 0; column < columns; ++column)
             text += state.source.Cell(state.order[size_t(line)], column) +
                     (column + 1 < columns ? L"\t" : L"\r\n");
-    if (text.empty() || !OpenClipboard(dialog))
+    if (!OpenClipboard(dialog))
         return;
     EmptyClipboard();
     if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t))) {
@@ -183,10 +266,19 @@ void Copy(HWND dialog, const WindowState& state) {
 
 void Save(HWND dialog, const WindowState& state) {
     std::wstring path(MAX_PATH, L'\0');
-    const std::wstring name = std::wstring(kReportListCaption) + L".csv";
+    const std::wstring name = state.source.SaveName().substr(0, MAX_PATH - 1);
     std::copy(name.begin(), name.end(), path.begin());
+    // In the user's documents: the program's own folder may not be
+    // writable.
+    std::wstring documents;
+    if (PWSTR found = nullptr;
+        SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &found))) {
+        documents = found;
+        CoTaskMemFree(found);
+    }
     OPENFILENAMEW ask{sizeof ask};
     ask.hwndOwner = dialog;
+    ask.lpstrInitialDir = documents.empty() ? nullptr : documents.c_str();
     ask.lpstrFilter = L"CSV (*.csv)\0*.csv\0すべてのファイル (*.*)\0*.*\0";
     ask.lpstrFile = path.data();
     ask.nMaxFile = DWORD(path.size());

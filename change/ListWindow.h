@@ -31,6 +31,8 @@ public:
     virtual int Width(int column) const { return column == 1 ? 200 : 150; }
     // Whether a history's 元に戻す has something to do on the row.
     virtual bool CanChoose(size_t /*row*/) const { return true; }
+    // The name 保存... offers, in the user's documents.
+    virtual std::wstring SaveName() const { return L"一覧.csv"; }
 };
 
 enum class ListWindowKind {

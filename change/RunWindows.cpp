@@ -7,6 +7,7 @@
 #include "win/Error.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace kalvera {
 namespace {
@@ -27,10 +28,34 @@ std::wstring TimeKey(FileTime time) {
     return key;
 }
 
+bool Inside(std::wstring_view path, std::wstring_view folder) {
+    return path.starts_with(folder) && (folder.ends_with(L'\\') || (path.size() > folder.size() &&
+                                                                    path[folder.size()] == L'\\'));
+}
+
+// The folder all the paths are in.
+std::wstring_view CommonFolder(const std::vector<ListedFile>& files) {
+    std::wstring_view common = files.empty() ? L"" : SplitPath(files[0].path).first;
+    for (const ListedFile& file : files)
+        while (!common.empty() && !Inside(file.path, common))
+            common = SplitPath(common).first;
+    return common;
+}
+
 // A row per file a report names: name, folder, reason.
 class ReportList : public ListSource {
 public:
-    explicit ReportList(const std::vector<ListedFile>& files) : files_(files) {}
+    ReportList(const std::vector<ListedFile>& files, std::wstring_view folder)
+        : files_(files), folder_(folder.empty() ? CommonFolder(files) : folder) {}
+    // The run's folder and today's date.
+    std::wstring SaveName() const override {
+        SYSTEMTIME now{};
+        GetLocalTime(&now);
+        wchar_t date[16];
+        swprintf(date, 16, L"%04u-%02u-%02u", now.wYear, now.wMonth, now.wDay);
+        std::wstring name(SplitPath(folder_).second);
+        return (name.empty() ? std::wstring(kReportListCaption) : name) + L" " + date + L".csv";
+    }
     std::vector<std::wstring> Columns() const override { return {L"名前", L"フォルダ", L"理由"}; }
     size_t Rows() const override { return files_.size(); }
     std::wstring Summary() const override {
@@ -44,6 +69,7 @@ public:
 
 private:
     const std::vector<ListedFile>& files_;
+    std::wstring folder_;
 };
 
 // A row per target of the plan: name, folder, each chosen kind now and
@@ -118,8 +144,8 @@ bool RunBoxes::Ask(std::wstring_view text, std::wstring_view caption) {
 }
 
 void RunBoxes::ShowReport(std::wstring_view text, std::wstring_view caption,
-                          const std::vector<ListedFile>& listed) {
-    ReportList list(listed);
+                          const std::vector<ListedFile>& listed, std::wstring_view folder) {
+    ReportList list(listed, folder);
     const BoxButton button{kShowListText, [&] {
                                ShowListWindow(GetActiveWindow(), font_, textHeight_,
                                               kReportListCaption, list, ListWindowKind::Report);

@@ -16,7 +16,7 @@ public:
     void Show(std::wstring_view text, std::wstring_view caption, unsigned flags) override;
     bool Ask(std::wstring_view text, std::wstring_view caption) override;
     void ShowReport(std::wstring_view text, std::wstring_view caption,
-                    const std::vector<ListedFile>& listed) override;
+                    const std::vector<ListedFile>& listed, std::wstring_view folder) override;
 
 private:
     HFONT font_;

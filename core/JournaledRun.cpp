@@ -58,10 +58,15 @@ void JournaledRun::Flush() {
 
 void JournaledRun::Written(std::uint32_t entry, const TimesReadBack& state) {
     moved_ = moved_ || !SameChosenTimes(kinds_, state.before, state.after);
-    Touched(entry, state);
+    Mark(entry, state);
 }
 
 void JournaledRun::Touched(std::uint32_t entry, const TimesReadBack& state) {
+    touched_ = true;
+    Mark(entry, state);
+}
+
+void JournaledRun::Mark(std::uint32_t entry, const TimesReadBack& state) {
     JournalFile file;
     CopyTimes(state.before, file.before);
     CopyTimes(state.after, file.after);
@@ -79,7 +84,7 @@ void JournaledRun::End() {
     if (ended_ || !file_)
         return;
     ended_ = true;
-    if (!moved_) {
+    if (!moved_ && !touched_) {
         file_->Remove();
         file_.reset();
         return;

@@ -34,7 +34,8 @@ public:
     void Written(std::uint32_t entry, const TimesReadBack& state);
     void Touched(std::uint32_t entry, const TimesReadBack& state);
     // The end mark, out to the disk. A journal in which no time moved is
-    // deleted instead: there is nothing to undo.
+    // deleted instead: there is nothing to undo, nor any access time put
+    // back that an older run's undo must know of.
     void End();
     // The end mark where it can still be written; a failure is left to the
     // error that ended the run.
@@ -43,6 +44,7 @@ public:
     std::wstring Path() const { return file_ ? file_->Path() : std::wstring(); }
 
 private:
+    void Mark(std::uint32_t entry, const TimesReadBack& state);
     std::wstring folder_;
     JournalHeader header_;
     TimestampKinds kinds_;
@@ -50,7 +52,8 @@ private:
     std::string pending_; // records not yet out
     std::uint32_t entries_ = 0;
     std::uint32_t marks_ = 0;
-    bool moved_ = false; // a write moved a chosen time
+    bool moved_ = false;   // a write moved a chosen time
+    bool touched_ = false; // an access time a reading moved was put back
     bool ended_ = false;
     std::uint64_t lastFlush_ = 0;
 };

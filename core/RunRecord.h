@@ -58,7 +58,8 @@ struct RunRecord {
 inline constexpr size_t kListedFiles = 10;
 struct ReportLists {
     std::vector<ListedFile> all;
-    bool cut = false; // a list had more files than its text names
+    bool cut = false;    // a list had more files than its text names
+    std::wstring folder; // the run's, where known
     // A blank line, the heading, one line per file ("name: reason"; at most
     // kListedFiles, then "ほかn個"); empty for no files. The files join all.
     std::wstring Listing(std::wstring_view heading, const std::vector<ListedFile>& files);

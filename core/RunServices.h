@@ -43,10 +43,11 @@ public:
     virtual void Show(std::wstring_view text, std::wstring_view caption, unsigned flags) = 0;
     // A report whose text names only the first files of a long list:
     // listed holds every file it would name, for a window that shows them
-    // all.
+    // all; folder is the run's (empty where it is not known).
     virtual void ShowReport(std::wstring_view text, std::wstring_view caption,
-                            const std::vector<ListedFile>& listed) {
+                            const std::vector<ListedFile>& listed, std::wstring_view folder) {
         (void)listed;
+        (void)folder;
         Show(text, caption, 0);
     }
     // A question with Yes and No; true for Yes.

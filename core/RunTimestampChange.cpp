@@ -358,6 +358,7 @@ void WriteTargets(const TargetList& targets, std::wstring_view folder, Tally tal
     if (stopped)
         text += L"\n" + std::wstring(kStoppedText);
     ReportLists lists;
+    lists.folder = folder;
     text = Report(text, extras.record, lists);
     text += lists.Listing(kNotWrittenText, tally.notWritten);
     lists.Show(messages, text, kReportCaption);

@@ -497,28 +497,55 @@ TEST(RunJournal, RunsUndoneFromTheirJournals) {
     EXPECT_EQ(TimesOf(list.rows[0]).lastWrite, before.lastWrite);
     EXPECT_TRUE(none.files.empty());
 
-    // A newer run over a: the undo of the older expects a as it left it.
+    // A newer run over a: the undo of the older asks, and expects a as the
+    // newer left it. Once the newer is undone, a is as the older left it
+    // but for the change time that undo moved, which is taken without a
+    // question.
     RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
                        {.record = &record, .journals = journals});
     list.selected = {0};
     RunRecord newer;
     ShiftTimestamps(60, cmSelectedFile, {.lastWrite = true}, list, boxes, hint,
                     {.record = &newer, .journals = journals});
-    const auto later = NewerWrites(journals, record);
+    LaterStates later = NewerWrites(journals, record);
     ASSERT_EQ(later.size(), 1u);
+    EXPECT_EQ(WrittenByOthers(later), 1);
+    UndoTimestampChange(newer, boxes);
+    later = NewerWrites(journals, record);
+    ASSERT_EQ(later.size(), 1u);
+    EXPECT_EQ(WrittenByOthers(later), 0);
     TakeLaterStates(record, later);
+    boxes.shown.clear();
     UndoTimestampChange(record, boxes);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, L"3個のファイルのタイムスタンプを元に戻しました。");
     EXPECT_EQ(TimesOf(list.rows[0]).lastWrite, before.lastWrite);
+    // A photo run that finds no date in them reads them all the same: where
+    // that moved their access times (a system that moves them on reads,
+    // whatever the handle asks), it puts them back, and the older run's undo
+    // takes the change time this moved for the program's own.
+    RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
+                       {.record = &record, .journals = journals});
+    RunRecord read;
+    MatchDateTaken(cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
+                   {.record = &read, .journals = journals});
+    later = NewerWrites(journals, record);
+    EXPECT_EQ(WrittenByOthers(later), 0);
+    TakeLaterStates(record, later);
+    boxes.shown.clear();
+    UndoTimestampChange(record, boxes);
+    ASSERT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(boxes.shown[0].text, L"3個のファイルのタイムスタンプを元に戻しました。");
 
     // Limits: the oldest finished journals go, the unfinished and the
     // damaged stay whatever their age.
     dir.MakeFile(L"runs\\19990101-000000-000.run", "KVJ1 damaged");
     dir.MakeFile(L"runs\\19990101-000000-001.run", bytes);
-    ASSERT_EQ(JournalsIn(journals).size(), 5u);
+    ASSERT_EQ(JournalsIn(journals).size(), 7u);
     TrimJournals(journals, 1ull << 30, 3);
     const std::vector<JournalOnDisk> kept = JournalsIn(journals);
     ASSERT_EQ(kept.size(), 3u);
-    EXPECT_EQ(kept[0].path, newer.journal);
+    EXPECT_EQ(kept[0].path, read.journal);
     EXPECT_TRUE(kept[2].path.ends_with(L"19990101-000000-000.run"));
     TrimJournals(journals, 0, 100);
     EXPECT_EQ(JournalsIn(journals).size(), 2u);

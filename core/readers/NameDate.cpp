@@ -81,23 +81,49 @@ std::optional<TakenDate> DateInName(std::wstring_view name) {
                 if (auto found = Checked(date))
                     return found;
         }
-        // 2019-07-04-13-05-09, 2019-07-04 13.05.09, 2019-07-04_13-05-09.
-        if (first.length == 4 && i + 5 < runs.size()) {
+        // 2019-07-04 and its time: -13-05-09, 13.05.09, _13-05-09,
+        // " at 13.05.09", or 130509 after one of "-_ T".
+        if (first.length == 4 && i + 3 < runs.size()) {
             const Run* parts = &runs[i];
-            bool shape = Between(name, parts[0], parts[1]) == L'-' &&
-                         Between(name, parts[1], parts[2]) == L'-' &&
-                         OneOf(Between(name, parts[2], parts[3]), L"-_ T");
-            const wchar_t timeMark = Between(name, parts[3], parts[4]);
-            shape =
-                shape && OneOf(timeMark, L"-.:_") && Between(name, parts[4], parts[5]) == timeMark;
-            for (int k = 1; k < 6 && shape; ++k)
-                shape = parts[k].length == 2;
-            if (shape)
-                if (auto found = Checked({parts[0].Value(name, 0, 4), parts[1].Value(name, 0, 2),
-                                          parts[2].Value(name, 0, 2), parts[3].Value(name, 0, 2),
-                                          parts[4].Value(name, 0, 2), parts[5].Value(name, 0, 2)}))
+            const std::size_t dayEnd = parts[2].at + parts[2].length;
+            const std::wstring_view gap = name.substr(dayEnd, parts[3].at - dayEnd);
+            const bool dated = Between(name, parts[0], parts[1]) == L'-' &&
+                               Between(name, parts[1], parts[2]) == L'-' && parts[1].length == 2 &&
+                               parts[2].length == 2 &&
+                               ((gap.size() == 1 && OneOf(gap[0], L"-_ T")) || gap == L" at ");
+            TakenDate date{first.Value(name, 0, 4), parts[1].Value(name, 0, 2),
+                           parts[2].Value(name, 0, 2)};
+            if (dated && parts[3].length == 6 && gap != L" at ") {
+                date.hour = parts[3].Value(name, 0, 2);
+                date.minute = parts[3].Value(name, 2, 2);
+                date.second = parts[3].Value(name, 4, 2);
+                if (auto found = Checked(date))
                     return found;
+            }
+            if (dated && i + 5 < runs.size() && parts[3].length == 2 && parts[4].length == 2 &&
+                parts[5].length == 2) {
+                const wchar_t timeMark = Between(name, parts[3], parts[4]);
+                date.hour = parts[3].Value(name, 0, 2);
+                date.minute = parts[4].Value(name, 0, 2);
+                date.second = parts[5].Value(name, 0, 2);
+                if (OneOf(timeMark, L"-.:_") && Between(name, parts[4], parts[5]) == timeMark)
+                    if (auto found = Checked(date))
+                        return found;
+            }
         }
+    }
+    // LINE_ALBUM_<album>_230514_1: the day an album's photo was saved, as
+    // yymmdd before its number at the end of the name.
+    const std::size_t dot = name.find_last_of(L'.');
+    const std::wstring_view stem = name.substr(0, dot);
+    if (stem.starts_with(L"LINE_ALBUM_") && runs.size() >= 2) {
+        const Run& day = runs[runs.size() - 2];
+        const Run& number = runs.back();
+        if (day.length == 6 && Between(name, day, number) == L'_' &&
+            number.at + number.length == stem.size() && day.at > 0 && name[day.at - 1] == L'_')
+            if (auto found = Checked(
+                    {2000 + day.Value(name, 0, 2), day.Value(name, 2, 2), day.Value(name, 4, 2)}))
+                return found;
     }
     return std::nullopt;
 }
