@@ -6,6 +6,7 @@
 #include "core/RunTimestampChange.h"
 #include "resources/Version.h"
 #include "tests/support/DialogBoxes.h"
+#include "tests/support/ExifFiles.h"
 #include "tests/support/Input.h"
 #include "tests/support/Program.h"
 #include "tests/support/TestFiles.h"
@@ -15,6 +16,8 @@
 #include <shlobj.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -97,17 +100,23 @@ void CheckLastWrite(HWND main) {
     ASSERT_TRUE(WaitUntil([&] { return SendMessageW(lastWrite, BM_GETCHECK, 0, 0) == 1; }));
 }
 
-// The mode picked by the keyboard: the whole folder; and the preview turned
-// off, so that a run writes at once.
-void WholeFolderWithoutPreview(const Program& program) {
+// The mode picked by the keyboard: 1 the whole folder, 2 the tree.
+void PickMode(const Program& program, int index) {
     HWND mode = nullptr;
     EnumChildWindows(program.MainWindow(), FindModeList, reinterpret_cast<LPARAM>(&mode));
     ASSERT_TRUE(mode);
     ClickCentre(mode);
     ASSERT_TRUE(WaitUntil([&] { return program.Focus() == mode; }));
-    PressKeys({VK_DOWN});
+    for (int i = 0; i < index; ++i)
+        PressKeys({VK_DOWN});
     PressKeys({VK_RETURN});
-    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(mode, CB_GETCURSEL, 0, 0) == 1; }));
+    ASSERT_TRUE(WaitUntil([&] { return SendMessageW(mode, CB_GETCURSEL, 0, 0) == index; }));
+}
+
+// The whole folder, and the preview turned off, so that a run writes at
+// once.
+void WholeFolderWithoutPreview(const Program& program) {
+    ASSERT_NO_FATAL_FAILURE(PickMode(program, 1));
     PressKeys({VK_MENU, 'O'});
     PressKeys({'V'});
 }
@@ -486,18 +495,36 @@ void Close(const Program& program) {
     EXPECT_EQ(program.WaitForExit(), 0u);
 }
 
-// The history's lines, copied from its list as the user copies them.
-std::vector<std::wstring> HistoryLines(const Program& program, HWND& window) {
+// While it lives, the programs started keep their journals in a folder of
+// the test's own.
+struct OwnJournals {
+    explicit OwnJournals(const std::wstring& folder) {
+        SetEnvironmentVariableW(L"KALVERA_JOURNALS", folder.c_str());
+    }
+    ~OwnJournals() { SetEnvironmentVariableW(L"KALVERA_JOURNALS", nullptr); }
+};
+
+// The lines of the list window open opens, copied from its list as the
+// user copies them, after the columns' titles; a preview's once it has
+// found every row.
+std::vector<std::wstring> ListLines(const Program& program, HWND& window,
+                                    const std::function<void()>& open, bool preview = false) {
     if (OpenClipboard(nullptr)) {
         EmptyClipboard();
         CloseClipboard();
     }
-    PressKeys({VK_MENU, 'F'});
-    PressKeys({'H'});
-    EXPECT_TRUE(WaitUntil([&] {
-        window = FindDialogBox(program.UiThread());
-        return window && GetWindowTextLengthW(window) > 0;
-    }));
+    open();
+    const std::wstring caption = preview ? L"変更の確認" : L"履歴";
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            window = FindDialogBox(program.UiThread());
+            wchar_t text[16] = L"";
+            GetWindowTextW(window, text, 16);
+            return window && text == caption && program.Focus() &&
+                   IsChild(window, program.Focus()) &&
+                   (!preview || IsWindowEnabled(GetDlgItem(window, IDOK)));
+        },
+        30000));
     PressKeys({VK_CONTROL, 'A'});
     PressKeys({VK_CONTROL, 'C'});
     std::wstring text;
@@ -514,24 +541,42 @@ std::vector<std::wstring> HistoryLines(const Program& program, HWND& window) {
     std::vector<std::wstring> lines;
     for (size_t at = 0, end; (end = text.find(L"\r\n", at)) != std::wstring::npos; at = end + 2)
         lines.push_back(text.substr(at, end - at));
+    EXPECT_TRUE(!lines.empty() && lines[0].starts_with(preview ? L"名前\t" : L"日時\t"));
+    if (!lines.empty())
+        lines.erase(lines.begin());
     return lines;
+}
+
+// The history's lines.
+std::vector<std::wstring> HistoryLines(const Program& program, HWND& window) {
+    return ListLines(program, window, [] {
+        PressKeys({VK_MENU, 'F'});
+        PressKeys({'H'});
+    });
+}
+
+// An item of the Option menu, by its key.
+std::function<void()> OptionItem(WORD key) {
+    return [key] {
+        PressKeys({VK_MENU, 'O'});
+        PressKeys({key});
+    };
 }
 
 } // namespace
 
 // Runs are kept in journals that outlive the program. A whole-folder run
-// over 20,000 files killed part way is offered for undoing at the next
-// start, and Yes brings every file it wrote back to the tick, leaving the
-// rest as they were. A run, a close and a new start: Ctrl+Z undoes it. Of
+// over 20,000 files killed part way, its journal holding files it had not
+// reached, is offered for undoing at the next start; another program
+// changes 30 of those meanwhile. Yes brings every file the run wrote back to
+// the tick, leaving the rest as they were, those 30 as that program left
+// them. A run, a close and a new start: Ctrl+Z undoes it. Of
 // two runs over two folders, the history undoes the older. A cut journal
 // and one of random bytes are listed as damaged and passed over.
 TEST(Program, JournalsOutliveIt) {
     TempDir dir;
     const std::wstring journals = dir.Child(L"runs");
-    SetEnvironmentVariableW(L"KALVERA_JOURNALS", journals.c_str());
-    struct Unset {
-        ~Unset() { SetEnvironmentVariableW(L"KALVERA_JOURNALS", nullptr); }
-    } unset;
+    const OwnJournals own(journals);
     const FileTime chosen = LocalDateTimeToFileTime(ParseDateTimeText(L"2003/1/1 0:00:00"));
     constexpr int kFiles = 20000;
     const std::wstring many = dir.MakeDir(L"many");
@@ -546,7 +591,21 @@ TEST(Program, JournalsOutliveIt) {
         Program program(-1, L"\"" + many + L"\"");
         WaitForRows(program, kFiles);
         RunOver(program, true);
-        ASSERT_TRUE(WaitUntil([&] { return TimesOf(fileAt(2000)).lastWrite == chosen; }, 120000));
+        // Killed with at least 100 files announced and not reached.
+        auto unreached = [&] {
+            const std::vector<StoredJournal> newest = ReadStoredJournals(journals, 1);
+            int count = 0;
+            if (!newest.empty() && newest[0].contents)
+                for (auto file = newest[0].contents->files.rbegin();
+                     file != newest[0].contents->files.rend() && count < 100 &&
+                     TimesOf(file->path).lastWrite != chosen;
+                     ++file)
+                    ++count;
+            return count;
+        };
+        ASSERT_TRUE(WaitUntil(
+            [&] { return TimesOf(fileAt(2000)).lastWrite == chosen && unreached() == 100; },
+            120000));
         program.Kill();
     }
     int written = 0;
@@ -554,6 +613,17 @@ TEST(Program, JournalsOutliveIt) {
         written += TimesOf(fileAt(i)).lastWrite == chosen;
     ASSERT_GT(written, 2000);
     ASSERT_LT(written, kFiles);
+    // Another program's change to files the run had announced and not
+    // reached: they show a time of their own.
+    const FileTime other = chosen + 10'000'000;
+    const JournalContents killed = *ReadStoredJournals(journals, 1)[0].contents;
+    std::vector<std::wstring> changedByOther;
+    for (const JournalFile& file : killed.files)
+        if (!file.written && TimesOf(file.path).lastWrite != chosen && changedByOther.size() < 30) {
+            SetTimes(file.path, 0, 0, other);
+            changedByOther.push_back(file.path);
+        }
+    ASSERT_EQ(changedByOther.size(), 30u);
     {
         Program program;
         ASSERT_TRUE(program.WaitUntilShown());
@@ -565,6 +635,10 @@ TEST(Program, JournalsOutliveIt) {
     }
     for (int i = 0; i < kFiles; ++i) {
         const ReadTimes now = TimesOf(fileAt(i)), then = timesAt(i);
+        if (std::count(changedByOther.begin(), changedByOther.end(), fileAt(i))) {
+            ASSERT_EQ(now.lastWrite, other) << i;
+            continue;
+        }
         ASSERT_EQ(now.lastWrite, then.lastWrite) << i;
         ASSERT_EQ(now.lastAccess, then.lastAccess) << i;
     }
@@ -648,5 +722,108 @@ TEST(Program, JournalsOutliveIt) {
     EXPECT_EQ(TimesOf(d).lastWrite, known);
     EXPECT_EQ(ReadContent(random), noise);
     EXPECT_EQ(ReadContent(shortened), cut);
+    Close(program);
+}
+
+// Each kind of run over a folder where one photo may not be written: the
+// preview lists it left alone, 実行 names it and writes the others. A photo
+// run's preview cancelled leaves every file's last-write and change times
+// as they were, to the nanosecond, and the undo of the run before asks
+// nothing. A folder takes the time of what it holds, not of a newer file
+// outside reached through a link.
+TEST(Program, RunsNameWhatTheyCantOpenAndPreviewsWriteNothing) {
+    TempDir dir;
+    const OwnJournals own(dir.Child(L"runs"));
+    const std::string jpeg = JpegFile(TiffBlock(false, {}, {{0x9003, "2019:07:04 13:05:09"}}));
+    const std::wstring photos = dir.MakeDir(L"photos");
+    std::vector<std::wstring> files;
+    for (const wchar_t* name : {L"1", L"2", L"3"}) {
+        files.push_back(
+            dir.MakeFile(L"photos\\IMG_20190704_13050" + std::wstring(name) + L".jpg", jpeg));
+        SetKnownTimes(files.back());
+    }
+    const FileTime known = TimesOf(files[0]).lastWrite;
+    WriteDenied deny(files[1]);
+    if (!deny.Denied())
+        std::puts("a file the user may not write not checked: the Wine server writes any file");
+    const std::wstring written = deny.Denied() ? L"2" : L"3";
+    const std::wstring named =
+        deny.Denied()
+            ? L"\n\n次のファイルは変更しませんでした:\nIMG_20190704_130502.jpg: 開けません"
+            : L"";
+    {
+        Program program(-1, L"\"" + photos + L"\"");
+        WaitForRows(program, 3);
+        ASSERT_NO_FATAL_FAILURE(CheckLastWrite(program.MainWindow()));
+        ASSERT_NO_FATAL_FAILURE(PickMode(program, 1));
+        HWND window = nullptr;
+        // Previewed, written, and the files read back.
+        auto run = [&](const std::function<void()>& open, const std::wstring& done) {
+            const std::vector<std::wstring> lines = ListLines(program, window, open, true);
+            ASSERT_EQ(lines.size(), 3u);
+            EXPECT_EQ(lines[1].ends_with(L"\t開けません"), deny.Denied()) << ToUtf8(lines[1]);
+            PressKeys({VK_RETURN});
+            ASSERT_TRUE(Answer(program, written + done + named));
+            EXPECT_EQ(TimesOf(files[1]).lastWrite == known, deny.Denied());
+            for (const std::wstring& file : {files[0], files[2]})
+                EXPECT_NE(TimesOf(file).lastWrite, known);
+        };
+        run([&] { ClickRun(program.MainWindow()); },
+            L"個のファイルのタイムスタンプを変更しました。");
+
+        const std::string nanoseconds = NanosecondTimesOf(files);
+        std::vector<std::pair<FileTime, FileTime>> before;
+        for (const std::wstring& file : files)
+            before.emplace_back(TimesOf(file).lastWrite, ChangeTimeOf(file));
+        ListLines(program, window, OptionItem('P'), true);
+        PressKeys({VK_ESCAPE});
+        ASSERT_TRUE(WaitUntil([&] { return !IsWindow(window); }));
+        EXPECT_EQ(NanosecondTimesOf(files), nanoseconds);
+        for (size_t i = 0; i < files.size(); ++i)
+            EXPECT_EQ(std::pair(TimesOf(files[i]).lastWrite, ChangeTimeOf(files[i])), before[i]);
+        PressKeys({VK_CONTROL, 'Z'});
+        ASSERT_TRUE(Answer(program, written + L"個のファイルのタイムスタンプを元に戻しました。"));
+        EXPECT_EQ(TimesOf(files[0]).lastWrite, known);
+
+        run(
+            [&] {
+                OptionItem('S')();
+                ASSERT_TRUE(WaitUntil([&] {
+                    wchar_t name[16] = L"";
+                    GetClassNameW(program.Focus(), name, 16);
+                    return std::wstring(name) == L"Edit" &&
+                           GetParent(program.Focus()) != program.MainWindow();
+                }));
+                TypeText(L"1");
+                PressKeys({VK_RETURN});
+            },
+            L"個のファイルのタイムスタンプをずらしました。");
+        run(OptionItem('M'), L"個のファイルのタイムスタンプをファイル名の日時に合わせました。");
+        run(OptionItem('P'), L"個のファイルのタイムスタンプを撮影日時に合わせました。");
+        Close(program);
+    }
+
+    const std::wstring tree = dir.MakeDir(L"tree"), a = dir.MakeDir(L"tree\\A");
+    dir.MakeDir(L"tree\\E");
+    const FileTime older = known + 864'000'000'000, newer = older + 864'000'000'000;
+    SetTimes(dir.MakeFile(L"tree\\A\\a.txt"), 0, 0, older);
+    SetTimes(dir.MakeFile(L"newer.txt"), 0, 0, newer);
+    ASSERT_TRUE(MakeLink(dir.Child(L"tree\\A\\newer.txt"), dir.Child(L"newer.txt"), false));
+    SetTimes(a, 0, 0, known);
+    Program program(-1, L"\"" + tree + L"\"");
+    WaitForRows(program, 2);
+    ASSERT_NO_FATAL_FAILURE(CheckLastWrite(program.MainWindow()));
+    ASSERT_NO_FATAL_FAILURE(PickMode(program, 2));
+    HWND window = nullptr;
+    const std::vector<std::wstring> lines = ListLines(program, window, OptionItem('T'), true);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[0].starts_with(L"A\t" + tree + L"\t")) << ToUtf8(lines[0]);
+    PressKeys({VK_RETURN});
+    // Windows marks the link to a file, which Wine does not.
+    ASSERT_TRUE(
+        Answer(program, L"1個のフォルダのタイムスタンプを中身に合わせました。" +
+                            std::wstring(RunningUnderWine() ? L"" : L"\nリンク1個は対象外です。") +
+                            L"\n\n次のファイルは変更しませんでした:\nE: 空のフォルダです"));
+    EXPECT_EQ(TimesOf(a).lastWrite, older);
     Close(program);
 }

@@ -206,6 +206,30 @@ std::vector<std::wstring> MakeNumberedFiles(const std::wstring& folder, int coun
     return paths;
 }
 
+std::string NanosecondTimesOf(const std::vector<std::wstring>& paths) {
+    if (!RunningUnderWine())
+        return {};
+    wchar_t temp[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring out =
+        std::wstring(temp) + L"kalvera-stat-" + std::to_wstring(GetCurrentProcessId()) + L".txt";
+    std::wstring files;
+    for (const std::wstring& path : paths)
+        files += L" '" + UnixPath(path) + L"'";
+    // Written aside and then renamed: the file is whole once it is there.
+    const std::wstring unixOut = UnixPath(out);
+    DeleteFileW(out.c_str());
+    RunLinuxTool(L"Z:\\bin\\sh -c \"stat -c '%n %y %z'" + files + L" > '" + unixOut +
+                 L".part' && mv '" + unixOut + L".part' '" + unixOut + L"'\"");
+    for (ULONGLONG start = GetTickCount64(); GetTickCount64() - start < 10000; Sleep(10))
+        if (GetFileAttributesW(out.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            const std::string text = ReadContent(out);
+            DeleteFileW(out.c_str());
+            return text;
+        }
+    throw std::runtime_error("no times from stat");
+}
+
 bool MakeLink(const std::wstring& link, const std::wstring& target, bool folder) {
     if (!RunningUnderWine())
         return CreateSymbolicLinkW(link.c_str(), target.c_str(),

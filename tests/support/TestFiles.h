@@ -60,6 +60,9 @@ void SetKnownTimes(const std::wstring& path);
 // it); their paths.
 std::vector<std::wstring> MakeNumberedFiles(const std::wstring& folder, int count,
                                             const std::function<ReadTimes(int)>& timesAt = {});
+// Under Wine, the last-write and change times of each file to the
+// nanosecond, as Linux keeps them, one line per file; empty elsewhere.
+std::string NanosecondTimesOf(const std::vector<std::wstring>& paths);
 // Removes the tree; links in it are removed, not followed.
 void RemoveTree(const std::wstring& path);
 // A symbolic link to a folder or a file (under Wine, a Linux one), and its
