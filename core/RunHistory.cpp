@@ -68,7 +68,10 @@ RunRecord RecordOfJournal(const std::wstring& path, const JournalContents& journ
     record.journal = path;
     for (std::uint32_t i = 0; i < journal.files.size(); ++i) {
         const JournalFile& entry = journal.files[i];
-        if (entry.touchOnly || (!entry.written && (journal.ended || entry.undone)))
+        // A file not marked written in a run that ended was not written; in
+        // one that did not end, an undo marked it undone once it found it
+        // written.
+        if (entry.touchOnly || (!entry.written && journal.ended))
             continue;
         WrittenFile& file = record.Add(entry.path, entry.isFolder);
         file.entry = i;
@@ -77,7 +80,7 @@ RunRecord RecordOfJournal(const std::wstring& path, const JournalContents& journ
         file.times.before = TimesOf(entry.before);
         if (entry.written)
             file.times = StateLeft(entry);
-        else if (!ShowsNewTime(record, file, file.times.after))
+        else if (!entry.undone && !ShowsNewTime(record, file, file.times.after))
             record.files.pop_back();
     }
     return record;

@@ -680,7 +680,8 @@ TEST(Program, JournalsOutliveIt) {
         EXPECT_NE(lines[1].find(L"\t実行\t" + dir.Child(L"c") + L"\t1\t1\t"), std::wstring::npos);
         EXPECT_NE(lines[2].find(L"\t1\t0\t"), std::wstring::npos);
         EXPECT_NE(lines[3].find(L"\t" + many + L"\t"), std::wstring::npos);
-        EXPECT_TRUE(lines[3].ends_with(L"\t0\t途中で終了")) << ToUtf8(lines[3]);
+        EXPECT_TRUE(lines[3].ends_with(L"\t" + std::to_wstring(written) + L"\t0\t途中で終了"))
+            << ToUtf8(lines[3]);
         PressKeys({VK_HOME});
         PressKeys({VK_DOWN});
         PressKeys({VK_RETURN}); // 元に戻す, on c's run
