@@ -869,6 +869,12 @@ TEST_F(MainWindowRun, PreviewReportListNamesAndFoldersFromTheirContents) {
                           {dir.MakeFile(L"shift\\d.heic"), L"2009/4/4 13:00:00", 10 * day, true}};
     for (const Made& file : files)
         SetTimes(file.path, 0, local(file.write) - file.access, local(file.write));
+    // A link to a newer file outside: a row left alone, where the system
+    // does not mark it (Wine); passed over before the preview where it does.
+    const std::wstring outside = dir.MakeFile(L"outside.jpg");
+    SetWrite(outside, L"2013/1/1 0:00:00");
+    ASSERT_TRUE(MakeLink(dir.Child(L"shift\\e.jpg"), outside, false));
+    const int unmarked = RunningUnderWine() ? 1 : 0;
     auto expectShifted = [&](std::function<bool(const Made&)> moved) {
         for (const Made& file : files) {
             const FileTime by = moved(file) ? day : 0;
@@ -923,7 +929,7 @@ TEST_F(MainWindowRun, PreviewReportListNamesAndFoldersFromTheirContents) {
         EXPECT_TRUE(GetWindowLongW(preview, GWL_STYLE) & WS_THICKFRAME);
         EXPECT_EQ(GetFocus(), list);
         EXPECT_EQ(TextOf(FindWindowExW(preview, nullptr, L"Static", nullptr)),
-                  L"変更: 3個 / 変更しない: 0個");
+                  L"変更: 3個 / 変更しない: " + std::to_wstring(unmarked) + L"個");
         EXPECT_EQ(ColumnsOf(list),
                   (std::vector<std::wstring>{L"名前", L"フォルダ", L"現在の更新日時",
                                              L"新しい更新日時", L"現在のアクセス日時",
@@ -957,24 +963,21 @@ TEST_F(MainWindowRun, PreviewReportListNamesAndFoldersFromTheirContents) {
                                        L"\r\nd.heic\t" +
                                        shiftedFolder + L"\t2009/4/4 13:00:00\t"))
             << ToUtf8(copied);
-        EXPECT_EQ(std::count(copied.begin(), copied.end(), L'\n'), 4);
-        // Each column as wide as its title and texts, all within the window,
-        // which grew for them.
-        RECT client{}, frame{};
+        EXPECT_EQ(std::count(copied.begin(), copied.end(), L'\n'), 4 + unmarked);
+        EXPECT_EQ(copied.find(L"e.jpg\t" + shiftedFolder) != std::wstring::npos,
+                  copied.ends_with(L"\tリンクです\r\n"));
+        // Each column as wide as its title and texts, all within the list.
+        RECT client{};
         GetClientRect(list, &client);
-        GetWindowRect(preview, &frame);
-        EXPECT_GT(frame.right - frame.left, form->Scale(680));
-        int total = 0;
-        for (int column = 0; column < 7; ++column) {
-            const int width = ListView_GetColumnWidth(list, column);
-            total += width;
-            EXPECT_GT(width, ListView_GetStringWidth(list, ColumnsOf(list)[size_t(column)].c_str()))
-                << column;
-            for (int row = 0; row < 3; ++row)
-                EXPECT_GT(width, ListView_GetStringWidth(list, CellOf(list, row, column).c_str()))
-                    << row << " " << column;
+        for (int column = 0, total = 0; column < 7; ++column) {
+            total += ListView_GetColumnWidth(list, column);
+            EXPECT_LE(total, client.right);
+            for (int row = -1; row < 3; ++row)
+                EXPECT_GT(ListView_GetColumnWidth(list, column),
+                          ListView_GetStringWidth(list, (row < 0 ? ColumnsOf(list)[size_t(column)]
+                                                                 : CellOf(list, row, column))
+                                                            .c_str()));
         }
-        EXPECT_LE(total, client.right);
         ClickCentre(GetDlgItem(preview, IDCANCEL));
     }));
     EXPECT_EQ(boxes.size(), 1u);
@@ -986,9 +989,11 @@ TEST_F(MainWindowRun, PreviewReportListNamesAndFoldersFromTheirContents) {
         PressKeys({VK_RETURN});
     }));
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[1].text, L"2個のファイルのタイムスタンプをずらしました。\n"
-                             L"名前が対象外のファイル: 1個\n\n次のファイルは変更しませんでした:\n"
-                             L"B.JPG: 変更されています");
+    EXPECT_EQ(boxes[1].text,
+              L"2個のファイルのタイムスタンプをずらしました。\nリンク1個は対象外です。\n"
+              L"名前が対象外のファイル: 1個\n\n次のファイルは変更しませんでした:\n"
+              L"B.JPG: 変更されています");
+    EXPECT_EQ(TimesOf(outside).lastWrite, local(L"2013/1/1 0:00:00"));
     SetTimes(files[1].path, 0, 0, local(files[1].write));
     expectShifted([&](const Made& file) { return file.matched && &file != &files[1]; });
     // Ctrl+Z in the names box would undo its typing.
@@ -1012,23 +1017,6 @@ TEST_F(MainWindowRun, PreviewReportListNamesAndFoldersFromTheirContents) {
     const std::wstring csv = dir.Child(L"list.csv");
     Show(photos);
     ASSERT_TRUE(PumpUntil([&] { return !form->ShellListView1.Filling(); }));
-    // Reading for the preview writes nothing: Esc leaves every file's times
-    // and change time as they were (the access time as the system's own
-    // reading left it).
-    std::vector<std::wstring> all12 = undated;
-    all12.push_back(dated);
-    std::map<std::wstring, std::pair<FileTime, FileTime>> unread;
-    for (const std::wstring& file : all12)
-        unread[file] = {TimesOf(file).lastWrite, ChangeTimeOf(file)};
-    EXPECT_TRUE(Walk({{previewDone, [] { PressKeys({VK_ESCAPE}); }}}, [] {
-        PressKeys({VK_MENU, 'O'});
-        PressKeys({'P'});
-    }));
-    for (const std::wstring& file : all12) {
-        EXPECT_EQ(unread[file], std::pair(TimesOf(file).lastWrite, ChangeTimeOf(file)))
-            << ToUtf8(file);
-        SetKnownTimes(file); // the access times again older than the reading
-    }
     const PlatformMessageBox recorder = SetPlatformMessageBox(SystemMessageBox());
     HWND report = nullptr, all = nullptr;
     EXPECT_TRUE(Walk(
@@ -1069,16 +1057,13 @@ TEST_F(MainWindowRun, PreviewReportListNamesAndFoldersFromTheirContents) {
           },
           [&] {
               // Offered in the documents, named by the run's folder and the day.
-              wchar_t folder[MAX_PATH] = L"", documents[MAX_PATH] = L"";
+              wchar_t folder[MAX_PATH] = L"", documents[MAX_PATH] = L"", name[64];
               SendMessageW(OwnedDialog(all), CDM_GETFOLDERPATH, MAX_PATH, LPARAM(folder));
               SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, 0, documents);
-              EXPECT_EQ(std::wstring(folder), documents);
-              SYSTEMTIME today{};
-              GetLocalTime(&today);
-              wchar_t offered[64];
-              swprintf(offered, 64, L"photos %04u-%02u-%02u.csv", today.wYear, today.wMonth,
-                       today.wDay);
-              EXPECT_EQ(TextOf(GetFocus()), offered);
+              SYSTEMTIME day{};
+              GetLocalTime(&day);
+              swprintf(name, 64, L"\\photos %04u-%02u-%02u.csv", day.wYear, day.wMonth, day.wDay);
+              EXPECT_EQ(folder + (L"\\" + TextOf(GetFocus())), documents + std::wstring(name));
               PressKeys({VK_END});
               PressKeys({VK_SHIFT, VK_HOME});
               TypeText(csv);
@@ -1122,11 +1107,9 @@ TEST_F(MainWindowRun, PreviewReportListNamesAndFoldersFromTheirContents) {
     SetWrite(dir.MakeFile(L"tree\\A\\a.txt"), L"2010/1/1 0:00:00");
     SetWrite(dir.MakeFile(L"tree\\A\\B\\b.txt"), L"2015/1/1 0:00:00");
     SetWrite(dir.MakeFile(L"tree\\A\\B\\C\\c.txt"), L"2018/1/1 0:00:00");
-    // Links to a newer folder and to a newer file are not followed, nor
-    // counted as entries; Wine does not mark the one to a file.
+    // A link to a newer folder is not followed, nor counted as an entry.
     SetWrite(dir.MakeFile(L"newer.txt"), L"2020/1/1 0:00:00");
     ASSERT_TRUE(MakeLink(dir.Child(L"tree\\A\\B\\link"), dir.Path()));
-    ASSERT_TRUE(MakeLink(dir.Child(L"tree\\A\\B\\newer-link.txt"), dir.Child(L"newer.txt"), false));
     std::map<std::wstring, ReadTimes> before;
     for (const std::wstring& folder : {a, b, c, empty}) {
         SetTimes(folder, 0, local(L"2001/1/1 0:00:00"), local(L"2000/1/1 0:00:00"));
@@ -1148,10 +1131,9 @@ TEST_F(MainWindowRun, PreviewReportListNamesAndFoldersFromTheirContents) {
                          PressKeys({'T'});
                      }));
     ASSERT_EQ(boxes.size(), 5u);
-    EXPECT_EQ(boxes[4].text, L"3個のフォルダのタイムスタンプを中身に合わせました。\nリンク" +
-                                 std::wstring(RunningUnderWine() ? L"1" : L"2") +
-                                 L"個は対象外です。\n\n"
-                                 L"次のファイルは変更しませんでした:\nE: 空のフォルダです");
+    EXPECT_EQ(boxes[4].text, L"3個のフォルダのタイムスタンプを中身に合わせました。\n"
+                             L"リンク1個は対象外です。\n\n"
+                             L"次のファイルは変更しませんでした:\nE: 空のフォルダです");
     for (const std::wstring& folder : {a, b, c}) {
         EXPECT_EQ(TimesOf(folder).lastWrite, local(L"2018/1/1 0:00:00")) << ToUtf8(folder);
         EXPECT_EQ(TimesOf(folder).lastAccess, local(L"2018/1/1 0:00:00")) << ToUtf8(folder);

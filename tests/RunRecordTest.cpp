@@ -459,9 +459,8 @@ TEST(RunJournal, RunsUndoneFromTheirJournals) {
     UndoTimestampChange(unfinished, boxes);
     EXPECT_EQ(TimesOf(list.rows[1]).lastWrite, known.lastWrite);
     // Where each file got its own date, the one its entry holds: c shows
-    // it, b was moved by another program since (its creation time too,
-    // where the system keeps one), and an entry that holds no date tells
-    // nothing.
+    // it, b was moved by another program since, and an entry that holds no
+    // date tells nothing.
     header.kind = JournalKind::Photo;
     header.kinds = RunningUnderWine() ? 4 : 5;
     SetTimes(list.rows[2], known.lastWrite + kDay, 0, known.lastWrite + kDay);
@@ -476,13 +475,17 @@ TEST(RunJournal, RunsUndoneFromTheirJournals) {
     EXPECT_EQ(own.files.back().name, L"c.jpg");
     photo.files[2].date = 0;
     EXPECT_TRUE(RecordOfJournal(L"", photo).files.empty());
-    // An undo cut short after c's set: c counts as undone, not as changed.
+    // The undo asks no question; the last undone the file its set reached
+    // before it was cut short, which counts as undone, not as changed.
+    auto undoneAlone = [&](RunRecord& run, int files) {
+        boxes.shown.clear();
+        UndoTimestampChange(run, boxes);
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].text,
+                  std::to_wstring(files) + L"個のファイルのタイムスタンプを元に戻しました。");
+    };
     SetTimes(list.rows[2], 0, 0, known.lastWrite);
-    boxes.shown.clear();
-    UndoTimestampChange(own, boxes);
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, L"1個のファイルのタイムスタンプを元に戻しました。");
-
+    undoneAlone(own, 1);
     // A file where the folder of journals should be: nothing is written.
     const std::wstring blocked = dir.MakeFile(L"blocked") + L"\\runs";
     RunRecord none;
@@ -497,55 +500,44 @@ TEST(RunJournal, RunsUndoneFromTheirJournals) {
     EXPECT_EQ(TimesOf(list.rows[0]).lastWrite, before.lastWrite);
     EXPECT_TRUE(none.files.empty());
 
-    // A newer run over a: the undo of the older asks, and expects a as the
-    // newer left it. Once the newer is undone, a is as the older left it
-    // but for the change time that undo moved, which is taken without a
-    // question.
-    RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
-                       {.record = &record, .journals = journals});
-    list.selected = {0};
-    RunRecord newer;
-    ShiftTimestamps(60, cmSelectedFile, {.lastWrite = true}, list, boxes, hint,
-                    {.record = &newer, .journals = journals});
-    LaterStates later = NewerWrites(journals, record);
-    ASSERT_EQ(later.size(), 1u);
-    EXPECT_EQ(WrittenByOthers(later), 1);
-    UndoTimestampChange(newer, boxes);
-    later = NewerWrites(journals, record);
-    ASSERT_EQ(later.size(), 1u);
-    EXPECT_EQ(WrittenByOthers(later), 0);
-    TakeLaterStates(record, later);
-    boxes.shown.clear();
-    UndoTimestampChange(record, boxes);
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, L"3個のファイルのタイムスタンプを元に戻しました。");
-    EXPECT_EQ(TimesOf(list.rows[0]).lastWrite, before.lastWrite);
-    // A photo run that finds no date in them reads them all the same: where
-    // that moved their access times (a system that moves them on reads,
-    // whatever the handle asks), it puts them back, and the older run's undo
-    // takes the change time this moved for the program's own.
-    RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
-                       {.record = &record, .journals = journals});
-    RunRecord read;
-    MatchDateTaken(cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
-                   {.record = &read, .journals = journals});
-    later = NewerWrites(journals, record);
-    EXPECT_EQ(WrittenByOthers(later), 0);
-    TakeLaterStates(record, later);
-    boxes.shown.clear();
-    UndoTimestampChange(record, boxes);
-    ASSERT_EQ(boxes.shown.size(), 1u);
-    EXPECT_EQ(boxes.shown[0].text, L"3個のファイルのタイムスタンプを元に戻しました。");
+    // A newer run over a: the undo of the older asks first, then expects a
+    // as the newer left it; once the newer is undone, a is as the older left
+    // it but for the change time that undo moved, taken without a question.
+    // A photo run that finds no date reads the files all the same, and puts
+    // back access times the system moved on that reading: that change time
+    // too is the program's own.
+    std::wstring newest; // journal
+    for (int newer = 0; newer < 3; ++newer) {
+        RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
+                           {.record = &record, .journals = journals});
+        list.selected = {0};
+        RunRecord later;
+        if (newer < 2)
+            ShiftTimestamps(60, cmSelectedFile, {.lastWrite = true}, list, boxes, hint,
+                            {.record = &later, .journals = journals});
+        else
+            MatchDateTaken(cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
+                           {.record = &later, .journals = journals});
+        if (newer == 1)
+            UndoTimestampChange(later, boxes);
+        const LaterStates states = NewerWrites(journals, record);
+        EXPECT_EQ(WrittenByOthers(states), newer == 0 ? 1 : 0);
+        TakeLaterStates(record, states);
+        undoneAlone(record, 3);
+        EXPECT_EQ(TimesOf(list.rows[0]).lastWrite, before.lastWrite);
+        newest = later.journal.empty() ? record.journal : later.journal;
+    }
 
     // Limits: the oldest finished journals go, the unfinished and the
     // damaged stay whatever their age.
+    const size_t runs = JournalsIn(journals).size();
     dir.MakeFile(L"runs\\19990101-000000-000.run", "KVJ1 damaged");
     dir.MakeFile(L"runs\\19990101-000000-001.run", bytes);
-    ASSERT_EQ(JournalsIn(journals).size(), 7u);
+    ASSERT_EQ(JournalsIn(journals).size(), runs + 2);
     TrimJournals(journals, 1ull << 30, 3);
     const std::vector<JournalOnDisk> kept = JournalsIn(journals);
     ASSERT_EQ(kept.size(), 3u);
-    EXPECT_EQ(kept[0].path, read.journal);
+    EXPECT_EQ(kept[0].path, newest);
     EXPECT_TRUE(kept[2].path.ends_with(L"19990101-000000-000.run"));
     TrimJournals(journals, 0, 100);
     EXPECT_EQ(JournalsIn(journals).size(), 2u);

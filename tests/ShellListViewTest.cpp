@@ -53,7 +53,9 @@ protected:
     std::wstring RootPath() { return list.RootItem()->ParsingName(); }
     // The list holds the folder's rows: its reading thread may start late
     // on a busy machine, after the fill's own wait.
-    void Filled() { ASSERT_TRUE(PumpUntil([&] { return !list.Filling(); }, 120'000)); }
+    void Filled() {
+        ASSERT_TRUE(PumpUntil([&] { return !list.Filling(); }, 120'000));
+    }
     void Key(WORD key, bool alt = false) {
         SendMessageW(list.Handle(), alt ? WM_SYSKEYDOWN : WM_KEYDOWN, key, alt ? 1 << 29 : 0);
     }

@@ -105,16 +105,6 @@ ReadTimes TimesOf(const std::wstring& path) {
     return {Ticks(data.ftCreationTime), Ticks(data.ftLastAccessTime), Ticks(data.ftLastWriteTime)};
 }
 
-std::uint64_t ChangeTimeOf(const std::wstring& path) {
-    UniqueFileHandle file(CreateFileW(ExtendedLengthPath(path).c_str(), FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    FILE_BASIC_INFO basic{};
-    if (!file || !GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic))
-        throw std::runtime_error("can't read a test file's change time");
-    return std::uint64_t(basic.ChangeTime.QuadPart);
-}
-
 void SetTimes(const std::wstring& path, std::uint64_t creation, std::uint64_t lastAccess,
               std::uint64_t lastWrite) {
     const std::wstring extended = ExtendedLengthPath(path);

@@ -46,9 +46,6 @@ private:
 
 std::string ReadContent(const std::wstring& path);
 ReadTimes TimesOf(const std::wstring& path);
-// The change time, which moves with every change of the file's times or
-// attributes.
-std::uint64_t ChangeTimeOf(const std::wstring& path);
 // Sets a file's or folder's times; a zero one is left as it is.
 void SetTimes(const std::wstring& path, std::uint64_t creation, std::uint64_t lastAccess,
               std::uint64_t lastWrite);
