@@ -152,11 +152,16 @@ int TextWidth(HFONT font, const std::wstring& text) {
 void TChangeForm1::FitOptionsToText() {
     // The hint stands after the pane's caption, and the mode list shows its
     // longest item whole: in a wider font (another system's, or a
-    // substitute's) the pane widens to hold them, at any dpi.
+    // substitute's) the pane widens to hold them, at any dpi. A hint too
+    // wide to stand beside the caption covers it while it shows, which
+    // keeps the pane as designed.
     Label8.FitText();
     Label9.FitText();
-    Label9.SetBounds(std::max(Scale(53), Label8.Left() + Label8.Width() + Scale(4)), Label9.Top(),
-                     Label9.Width(), Label9.Height());
+    int hintLeft = std::max(Scale(53), Label8.Left() + Label8.Width() + Scale(4));
+    if (hintLeft + Label9.Width() + Scale(4) > Scale(200))
+        hintLeft = Label8.Left();
+    Label9.SetBounds(hintLeft, Label9.Top(), Label9.Width(), Label9.Height());
+    SetWindowPos(Label9.Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     int widest = 0;
     for (const std::wstring& item : ComboBox1.Items())
         widest = std::max(widest, TextWidth(font_.get(), item));
@@ -166,9 +171,12 @@ void TChangeForm1::FitOptionsToText() {
     const int pane = std::max({Scale(200), ComboBox1.Left() + modeList + Scale(4),
                                Label9.Left() + Label9.Width() + Scale(4)});
     ComboBox1.SetWidth(pane - Scale(8));
+    // The names box's caption stands before it, whatever its text's width,
+    // and follows it from there.
     Label10.FitText();
-    const int namesLeft = Label10.Left() + Label10.Width() + Scale(4);
-    Edit1.SetBounds(namesLeft, Edit1.Top(), pane - namesLeft - Scale(4), Edit1.Height());
+    Label10.SetBounds(Edit1.Left() - Scale(4) - Label10.Width(), Label10.Top(), Label10.Width(),
+                      Label10.Height());
+    Label10.SetAnchors(Label10.GetAnchors());
     Panel2.SetWidth(pane);
     if (laidOut_)
         Realign();
@@ -224,6 +232,13 @@ void TChangeForm1::BuildLayout() {
         v.button.OnClick = [this, click = v.click] { (this->*click)(); };
     }
     Place(Bevel6, &Panel4, 176, 4, 5, 25);
+    // The names box at the row's right end, where Explorer keeps its search
+    // box; it follows the window's width.
+    Place(Label10, &Panel4, 536, 10, 30, 12);
+    Label10.SetText(L"対象:");
+    Label10.SetAnchors({false, true, true, false});
+    Place(Edit1, &Panel4, 570, 6, 160, 20);
+    Edit1.SetAnchors({false, true, true, false});
 
     Place(StatusBar1, nullptr, 0, 529, 734, 19);
     StatusBar1.SetAlign(Align::Bottom);
@@ -289,10 +304,11 @@ void TChangeForm1::BuildLayout() {
     ShellTreeView1.Loaded();
     ShellListView1.Loaded();
 
-    // Tab order: ListView 0, options 2, address 3, toolbar 4, folders 5.
+    // Tab order: ListView 0, options 2, the toolbar's names box right after
+    // the mode list, address 3, folders 5.
     HWND previous = HWND_TOP;
     for (Control* c :
-         std::initializer_list<Control*>{&ShellListView1, &Panel2, &Panel1, &Panel4, &Panel5}) {
+         std::initializer_list<Control*>{&ShellListView1, &Panel2, &Panel4, &Panel1, &Panel5}) {
         SetWindowPos(c->Handle(), previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         previous = c->Handle();
     }
@@ -310,24 +326,21 @@ void TChangeForm1::BuildOptions() {
     Label9.SetVisible(false);
 
     Place(ComboBox1, &Panel2, 4, 29, 192, 20);
-    ComboBox1.SetItems({L"選択ファイルのみ変更", L"選択フォルダ内のすべて変更",
-                        L"サブフォルダも含めてすべて変更"});
-    Place(Label10, &Panel2, 4, 58, 30, 12);
-    Label10.SetText(L"対象:");
-    Place(Edit1, &Panel2, 36, 54, 160, 20);
+    ComboBox1.SetItems(
+        {L"選択ファイルのみ変更", L"選択フォルダ内のすべて変更", L"サブフォルダも含めて変更"});
     struct Check {
         CheckBox& box;
         int top;
         const wchar_t* text;
     };
     for (const Check& c :
-         {Check{CheckBox1, 85, L"ファイル作成日時"}, Check{CheckBox2, 105, L"ファイル更新日時"},
-          Check{CheckBox3, 125, L"ファイルアクセス日"}}) {
+         {Check{CheckBox1, 61, L"ファイル作成日時"}, Check{CheckBox2, 81, L"ファイル更新日時"},
+          Check{CheckBox3, 101, L"ファイルアクセス日"}}) {
         Place(c.box, &Panel2, 20, c.top, 116, 17);
         c.box.SetText(c.text);
         c.box.OnClick = [this] { CheckBoxClick(); };
     }
-    Place(Label1, &Panel2, 4, 152, 24, 12);
+    Place(Label1, &Panel2, 4, 128, 24, 12);
     Label1.SetText(L"西暦");
     struct Selector {
         ComboBox& list;
@@ -338,12 +351,12 @@ void TChangeForm1::BuildOptions() {
         const wchar_t* unitText;
     };
     for (const Selector& s :
-         {Selector{ComboBox2, 4, 169, 50, Numbers(1980, 2107, false), Label2, 57, L"年"},
-          Selector{ComboBox3, 74, 169, 40, Numbers(1, 12, false), Label3, 117, L"月"},
-          Selector{ComboBox4, 134, 169, 40, Numbers(1, 31, false), Label4, 177, L"日"},
-          Selector{ComboBox5, 14, 199, 40, Numbers(0, 24, false), Label5, 57, L"時"},
-          Selector{ComboBox6, 74, 199, 40, Numbers(0, 59, true), Label6, 117, L"分"},
-          Selector{ComboBox7, 134, 199, 40, Numbers(0, 59, true), Label7, 177, L"秒"}}) {
+         {Selector{ComboBox2, 4, 145, 50, Numbers(1980, 2107, false), Label2, 57, L"年"},
+          Selector{ComboBox3, 74, 145, 40, Numbers(1, 12, false), Label3, 117, L"月"},
+          Selector{ComboBox4, 134, 145, 40, Numbers(1, 31, false), Label4, 177, L"日"},
+          Selector{ComboBox5, 14, 175, 40, Numbers(0, 24, false), Label5, 57, L"時"},
+          Selector{ComboBox6, 74, 175, 40, Numbers(0, 59, true), Label6, 117, L"分"},
+          Selector{ComboBox7, 134, 175, 40, Numbers(0, 59, true), Label7, 177, L"秒"}}) {
         Place(s.list, &Panel2, s.left, s.top, s.width, 20);
         s.list.SetItems(s.items);
         s.list.SetItemHeight(Scale(12));
@@ -352,13 +365,13 @@ void TChangeForm1::BuildOptions() {
     }
     ComboBox1.SetItemHeight(Scale(12));
 
-    Place(SpeedButton1, &Panel2, 60, 229, 80, 25);
+    Place(SpeedButton1, &Panel2, 60, 205, 80, 25);
     SpeedButton1.SetText(L"実行");
     SpeedButton1.SetFlat(false);
     LoadPicture(SpeedButton1, IDB_RUN, 12);
     SpeedButton1.OnClick = [this] { SpeedButton1Click(); };
 
-    Place(Bevel5, &Panel2, 7, 264, 186, 194);
+    Place(Bevel5, &Panel2, 7, 240, 186, 218);
     Bevel5.SetAnchors({true, true, true, true});
     FitOptionsToText();
 
@@ -367,7 +380,7 @@ void TChangeForm1::BuildOptions() {
     HWND previous = HWND_TOP;
     for (Control* c : std::initializer_list<Control*>{
              &ComboBox2, &ComboBox3, &ComboBox4, &ComboBox5, &ComboBox6, &ComboBox7, &CheckBox3,
-             &CheckBox2, &CheckBox1, &ComboBox1, &Edit1}) {
+             &CheckBox2, &CheckBox1, &ComboBox1}) {
         SetWindowPos(c->Handle(), previous, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         previous = c->Handle();
     }

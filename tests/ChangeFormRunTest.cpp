@@ -443,7 +443,7 @@ TEST_F(MainWindowRun, ASelectionATreeWithFoldersATypedPathAndADrop) {
     form->ChooseMenuItem(TChangeForm1::Folders1);
     form->ChooseMenuItem(TChangeForm1::KTree1);
     EXPECT_EQ(form->ComboBox1.ItemIndex(), 2);
-    EXPECT_EQ(form->ComboBox1.SelectedText(), L"サブフォルダも含めてすべて変更");
+    EXPECT_EQ(form->ComboBox1.SelectedText(), L"サブフォルダも含めて変更");
     form->DropDownMenu(2);
     EXPECT_TRUE(form->MenuItemChecked(TChangeForm1::KTree1));
     EXPECT_FALSE(form->MenuItemChecked(TChangeForm1::KFold1));
@@ -864,7 +864,7 @@ TEST_F(MainWindowRun, PreviewReportListNamesAndFoldersFromTheirContents) {
         bool matched;
     };
     const Made files[] = {{dir.MakeFile(L"shift\\a.jpg"), L"2010/1/1 10:00:00", 7 * day, true},
-                          {dir.MakeFile(L"shift\\B.JPG"), L"2011/2/2 11:00:00", 8 * day, true},
+                          {dir.MakeFile(L"shift\\B.JPG"), L"2010/1/16 11:00:00", 8 * day, true},
                           {dir.MakeFile(L"shift\\c.txt"), L"2012/3/3 12:00:00", 9 * day, false},
                           {dir.MakeFile(L"shift\\d.heic"), L"2009/4/4 13:00:00", 10 * day, true}};
     for (const Made& file : files)
@@ -934,7 +934,8 @@ TEST_F(MainWindowRun, PreviewReportListNamesAndFoldersFromTheirContents) {
                   (std::vector<std::wstring>{L"名前", L"フォルダ", L"現在の更新日時",
                                              L"新しい更新日時", L"現在のアクセス日時",
                                              L"新しいアクセス日時", L"変更しない理由"}));
-        ClickColumn(list, 2); // the current last-write times, the oldest first
+        // The current last-write times, the oldest first; two of them days apart.
+        ClickColumn(list, 2);
         EXPECT_TRUE(PumpUntil([&] { return CellOf(list, 0, 0) == L"d.heic"; }));
         EXPECT_EQ(CellOf(list, 1, 0), L"a.jpg");
         EXPECT_EQ(CellOf(list, 2, 0), L"B.JPG");
@@ -966,13 +967,14 @@ TEST_F(MainWindowRun, PreviewReportListNamesAndFoldersFromTheirContents) {
         EXPECT_EQ(std::count(copied.begin(), copied.end(), L'\n'), 4 + unmarked);
         EXPECT_EQ(copied.find(L"e.jpg\t" + shiftedFolder) != std::wstring::npos,
                   copied.ends_with(L"\tリンクです\r\n"));
-        // Each column as wide as its title and texts, all within the list.
+        // Each column as wide as its title and texts, all within the list:
+        // the folders' long paths give way first where they can't all fit.
         RECT client{};
         GetClientRect(list, &client);
         for (int column = 0, total = 0; column < 7; ++column) {
             total += ListView_GetColumnWidth(list, column);
             EXPECT_LE(total, client.right);
-            for (int row = -1; row < 3; ++row)
+            for (int row = -1; row < (column == 1 ? 0 : 3); ++row)
                 EXPECT_GT(ListView_GetColumnWidth(list, column),
                           ListView_GetStringWidth(list, (row < 0 ? ColumnsOf(list)[size_t(column)]
                                                                  : CellOf(list, row, column))
@@ -985,7 +987,7 @@ TEST_F(MainWindowRun, PreviewReportListNamesAndFoldersFromTheirContents) {
 
     // Changed between the preview and the write: left alone, and named.
     EXPECT_TRUE(shift([&] {
-        SetTimes(files[1].path, 0, 0, local(L"2011/2/2 11:30:00"));
+        SetTimes(files[1].path, 0, 0, local(L"2010/1/16 11:30:00"));
         PressKeys({VK_RETURN});
     }));
     ASSERT_EQ(boxes.size(), 2u);
@@ -1007,7 +1009,9 @@ TEST_F(MainWindowRun, PreviewReportListNamesAndFoldersFromTheirContents) {
     const std::wstring photos = dir.MakeDir(L"photos");
     std::vector<std::wstring> undated;
     for (int i = 1; i <= 11; ++i)
-        undated.push_back(dir.MakeFile(L"photos\\n" + std::to_wstring(100 + i) + L".jpg", "x"));
+        undated.push_back(dir.MakeFile(i < 11 ? L"photos\\n" + std::to_wstring(100 + i) + L".jpg"
+                                              : L"photos\\旅行,京都.jpg",
+                                       "x"));
     for (const std::wstring& file : undated)
         SetKnownTimes(file);
     const std::wstring dated = dir.MakeFile(
@@ -1084,11 +1088,14 @@ TEST_F(MainWindowRun, PreviewReportListNamesAndFoldersFromTheirContents) {
     EXPECT_TRUE(saved.starts_with("\xEF\xBB\xBF" + ToUtf8(L"名前,フォルダ,理由\r\n")))
         << saved.substr(0, 40);
     EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 12);
-    for (const std::wstring& file : undated)
-        EXPECT_NE(saved.find(ToUtf8(std::wstring(SplitPath(file).second) + L"," + photos +
-                                    L",撮影日時がありません\r\n")),
+    // A name with a comma stays one field.
+    for (const std::wstring& file : undated) {
+        const std::wstring name(SplitPath(file).second);
+        EXPECT_NE(saved.find(ToUtf8((name.find(L',') != name.npos ? L"\"" + name + L"\"" : name) +
+                                    L"," + photos + L",撮影日時がありません\r\n")),
                   std::string::npos)
             << ToUtf8(file);
+    }
     // Read and left alone: the access time the reading moved goes back.
     for (const std::wstring& file : undated)
         EXPECT_EQ(TimesOf(file).lastAccess, known.lastAccess) << ToUtf8(file);

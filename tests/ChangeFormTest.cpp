@@ -21,6 +21,7 @@ TEST_F(MainWindow, EveryControlAtItsPlaceAt96Dpi) {
     GetClientRect(form->Handle(), &client);
     ASSERT_EQ(client.right, 734);
     ASSERT_EQ(client.bottom, 548);
+    EXPECT_EQ(form->Panel2.Width(), 200); // no text wider than its design
     for (const Expected& e : Layout(*form))
         ExpectBounds(e);
     ExpectTextsFit(*form);
@@ -33,15 +34,18 @@ TEST(MainWindowScaled, At144DpiEveryLengthGrowsByHalf) {
     GetObjectW(form.FormFont(), sizeof font, &font);
     EXPECT_EQ(font.lfHeight, -18);
     // The options pane and the toolbar keep fixed places inside their
-    // parents, whatever size the screen allows the window.
+    // parents, whatever size the screen allows the window; the names box
+    // keeps its place from the toolbar's right end.
     for (const Expected& e : Layout(form)) {
         const std::string name = e.name;
         if (e.control->Parent() == &form.Panel2 || e.control->Parent() == &form.Panel4) {
-            if (name == "Bevel2" || name == "Bevel1" || name == "Bevel5")
+            if (name == "Bevel2" || name == "Bevel1" || name == "Bevel5" || name == "Edit1")
                 continue;
             ExpectBounds(e, 3, 2);
         }
     }
+    EXPECT_EQ(form.Panel4.Width() - form.Edit1.Left(), 246);
+    EXPECT_EQ(form.Edit1.Left() - form.Label10.Left() - form.Label10.Width(), 6);
     EXPECT_GE(form.Panel2.Width(), 300);
     ExpectTextsFit(form);
     EXPECT_EQ(form.Panel1.Height(), 48);

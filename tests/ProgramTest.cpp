@@ -599,7 +599,8 @@ TEST(Program, JournalsOutliveIt) {
     ASSERT_GT(written, 2000);
     // Another program's change to 30 files announced and not reached.
     const FileTime other = chosen + 10'000'000;
-    ASSERT_LE(written + 30, int(ReadStoredJournals(journals, 1)[0].contents->files.size()));
+    const StoredJournal killed = ReadStoredJournals(journals, 1)[0];
+    ASSERT_LE(written + 30, int(killed.contents->files.size()));
     for (int i = written; i < written + 30; ++i)
         SetTimes(fileAt(i), 0, 0, other);
     {
@@ -696,6 +697,8 @@ TEST(Program, JournalsOutliveIt) {
     ASSERT_TRUE(Answer(program, L"1個のファイルのタイムスタンプを元に戻しました。"));
     EXPECT_EQ(TimesOf(d).lastWrite, known);
     EXPECT_EQ(ReadContent(random), noise);
+    // Offered once: no start after the first marked it again.
+    EXPECT_FALSE(ReadStoredJournal(killed.path).contents->cut);
     EXPECT_EQ(ReadContent(shortened), cut);
     Close(program);
 }

@@ -527,6 +527,14 @@ TEST(RunJournal, RunsUndoneFromTheirJournals) {
         EXPECT_EQ(TimesOf(list.rows[0]).lastWrite, before.lastWrite);
         newest = later.journal.empty() ? record.journal : later.journal;
     }
+    // A run whose last file kept its times (the creation time, where the
+    // system keeps none, and an access time that was the run's already)
+    // keeps its journal: the files before it moved.
+    SetTimes(list.rows[2], 0, Local(L"2004/4/1 9:30:01"), 0);
+    RunTimestampChange(kApril, cmWholeFolder, {.creation = true, .lastAccess = true}, list, boxes,
+                       hint, {.record = &record, .journals = journals});
+    EXPECT_EQ(JournalsIn(journals)[0].path, record.journal);
+    newest = record.journal;
 
     // Limits: the oldest finished journals go, the unfinished and the
     // damaged stay whatever their age.

@@ -180,7 +180,8 @@ TEST_F(RunTimestampChangeTest, WholeFolderRunReleasesEveryFile) {
 // since it was listed is named, and no link is followed: a link to a file
 // outside, to the folder itself or to one outside counts as passed over.
 // Two names of one file are one target, a read-only file is written with
-// its attribute kept, and nothing is written while the rows still come in.
+// its attribute kept (previewed, too), and nothing is written while the
+// rows still come in.
 // Anything else that is not a file refuses the run before anything changes.
 TEST_F(RunTimestampChangeTest, SelectionsAndFoldersOfAFolder) {
     TempDir outside;
@@ -209,6 +210,7 @@ TEST_F(RunTimestampChangeTest, SelectionsAndFoldersOfAFolder) {
         std::vector<std::wstring> changed;
         int shiftHours = 0;
         bool loading = false;
+        bool preview = false;
     } cases[] = {
         {cmWholeFolder, {sub, a, b}, {}, false, passed, {a, b}},
         {cmWholeFolder,
@@ -240,6 +242,7 @@ TEST_F(RunTimestampChangeTest, SelectionsAndFoldersOfAFolder) {
          {a, b},
          1},
         {cmWholeFolder, {a, ro}, {}, false, Counted(2).text, {a, ro}},
+        {cmWholeFolder, {a, ro}, {}, false, Counted(2).text, {a, ro}, 0, false, true},
         {cmWholeFolder, {a, b}, {}, false, kStillLoadingText.data(), {}, 0, true},
         {cmSelectedFile, {a, b}, {0}, false, kStillLoadingText.data(), {}, 0, true},
     };
@@ -253,12 +256,12 @@ TEST_F(RunTimestampChangeTest, SelectionsAndFoldersOfAFolder) {
         list.shellFolders = {1};
         list.loading = c.loading;
         boxes.shown.clear();
+        PreviewFake preview;
+        const RunExtras extras{.folders = c.folders, .preview = c.preview ? &preview : nullptr};
         if (c.shiftHours)
-            ShiftTimestamps(c.shiftHours * 3600, c.mode, kLastWrite, list, boxes, hint,
-                            {.folders = c.folders});
+            ShiftTimestamps(c.shiftHours * 3600, c.mode, kLastWrite, list, boxes, hint, extras);
         else
-            RunTimestampChange(kApril, c.mode, kLastWrite, list, boxes, hint,
-                               {.folders = c.folders});
+            RunTimestampChange(kApril, c.mode, kLastWrite, list, boxes, hint, extras);
         ASSERT_EQ(boxes.shown.size(), 1u);
         EXPECT_EQ(boxes.shown[0].text, c.text) << &c - cases;
         const bool refused =
@@ -499,6 +502,8 @@ TEST(NamePatterns, MatchesAndRefusals) {
         {L"*.jpg; *.HEIC", L"IMG.heic", true, L""},
         {L"*.jpg; *.HEIC", L"a.JPG", true, L""},
         {L"*.jpg; *.HEIC", L"a.jpeg", false, L""},
+        {L"*.jpg ;*.heic", L"a.JPG", true, L""},
+        {L"*.jpg ", L"a.jpg", true, L""},
         {L"*.jpg; *.HEIC", L"a.jpg.txt", false, L""},
         {L" ; ;", L"anything", true, L""},
         {L"IMG_????.jpg", L"IMG_0001.jpg", true, L""},

@@ -320,10 +320,10 @@ TEST(ShellFolder, ManyItemsLeakNoHandlesOrMemory) {
 
 // A folder whose comparison is no order at all (every pair "less", as an
 // error result can read): the sort stays inside the list and keeps every item
-// once.
+// once. One whose order is not its names' (by a number the items carry):
+// its own order, whole, for a count of items that is no power of two.
 TEST(ShellOrder, AnyComparisonGivesAPermutation) {
     ShellFolderFake folder;
-    folder.compareResult = 0x0000FFFF; // the low word reads as -1: "less"
     for (int i = 0; i < 300; ++i)
         folder.names.push_back(L"name" + std::to_wstring((i * 7919) % 300));
     std::vector<IdList> lists;
@@ -333,22 +333,36 @@ TEST(ShellOrder, AnyComparisonGivesAPermutation) {
         auto* bytes = reinterpret_cast<BYTE*>(lists.back().get());
         bytes[0] = 4;
         bytes[2] = static_cast<BYTE>(i);
+        bytes[3] = static_cast<BYTE>(i >> 8);
         ids.push_back(lists.back().get());
     }
-    // Every comparison is of two of the lists given, never of memory beside them.
-    int strays = 0;
-    folder.onCompare = [&](const ITEMIDLIST* a, const ITEMIDLIST* b) {
-        for (const ITEMIDLIST* id : {a, b})
-            strays += std::find(ids.begin(), ids.end(), id) == ids.end();
+    auto number = [](const void* id) {
+        const auto* bytes = static_cast<const BYTE*>(id);
+        return (bytes[2] | bytes[3] << 8) * 7 % 300;
     };
-    std::vector<size_t> order = ShellOrder(&folder, ids);
-    EXPECT_GT(folder.compareCalls, 0);
-    EXPECT_EQ(strays, 0);
-    ASSERT_EQ(order.size(), 300u);
-    std::vector<size_t> sorted = order;
-    std::sort(sorted.begin(), sorted.end());
-    for (size_t i = 0; i < sorted.size(); ++i)
-        ASSERT_EQ(sorted[i], i);
+    for (bool ordered : {false, true}) {
+        folder.compareResult = 0x0000FFFF; // the low word reads as -1: "less"
+        if (ordered)
+            folder.order = [&](PCUIDLIST_RELATIVE a, PCUIDLIST_RELATIVE b) {
+                return short(number(a) - number(b));
+            };
+        // Every comparison is of two of the lists given, never of memory
+        // beside them.
+        int strays = 0;
+        folder.onCompare = [&](const ITEMIDLIST* a, const ITEMIDLIST* b) {
+            for (const ITEMIDLIST* id : {a, b})
+                strays += std::find(ids.begin(), ids.end(), id) == ids.end();
+        };
+        std::vector<size_t> order = ShellOrder(&folder, ids);
+        EXPECT_GT(folder.compareCalls, 0);
+        EXPECT_EQ(strays, 0);
+        ASSERT_EQ(order.size(), 300u);
+        for (size_t i = 1; ordered && i < order.size(); ++i)
+            ASSERT_LT(number(ids[order[i - 1]]), number(ids[order[i]])) << i;
+        std::sort(order.begin(), order.end());
+        for (size_t i = 0; i < order.size(); ++i)
+            ASSERT_EQ(order[i], i);
+    }
 }
 
 // The folder renamed the item but gave no new identifier list: the item is

@@ -2,6 +2,7 @@
 // Small stand-ins for the services of a run: a file list of rows, and
 // recorders of the message boxes and hints it shows.
 
+#include "core/RunPlan.h"
 #include "core/RunServices.h"
 
 #include <windows.h>
@@ -55,6 +56,17 @@ public:
     bool Ask(std::wstring_view text, std::wstring_view caption) override {
         Show(text, caption, MB_YESNO);
         return answer;
+    }
+};
+
+// Plans a target at a time, as a window does in steps between the user's
+// input, and answers to write once every one is planned.
+class PreviewFake : public PreviewService {
+public:
+    bool Confirm(RunPlan& plan) override {
+        while (plan.Step(0)) {
+        }
+        return true;
     }
 };
 

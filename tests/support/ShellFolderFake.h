@@ -25,6 +25,8 @@ public:
     ITEMIDLIST* parsed = nullptr;   // what ParseDisplayName gives (a copy)
     std::vector<std::wstring> parsedNames;
     HRESULT compareResult = E_NOTIMPL; // every CompareIDs answers this
+    // Or this, where set: below 0 for "less", as the shell's comparison says.
+    std::function<short(PCUIDLIST_RELATIVE, PCUIDLIST_RELATIVE)> order;
     int compareCalls = 0;
     std::function<void(const ITEMIDLIST*, const ITEMIDLIST*)> onCompare;
 
@@ -65,7 +67,7 @@ public:
         ++compareCalls;
         if (onCompare)
             onCompare(a, b);
-        return compareResult;
+        return order ? MAKE_HRESULT(SEVERITY_SUCCESS, 0, USHORT(order(a, b))) : compareResult;
     }
     HRESULT STDMETHODCALLTYPE CreateViewObject(HWND, REFIID, void**) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF* mask) override {
