@@ -3,13 +3,13 @@
 #include "ShellCtrls/ShellOrder.h"
 #include "win/ComPtr.h"
 #include "win/Handle.h"
+#include "win/Thread.h"
 
 #include <algorithm>
 #include <atomic>
 #include <deque>
 #include <cwchar>
 #include <mutex>
-#include <thread>
 
 namespace kalvera {
 namespace {
@@ -108,20 +108,24 @@ FolderReader::FolderReader(const ITEMIDLIST* absolute, SHCONTF flags, bool sorte
     : shared_(std::make_shared<Shared>()) {
     shared_->window = window;
     shared_->message = message;
-    std::thread([shared = shared_, list = IdListCopy(absolute), flags, sorted]() mutable {
-        const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        Read(shared, std::move(list), flags, sorted);
-        if (SUCCEEDED(com))
-            CoUninitialize();
-        // Done only once the thread holds nothing more of its own: a fill
-        // that waited for it leaves nothing behind that is freed later.
-        {
-            std::lock_guard guard(shared->lock);
-            shared->allReady = true;
-        }
-        SetEvent(shared->done.get());
-        shared->Post();
-    }).detach();
+    std::function<void()> read =
+        [shared = shared_, list = std::make_shared<IdList>(IdListCopy(absolute)), flags, sorted] {
+            const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            Read(shared, std::move(*list), flags, sorted);
+            if (SUCCEEDED(com))
+                CoUninitialize();
+            // Done only once the thread holds nothing more of its own: a fill
+            // that waited for it leaves nothing behind that is freed later.
+            {
+                std::lock_guard guard(shared->lock);
+                shared->allReady = true;
+            }
+            SetEvent(shared->done.get());
+            shared->Post();
+        };
+    // Where no thread can be made, the folder is read here and now.
+    if (!StartDetachedThread(read))
+        read();
 }
 
 FolderReader::~FolderReader() {

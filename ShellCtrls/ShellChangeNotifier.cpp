@@ -1,10 +1,10 @@
 #include "ShellCtrls/ShellChangeNotifier.h"
 #include "ShellCtrls/ShellModule.h"
 #include "win/Handle.h"
+#include "win/Thread.h"
 
 #include <atomic>
 #include <functional>
-#include <thread>
 #include <utility>
 
 namespace kalvera {
@@ -127,7 +127,7 @@ DWORD NotifyFiltersToFlags(TNotifyFilters filters) {
 
 void TShellChangeThread::Start(std::shared_ptr<WatcherState> state) {
     ++runningWatchers;
-    std::thread([state = std::move(state)] {
+    std::function<void()> watch = [state] {
         for (;;) {
             // Nothing may escape a thread entry; a handler's exception simply
             // ends the loop.
@@ -144,7 +144,13 @@ void TShellChangeThread::Start(std::shared_ptr<WatcherState> state) {
             }
         }
         --runningWatchers;
-    }).detach();
+    };
+    // Without a thread nothing is watched: the watcher has ended.
+    if (!StartDetachedThread(watch)) {
+        std::lock_guard guard(WatchLock());
+        state->ended = true;
+        --runningWatchers;
+    }
 }
 
 int TShellChangeThread::Running() {

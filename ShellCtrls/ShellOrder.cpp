@@ -1,4 +1,5 @@
 #include "ShellCtrls/ShellOrder.h"
+#include "win/Thread.h"
 #include "ShellCtrls/IdList.h"
 #include "ShellCtrls/ShellModule.h"
 
@@ -6,7 +7,6 @@
 #include <cstdint>
 #include <numeric>
 #include <string>
-#include <thread>
 
 namespace kalvera {
 namespace {
@@ -27,14 +27,13 @@ public:
         std::vector<char> second;
         const size_t half = names.size() >= kShareFrom ? names.size() / 2 : names.size();
         std::vector<size_t> secondStarts(names.size() - half + 1);
-        std::thread helper;
+        JoinableThread helper;
         if (half < names.size())
-            helper = std::thread([&] { Make(names, half, names.size(), second, secondStarts); });
+            helper = JoinableThread([&] { Make(names, half, names.size(), second, secondStarts); });
         else
             secondStarts[0] = 0;
         Make(names, 0, half, bytes_, starts_);
-        if (helper.joinable())
-            helper.join();
+        helper.Join();
         const size_t base = bytes_.size();
         bytes_.insert(bytes_.end(), second.begin(), second.end());
         for (size_t i = half; i <= names.size(); ++i)
@@ -141,12 +140,11 @@ std::vector<size_t> ShellOrder(IShellFolder* folder, const std::vector<const ITE
         // Each half on a processor of its own, then merged.
         const auto middle =
             order.begin() + static_cast<std::ptrdiff_t>(count >= kShareFrom ? count / 2 : count);
-        std::thread helper;
+        JoinableThread helper;
         if (middle != order.end())
-            helper = std::thread([&] { std::sort(middle, order.end(), less); });
+            helper = JoinableThread([&] { std::sort(middle, order.end(), less); });
         std::sort(order.begin(), middle, less);
-        if (helper.joinable())
-            helper.join();
+        helper.Join();
         std::inplace_merge(order.begin(), middle, order.end(), less);
     }
     for (size_t i = 1; i < count; ++i) {
