@@ -16,7 +16,9 @@
 #include "bench/BenchUtil.h"
 #include "core/RunTimestampChange.h"
 #include "core/FileDates.h"
+#include "core/RunHistory.h"
 #include "core/RunJournalFile.h"
+#include "core/WorkPool.h"
 #include "core/RunPlan.h"
 #include "tests/support/MediaFiles.h"
 #include "win/Handle.h"
@@ -61,18 +63,24 @@ private:
 
 // As the window's progress does: a look at the clock per file, the rest
 // about ten times a second.
+// The longest time between two looks is the longest the window would take
+// to answer.
 class ClockProgress : public ProgressService {
 public:
     bool Continue(int, int) override {
         const ULONGLONG now = GetTickCount64();
+        if (seen_)
+            longest = std::max(longest, now - seen_);
+        seen_ = now;
         if (now - last_ >= 100)
             last_ = now;
         return true;
     }
     void Finished() override {}
+    ULONGLONG longest = 0;
 
 private:
-    ULONGLONG last_ = 0;
+    ULONGLONG last_ = 0, seen_ = 0;
 };
 
 void BareLoop(const std::vector<std::wstring>& rows, FileTime when) {
@@ -146,9 +154,9 @@ void TreeCase(const std::wstring& tree, const SelectorTexts& texts, FileTime whe
         const double perFile =
             double(BusyHeapBytes(true) - heapBefore) / double(record.files.size());
         std::printf("tree round %d: %zu files, run %.3f s, bare %.3f s, record %.0f bytes per "
-                    "file, journal %.0f bytes per file\n",
+                    "file, journal %.0f bytes per file, longest answer %llu ms\n",
                     round + 1, record.files.size(), run, bare, perFile,
-                    JournalBytesPerFile(record.files.size()));
+                    JournalBytesPerFile(record.files.size()), progress.longest);
         ratios.push_back(run / bare);
     }
     std::printf("tree-run-vs-bare ratio %.3f\n", bench::Median(ratios));
@@ -265,6 +273,33 @@ void RatioCase(const char* name, int rounds, Run&& run, Bare&& bare,
         ratios.push_back(runTime / bareTime);
     }
     std::printf("%s ratio %.3f\n", name, bench::Median(ratios));
+}
+
+// The undo of a run over the files, from its journal read back as after a
+// restart, against a bare loop setting each file's last-write time back.
+void UndoCase(const std::vector<std::wstring>& rows, const SelectorTexts& texts, FileTime when) {
+    RowsList list(rows);
+    bench::QuietBox box;
+    bench::QuietHint hint;
+    std::vector<double> ratios;
+    for (int round = 0; round < 5; ++round) {
+        RunRecord record;
+        const double bare = bench::Seconds([&] { BareLoop(rows, when - 20'000'000); });
+        RunTimestampChange(texts, cmWholeFolder, {.lastWrite = true}, list, box, hint,
+                           {.record = &record, .journals = journals});
+        ClockProgress progress;
+        size_t undone = 0;
+        const double undo = bench::Seconds([&] {
+            const StoredJournal journal = ReadStoredJournal(record.journal);
+            RunRecord again = RecordOfJournal(journal.path, *journal.contents);
+            UndoTimestampChange(again, box, &progress);
+            undone = again.files.size();
+        });
+        std::printf("undo round %d: %zu files, undo %.3f s, bare %.3f s\n", round + 1, undone, undo,
+                    bare);
+        ratios.push_back(undo / bare);
+    }
+    std::printf("undo-vs-bare ratio %.3f\n", bench::Median(ratios));
 }
 
 void ShiftAndPhotoCases(const std::vector<std::wstring>& rows) {
@@ -401,6 +436,7 @@ void MediaCase(bench::QuietBox& box, bench::QuietHint& hint) {
 
 int wmain(int argc, wchar_t** argv) {
     constexpr int kFiles = 10'000, kRounds = 5;
+    std::printf("threads: %u\n", RunThreads());
     bench::BenchFolder folder(L"run");
     bench::BenchFolder journalFolder(L"journals");
     journals = journalFolder.Path();
@@ -439,6 +475,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     std::printf("run-vs-bare ratio %.3f\n", bench::Median(ratios));
     std::printf("run-readback-vs-bare ratio %.3f\n", bench::Median(readBackRatios));
+    UndoCase(rows, texts, when);
     ShiftAndPhotoCases(rows);
     MediaCase(box, hint);
     if (argc > 1) {

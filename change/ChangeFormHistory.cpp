@@ -6,9 +6,9 @@
 #include "change/RunWindows.h"
 #include "core/DateText.h"
 #include "core/RunHistory.h"
-#include "core/TreeWalk.h"
 #include "ui/Application.h"
 #include "win/Error.h"
+#include "win/Path.h"
 
 #include <optional>
 

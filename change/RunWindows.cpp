@@ -2,9 +2,9 @@
 #include "change/ListWindow.h"
 #include "core/DateText.h"
 #include "core/RunPlan.h"
-#include "core/TreeWalk.h"
 #include "ui/Application.h"
 #include "win/Error.h"
+#include "win/Path.h"
 
 #include <algorithm>
 #include <cstdio>

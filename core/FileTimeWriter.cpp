@@ -1,6 +1,5 @@
 #include "core/FileTimeWriter.h"
 #include "core/RunTimestampChange.h"
-#include "core/TreeWalk.h"
 #include "datetime/Calendar.h"
 #include "datetime/SystemTime.h"
 #include "win/Error.h"
@@ -239,13 +238,53 @@ void HeldTarget::Release() {
     open_.reset();
 }
 
+void HeldTarget::LetGo() {
+    if (open_ && open_->writable && accessMoved) {
+        SetChosenTimes(open_->file.get(), found.before, {.lastAccess = true});
+        accessMoved = false; // nothing left for the journal to put back
+    }
+    Release();
+}
+
+bool TargetWriter::ClaimedEarlier(FileIdentity identity, size_t index) {
+    if (identity == FileIdentity{})
+        return false;
+    std::lock_guard guard(claimsLock_);
+    const auto [claim, fresh] = claims_.emplace(identity, index);
+    if (!fresh && claim->second < index)
+        return true;
+    claim->second = index;
+    return false;
+}
+
 bool UnmarkedLinks::Is(std::wstring_view path) {
     UniqueFileHandle file(CreateFileW(ExtendedLengthPath(path).c_str(), FILE_READ_ATTRIBUTES,
                                       kShareAll, nullptr, OPEN_EXISTING, 0, nullptr));
-    return file && LeadsElsewhere(file.get(), path, folder_, folderFinal_);
+    return file && Leads(file.get(), path);
 }
 
-WriteOutcome TargetWriter::Take(std::wstring_view path, bool isFolder, HeldTarget& held) {
+bool UnmarkedLinks::Leads(void* handle, std::wstring_view path) {
+    return LeadsElsewhere(static_cast<HANDLE>(handle), path, folder_, folderFinal_);
+}
+
+UnmarkedLinks& TargetWriter::LinksOfThisThread() {
+    std::lock_guard guard(linksLock_);
+    return links_[GetCurrentThreadId()];
+}
+
+bool TakenOnce::First(HeldTarget& held) {
+    const FileIdentity identity = held.found.identity;
+    if (identity == FileIdentity{} || taken_.insert(identity).second)
+        return true;
+    held.LetGo();
+    held.outcome = WriteOutcome::SameFile;
+    held.why = kSameFileText;
+    held.held = false;
+    return false;
+}
+
+WriteOutcome TargetWriter::Take(std::wstring_view path, bool isFolder, HeldTarget& held,
+                                size_t index) {
     held = HeldTarget();
     const bool reads = rule_.ReadsContent() && !isFolder;
     auto open = std::make_unique<HeldTarget::Open>();
@@ -271,14 +310,30 @@ WriteOutcome TargetWriter::Take(std::wstring_view path, bool isFolder, HeldTarge
         return held.outcome = outcome;
     };
     if (!open->file) {
+        const DWORD error = GetLastError();
         switch (KindOnDisk(path)) {
         case EntryKind::Neither:
             return leave(WriteOutcome::Missing, kGoneText);
         case EntryKind::Link:
             return leave(WriteOutcome::Link, kLinkText);
         default:
-            return leave(WriteOutcome::Declined, kCantOpenText);
+            break;
         }
+        // Which file it is, asked without its bytes: another name of it may
+        // hold them, taken at the same moment.
+        if (error == ERROR_SHARING_VIOLATION)
+            if (UniqueFileHandle attributes{CreateFileW(ExtendedLengthPath(path).c_str(),
+                                                        FILE_READ_ATTRIBUTES, kShareAll, nullptr,
+                                                        OPEN_EXISTING, 0, nullptr)}) {
+                FILE_STANDARD_INFO standard{};
+                if (GetFileInformationByHandleEx(attributes.get(), FileStandardInfo, &standard,
+                                                 sizeof standard)) {
+                    held.found.identity = IdentityOf(attributes.get(), standard);
+                    ClaimedEarlier(held.found.identity, index);
+                }
+                held.held = true;
+            }
+        return leave(WriteOutcome::Declined, kCantOpenText);
     }
     HANDLE file = open->file.get();
     // Zero times would be taken as "leave unchanged" by a later restore: a
@@ -292,14 +347,16 @@ WriteOutcome TargetWriter::Take(std::wstring_view path, bool isFolder, HeldTarge
     // Links are found before anything is read: the bytes behind one belong
     // to another file, outside what the user chose.
     if ((basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        LeadsElsewhere(file, path, folder_, folderFinal_))
+        LinksOfThisThread().Leads(file, path))
         return leave(WriteOutcome::Link, kLinkText);
     FILE_STANDARD_INFO standard{};
     if (GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof standard)) {
         found.sizeAfter = static_cast<std::uint64_t>(standard.EndOfFile.QuadPart);
         found.identity = IdentityOf(file, standard);
     }
-    if (found.identity != FileIdentity{} && !written_.insert(found.identity).second)
+    // A later name of a file an earlier target is: left alone unread, so
+    // that whichever thread gets there first, only the first name is read.
+    if (ClaimedEarlier(found.identity, index))
         return leave(WriteOutcome::SameFile, kSameFileText);
 
     // Reading changes nothing the user chose: the handle asks the system to
@@ -326,7 +383,7 @@ WriteOutcome TargetWriter::Take(std::wstring_view path, bool isFolder, HeldTarge
         position = offset + got;
         return got;
     };
-    const TargetState now{found.before, found.changeAfter, found.sizeAfter};
+    const TargetState now{found.before, found.changeAfter, found.sizeAfter, index};
     std::wstring_view why;
     const bool decided = rule_.Decide(path, now, content, held.times, why);
     if (read && ReadBasic(file, basic))

@@ -7,7 +7,9 @@
 #include "core/readers/ContentReader.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -20,11 +22,13 @@ struct TargetState {
     FileTimes times;
     FileTime change = 0;
     std::uint64_t size = 0;
+    size_t index = 0; // the target's place among the run's targets
 };
 
 // Decides a target's times from its own, read on the writer's handle just
 // before the set: the Run command's one time, a shift, or a date found in
-// the file, its name or what a folder holds.
+// the file, its name or what a folder holds. A run asks it on several
+// threads at once, each about a target of its own.
 class TimesRule {
 public:
     virtual ~TimesRule() = default;
@@ -80,8 +84,15 @@ public:
     // Reading its bytes moved its access time (a system that keeps access
     // times on reads whatever the handle asks): a write puts it back.
     bool accessMoved = false;
+    // Refused to it as held by another handle: one of another name of the
+    // same file, taken at the same moment, perhaps (found.identity tells).
+    bool held = false;
     // Closes the handle; a target let go is not written.
     void Release();
+    // The same, once an access time its reading moved is put back: for a
+    // target a run took and will not write (a second name of a file, a
+    // stop).
+    void LetGo();
 
 private:
     friend class TargetWriter;
@@ -89,23 +100,38 @@ private:
     std::unique_ptr<Open> open_;
 };
 
-// The targets of one run. Each is opened for what its step needs (its
-// attributes, and its bytes for a rule that reads them, with the access
-// time's update suspended on the handle) and shared with nobody else that
-// asks for its bytes. A read-only file that refuses an open for its
-// attributes is written with the attribute cleared for the while, and left
-// with its attributes as they were. A target whose handle leads elsewhere
-// than its path (a link the file system does not mark) is left alone
-// before anything is read, and so is a second name of a file already
-// taken. A target that already has the times is left alone too.
+// Tells an entry that leads elsewhere than its folder under its name: a
+// link the file system does not mark (Wine's links to files). The path of
+// the entries' folder is asked once for all the entries in it.
+class UnmarkedLinks {
+public:
+    bool Is(std::wstring_view path);
+    // The same of a handle opened through path.
+    bool Leads(void* handle, std::wstring_view path);
+
+private:
+    std::wstring folder_, folderFinal_;
+};
+
+// The targets of one run, taken and finished on any threads, each target
+// on one. Each is opened for what its step needs (its attributes, and its
+// bytes for a rule that reads them, with the access time's update suspended
+// on the handle) and shared with nobody else that asks for its bytes. A
+// read-only file that refuses an open for its attributes is written with
+// the attribute cleared for the while, and left with its attributes as
+// they were. A target whose handle leads elsewhere than its path (a link
+// the file system does not mark) is left alone before anything is read. A
+// target that already has the times is left alone too. Second names of one
+// file are told by the identity the writer finds (TakenOnce).
 class TargetWriter {
 public:
     TargetWriter(TimesRule& rule, TimestampKinds kinds) : rule_(rule), kinds_(kinds) {}
 
     // Opens the target, checks it and decides its times, writing nothing:
     // Written for a target a write would change. One that can't be opened
-    // or read is Declined with its reason.
-    WriteOutcome Take(std::wstring_view path, bool isFolder, HeldTarget& held);
+    // or read is Declined with its reason. index is the target's place in
+    // the run, for the rule.
+    WriteOutcome Take(std::wstring_view path, bool isFolder, HeldTarget& held, size_t index = 0);
     // Writes a taken target: its times where it is Written, and the access
     // time its reading moved, put back (told by touched, for one that is
     // not written). readBack gets the times before and the state after; a
@@ -117,23 +143,30 @@ public:
                        FileTimes& times, std::wstring_view& why);
 
 private:
+    UnmarkedLinks& LinksOfThisThread();
+    bool ClaimedEarlier(FileIdentity identity, size_t index);
     TimesRule& rule_;
     TimestampKinds kinds_;
-    std::set<FileIdentity> written_;
-    // The folder of the last target and the path its handle gives, asked
-    // once for all the targets in it.
-    std::wstring folder_, folderFinal_;
+    // Each thread's last folder and the path its handle gives.
+    std::mutex linksLock_;
+    std::map<unsigned long, UnmarkedLinks> links_;
+    // The first target of each file taken so far: a later name of it is
+    // not read.
+    std::mutex claimsLock_;
+    std::map<FileIdentity, size_t> claims_;
 };
 
-// Tells an entry that leads elsewhere than its folder under its name: a
-// link the file system does not mark (Wine's links to files). The path of
-// the entries' folder is asked once for all the entries in it.
-class UnmarkedLinks {
+// Taken targets, each told once per file: a second name of a file taken
+// already is SameFile. Asked in the targets' order, so that the first name
+// is the one written whatever thread took which.
+class TakenOnce {
 public:
-    bool Is(std::wstring_view path);
+    // False for a second name (then left alone as SameFile, let go).
+    bool First(HeldTarget& held);
+    bool Seen(FileIdentity identity) const { return taken_.count(identity) != 0; }
 
 private:
-    std::wstring folder_, folderFinal_;
+    std::set<FileIdentity> taken_;
 };
 
 // One target with the same times, as a run writes it. A target that is not

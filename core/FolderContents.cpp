@@ -1,6 +1,5 @@
 #include "core/FolderContents.h"
 #include "core/RunTimestampChange.h"
-#include "core/TreeWalk.h"
 #include "win/Handle.h"
 #include "win/Path.h"
 
@@ -48,6 +47,7 @@ bool FolderContentsRule::Decide(std::wstring_view path, const TargetState&, cons
             files.emplace_back(time, name);
             continue;
         }
+        std::lock_guard guard(decidedLock_);
         if (auto it = decided_.find(Key(JoinPath(path, name))); it != decided_.end())
             time = it->second;
         newest = std::max(newest, time);
@@ -56,10 +56,11 @@ bool FolderContentsRule::Decide(std::wstring_view path, const TargetState&, cons
     // A link to a file the system does not mark holds another file's time:
     // the newest files are looked at until one is no link.
     std::sort(files.begin(), files.end(), std::greater<>());
+    UnmarkedLinks links;
     for (const auto& [time, name] : files) {
         if (any && time <= newest)
             break;
-        if (!links_.Is(JoinPath(path, name))) {
+        if (!links.Is(JoinPath(path, name))) {
             newest = std::max(newest, time);
             any = true;
             break;
@@ -70,8 +71,10 @@ bool FolderContentsRule::Decide(std::wstring_view path, const TargetState&, cons
         return false;
     }
     times = {newest, newest, newest};
-    if (kinds_.lastWrite)
+    if (kinds_.lastWrite) {
+        std::lock_guard guard(decidedLock_);
         decided_[Key(path)] = newest;
+    }
     return true;
 }
 

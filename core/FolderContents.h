@@ -6,6 +6,7 @@
 
 #include "core/FileTimeWriter.h"
 
+#include <mutex>
 #include <string>
 #include <unordered_map>
 
@@ -21,8 +22,9 @@ public:
 
 private:
     TimestampKinds kinds_;
+    // Folders of one depth are decided on several threads at once.
+    std::mutex decidedLock_;
     std::unordered_map<std::wstring, FileTime> decided_;
-    UnmarkedLinks links_;
 };
 
 } // namespace kalvera

@@ -1,6 +1,5 @@
 #include "core/HandedPaths.h"
 #include "core/FileTimeWriter.h"
-#include "core/TreeWalk.h"
 #include "win/Path.h"
 
 #include <windows.h>

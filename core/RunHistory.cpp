@@ -1,7 +1,6 @@
 #include "core/RunHistory.h"
 #include "core/FileTimeWriter.h"
 #include "core/JournaledRun.h"
-#include "core/TreeWalk.h"
 #include "win/Path.h"
 
 #include <windows.h>

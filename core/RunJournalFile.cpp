@@ -1,5 +1,4 @@
 #include "core/RunJournalFile.h"
-#include "core/TreeWalk.h"
 #include "win/Error.h"
 #include "win/Path.h"
 

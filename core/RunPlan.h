@@ -6,6 +6,7 @@
 
 #include "core/FileTimeWriter.h"
 #include "core/TreeWalk.h"
+#include "core/WorkPool.h"
 
 #include <cstddef>
 #include <string>
@@ -24,13 +25,18 @@ struct PlannedTarget {
     bool accessMoved = false; // the plan's reading moved the access time
 };
 
+// Targets are looked at on a pool of threads, a good many ahead of the
+// rows the plan holds, which it takes in their order.
 class RunPlan {
 public:
-    RunPlan(const TargetList& targets, TimesRule& rule, TimestampKinds kinds)
-        : targets_(targets), writer_(rule, kinds), kinds_(kinds) {}
+    // threads 0: RunThreads(). byDepth: each target is decided once every
+    // target deeper than it, listed before it, has been.
+    RunPlan(const TargetList& targets, TimesRule& rule, TimestampKinds kinds, bool byDepth = false,
+            unsigned threads = 0);
+    ~RunPlan();
 
-    // Plans targets for about the milliseconds given (at least one);
-    // false once every target is planned.
+    // Plans targets for about the milliseconds given; false once every
+    // target is planned.
     bool Step(unsigned milliseconds);
     bool Done() const { return rows_.size() == targets_.entries.size(); }
     size_t Targets() const { return targets_.entries.size(); }
@@ -46,26 +52,39 @@ public:
     size_t Unchanged() const { return rows_.size() - changing_; }
 
 private:
+    void Look(size_t index, PlannedTarget& row, FileIdentity& identity, bool& held);
     const TargetList& targets_;
     TargetWriter writer_;
     TimestampKinds kinds_;
     std::vector<PlannedTarget> rows_;
     size_t changing_ = 0;
+    // Looked at ahead of the rows: their results, by target, until taken.
+    struct Ahead {
+        PlannedTarget row;
+        FileIdentity identity;
+        bool held = false;
+    };
+    std::vector<Ahead> ahead_; // a ring of kAhead places
+    size_t posted_ = 0;
+    bool byDepth_;
+    size_t levelEnd_; // no target posted from here on before the rows reach it
+    TakenOnce once_;
+    WorkPool pool_;
+    OrderedJobs jobs_;
 };
 
-// Writes the planned times of the target selected, when it is still as the
-// plan found it; a target changed since (its times, size or change time)
-// is left alone as changed.
+// Writes the planned times of each target (by its place in the run), when
+// it is still as the plan found it; a target changed since (its times,
+// size or change time) is left alone as changed.
 class PlannedTimes : public TimesRule {
 public:
     explicit PlannedTimes(const RunPlan& plan) : plan_(plan) {}
-    void Select(size_t index) { row_ = &plan_.At(index); }
     bool Decide(std::wstring_view path, const TargetState& now, const ContentReader& content,
                 FileTimes& times, std::wstring_view& why) override;
-    // The selected target, taken for the write: still as planned, it keeps
-    // the access time the plan found before its reading, and gets it back
-    // where that reading moved it (whether it is written or not).
-    void Amend(HeldTarget& held) const;
+    // The target, taken for the write: still as planned, it keeps the
+    // access time the plan found before its reading, and gets it back where
+    // that reading moved it (whether it is written or not).
+    void Amend(HeldTarget& held, size_t index) const;
     // True for a target the write takes: one to write, or one whose access
     // time the plan's reading moved.
     static bool Taken(const PlannedTarget& row) {
@@ -74,7 +93,6 @@ public:
 
 private:
     const RunPlan& plan_;
-    const PlannedTarget* row_ = nullptr;
 };
 
 } // namespace kalvera

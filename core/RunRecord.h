@@ -89,8 +89,9 @@ inline std::wstring StoredTimesReport(const RunRecord& record) {
 // stopped undo, files that could not be opened or set, and those the user
 // kept, wait for the next call. A record with a journal gets each file done
 // marked there as it goes; a journal that can't be opened for that raises
-// its error before any file is touched.
+// its error before any file is touched. Files are set back on threads
+// (0: RunThreads()); the names of one file one after another.
 void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
-                         ProgressService* progress = nullptr);
+                         ProgressService* progress = nullptr, unsigned threads = 0);
 
 } // namespace kalvera

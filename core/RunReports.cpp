@@ -5,8 +5,11 @@
 #include "core/RunRecord.h"
 #include "core/RunTimestampChange.h"
 #include "core/TreeWalk.h"
+#include "core/WorkPool.h"
 #include "win/Error.h"
+#include "win/Path.h"
 
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -94,8 +97,8 @@ int RunRecord::PendingCount() const {
     return pending;
 }
 
-void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
-                         ProgressService* progress) {
+void UndoTimestampChange(RunRecord& record, MessageBoxService& messages, ProgressService* progress,
+                         unsigned threads) {
     const int total = record.PendingCount();
     if (total == 0)
         return;
@@ -131,19 +134,18 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
     };
     // A file reached twice through hard links is expected in the state the
     // undo of its later entry left.
-    auto restore = [&](WrittenFile& file, bool despiteChangeTime) {
-        const FileIdentity key = file.times.identity;
-        const bool known = key != FileIdentity{};
+    auto expectedOf = [&](const WrittenFile& file) {
         TimesReadBack expected = file.times;
-        if (auto left = known ? record.leftByUndo.find(key) : record.leftByUndo.end();
-            left != record.leftByUndo.end()) {
+        if (auto left = record.leftByUndo.find(file.times.identity);
+            file.times.identity != FileIdentity{} && left != record.leftByUndo.end()) {
             expected = left->second;
             expected.before = file.times.before;
         }
-        TimesReadBack leftState;
-        const RestoreOutcome outcome =
-            RestoreFileTimes(record.PathOf(file), expected, record.kinds, &leftState, file.isFolder,
-                             despiteChangeTime);
+        return expected;
+    };
+    auto apply = [&](WrittenFile& file, RestoreOutcome outcome, const TimesReadBack& leftState) {
+        const FileIdentity key = file.times.identity;
+        const bool known = key != FileIdentity{};
         if (outcome == RestoreOutcome::Restored) {
             ++(file.isFolder ? folders : files);
             markDone(file, &leftState);
@@ -158,18 +160,73 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages,
             leave(file, outcome == RestoreOutcome::CantOpen ? kCantOpenText : kSetRefusedText);
         }
     };
+    auto restore = [&](WrittenFile& file, bool despiteChangeTime) {
+        TimesReadBack leftState;
+        apply(file,
+              RestoreFileTimes(record.PathOf(file), expectedOf(file), record.kinds, &leftState,
+                               file.isFolder, despiteChangeTime),
+              leftState);
+    };
     // Backwards: a file reached twice gets the times it had before the
-    // first write last.
-    for (auto it = record.files.rbegin(); it != record.files.rend(); ++it) {
-        if (it->done)
-            continue;
-        restore(*it, false);
-        ++visited;
-        if (progress && !progress->Continue(visited, total) && visited < total) {
-            stopped = true;
-            break;
+    // first write last. Files are set back on the pool's threads and taken
+    // in that order; the names of a file with other names one after
+    // another, each as its turn comes, as each expects what the other's
+    // undo left.
+    std::vector<WrittenFile*> pending;
+    std::map<FileIdentity, int> names;
+    for (auto it = record.files.rbegin(); it != record.files.rend(); ++it)
+        if (!it->done) {
+            pending.push_back(&*it);
+            names[it->times.identity] += it->times.identity != FileIdentity{};
         }
+    struct Restoring {
+        bool alone = false; // restored on this thread, in its turn
+        RestoreOutcome outcome = RestoreOutcome::CantOpen;
+        TimesReadBack left;
+    };
+    ProgressPace pace(progress, size_t(total));
+    WorkPool pool(threads);
+    // A few files ahead of the one taken: a stop leaves no more to finish.
+    const size_t kAhead = 2 * pool.Threads() + 2;
+    std::vector<Restoring> ahead(kAhead);
+    OrderedJobs jobs(pool, kAhead);
+    const bool oneByOne = pool.Threads() <= 1;
+    size_t posted = 0;
+    for (size_t next = 0; next < pending.size(); ++next) {
+        for (; !oneByOne && !pace.Stopped() && posted < pending.size() && posted < next + kAhead;
+             ++posted) {
+            WrittenFile* file = pending[posted];
+            Restoring* restoring = &ahead[posted % kAhead];
+            *restoring = Restoring{names[file->times.identity] > 1};
+            if (!restoring->alone)
+                jobs.Post(posted, [&record, file, restoring] {
+                    restoring->outcome =
+                        RestoreFileTimes(record.PathOf(*file), file->times, record.kinds,
+                                         &restoring->left, file->isFolder, false);
+                });
+        }
+        WrittenFile& file = *pending[next];
+        Restoring& restoring = ahead[next % kAhead];
+        // After a stop, only the files under way are taken.
+        if (pace.Stopped() && (oneByOne || restoring.alone || next >= posted))
+            break;
+        if (oneByOne || restoring.alone) {
+            restore(file, false);
+        } else {
+            pace.Await(jobs, next);
+            if (const std::exception_ptr failed = jobs.Failure(next))
+                std::rethrow_exception(failed);
+            if (!jobs.Ran(next))
+                continue;
+            apply(file, restoring.outcome, restoring.left);
+        }
+        ++visited;
+        if (!pace.Tell(size_t(visited)))
+            pool.DropQueued();
     }
+    // The jobs under way when a stop came were kept as they ended; those
+    // not started wait for the next undo.
+    stopped = pace.Stopped();
     if (progress)
         progress->Finished();
     // One question for every file whose attributes alone changed since;

@@ -1,8 +1,8 @@
 #include "core/FileDates.h"
 #include "core/FileTimeWriter.h"
 #include "core/FolderContents.h"
-#include "core/JournaledRun.h"
 #include "core/NamePatterns.h"
+#include "core/RunLoop.h"
 #include "core/RunPlan.h"
 #include "core/RunTimestampChange.h"
 #include "core/TreeWalk.h"
@@ -16,140 +16,6 @@
 
 namespace kalvera {
 namespace {
-
-// What a change writes, and the words of its report.
-// The targets a run takes before it writes any of them.
-constexpr size_t kBatch = 256;
-
-struct Change {
-    TimesRule& rule;                                          // each target's times
-    std::wstring_view done = kCountSuffixText;                // after the count of files
-    std::wstring_view doneWithFolders = kFilesAndFoldersText; // with folders among them
-    bool oneFileReport = false; // one selected file reported as the Run command does
-    bool foldersOnly = false;   // folders are the targets, and files are not
-    JournalKind kind = JournalKind::Run;
-    std::uint64_t fixed = 0; // the one time every target gets, in a Run
-    std::int64_t shift = 0;  // the ticks each time moves, in a shift
-};
-
-// One target of a batch: taken (opened, checked, its times decided), its
-// journal entry announced, then written.
-struct Taken {
-    std::wstring path;
-    bool isFolder = false;
-    bool planned = true; // false: the plan leaves it alone
-    HeldTarget held;
-    std::uint32_t entry = 0; // in the run's journal
-};
-
-// The journal of a run where one is kept. The entries of a batch of
-// targets, with the times each will get, go out to the disk before the
-// first of them is written.
-class TargetJournal {
-public:
-    TargetJournal(const RunExtras& extras, const Change& change, TimestampKinds kinds,
-                  std::wstring_view folder)
-        : record_(extras.record),
-          dated_(change.kind != JournalKind::Run && change.kind != JournalKind::Shift) {
-        if (!extras.journals.empty())
-            run_.emplace(std::wstring(extras.journals),
-                         StartOfJournal(change.kind, kinds, std::wstring(folder), change.fixed,
-                                        change.shift),
-                         kinds);
-    }
-    // The batch's targets that will be written, and those whose access
-    // time a reading moved, which get it back.
-    void Announce(std::vector<Taken>& batch) {
-        if (!run_)
-            return;
-        for (Taken& taken : batch) {
-            const HeldTarget& held = taken.held;
-            const bool write = held.outcome == WriteOutcome::Written;
-            if (taken.planned && (write || held.accessMoved))
-                taken.entry = run_->Announce(taken.path, taken.isFolder, held.found.before,
-                                             write && dated_ ? held.times.lastWrite : 0, !write);
-        }
-        run_->Flush();
-        Keep();
-    }
-    JournaledRun* Run() { return run_ ? &*run_ : nullptr; }
-    // The end mark, after the last target or a stop; an error that ends
-    // the run leaves it to the destructor, which keeps quiet of its own.
-    void End() {
-        if (run_)
-            run_->End();
-        Keep();
-    }
-    ~TargetJournal() {
-        if (run_)
-            run_->EndQuietly();
-        Keep();
-    }
-    TargetJournal(const TargetJournal&) = delete;
-    TargetJournal& operator=(const TargetJournal&) = delete;
-
-private:
-    void Keep() {
-        if (record_ && run_)
-            record_->journal = run_->Path();
-    }
-    RunRecord* record_;
-    bool dated_; // each file gets its own date, which its entry holds
-    std::optional<JournaledRun> run_;
-};
-
-// What became of the targets of a run, for its report.
-struct Tally {
-    int files = 0, folders = 0;
-    int foldersPassed = 0, links = 0, namesPassed = 0, hidden = 0;
-    std::vector<ListedFile> notWritten;
-    void NotWritten(std::wstring_view path, std::wstring_view why) {
-        notWritten.push_back({std::wstring(path), std::wstring(why)});
-    }
-    // A target written, or left alone for the reason given.
-    void Count(WriteOutcome outcome, std::wstring_view path, bool isFolder, std::wstring_view why) {
-        switch (outcome) {
-        case WriteOutcome::Written:
-            ++(isFolder ? folders : files);
-            break;
-        case WriteOutcome::Missing:
-            NotWritten(path, kGoneText);
-            break;
-        case WriteOutcome::Declined:
-            NotWritten(path, why);
-            break;
-        case WriteOutcome::Link:
-            ++links;
-            break;
-        case WriteOutcome::SameFile: // counted once, under its first name
-            break;
-        }
-    }
-};
-
-// Writes one taken target and counts it. A write done, even in part, is
-// kept in the record when one is asked for and marked in the journal, so
-// that Undo gives it back.
-void WriteTarget(TargetWriter& writer, Taken& taken, RunRecord* record, JournaledRun* journal,
-                 Tally& tally) {
-    TimesReadBack read;
-    bool touched = false;
-    const WriteOutcome outcome = writer.Finish(taken.held, read, &touched);
-    if (outcome == WriteOutcome::Written ||
-        (taken.held.why == kSetRefusedText && read.after != read.before)) {
-        if (record) {
-            WrittenFile& file = record->Add(taken.path, taken.isFolder);
-            file.times = read;
-            file.entry = taken.entry;
-            file.date = taken.held.times.lastWrite;
-        }
-        if (journal)
-            journal->Written(taken.entry, read);
-    } else if (touched && journal) {
-        journal->Touched(taken.entry, read);
-    }
-    tally.Count(outcome, taken.path, taken.isFolder, taken.held.why);
-}
 
 // True when at least one written file read back every chosen time as chosen.
 bool AnyStoredAsChosen(const RunRecord& record) {
@@ -196,32 +62,28 @@ std::wstring PassedText(const Tally& tally) {
 
 void RunOnSelectedFile(const std::wstring& path, const Change& change, TimestampKinds kinds,
                        MessageBoxService& messages, const RunExtras& extras) {
-    const EntryKind kind = KindOnDisk(path);
+    FileTimes listed;
+    const EntryKind kind = KindOnDisk(path, &listed);
     if (kind == EntryKind::Neither || (kind == EntryKind::Folder && !extras.folders)) {
         messages.Show(kMissingFileText, kErrorCaption, 0);
         return;
     }
     Tally tally;
     if (kind == EntryKind::Link) {
-        messages.Show(FormatMessageText(kLinksPassedText, L"1"), kReportCaption, 0);
+        tally.links = 1;
+    } else {
+        TargetList target;
+        target.Add(path, kind == EntryKind::Folder, listed);
+        WriteInBatches(target, SplitPath(path).first, tally, change, kinds, extras, nullptr);
+    }
+    if (tally.links > 0) {
+        messages.Show(PassedText(tally).substr(1), kReportCaption, 0);
         return;
     }
-    TargetWriter writer(change.rule, kinds);
-    std::vector<Taken> one(1);
-    one[0].path = path;
-    one[0].isFolder = kind == EntryKind::Folder;
-    if (writer.Take(path, one[0].isFolder, one[0].held) == WriteOutcome::Link) {
-        messages.Show(FormatMessageText(kLinksPassedText, L"1"), kReportCaption, 0);
-        return;
-    }
-    TargetJournal journal(extras, change, kinds, SplitPath(path).first);
-    journal.Announce(one);
-    WriteTarget(writer, one[0], extras.record, journal.Run(), tally);
-    journal.End();
     // The Run command's one file: what keeps it from being written is
     // its error.
-    if (const std::wstring_view why = one[0].held.why;
-        !tally.notWritten.empty() && why != kAlreadyText) {
+    if (!tally.notWritten.empty() && tally.notWritten[0].reason != kAlreadyText) {
+        const std::wstring& why = tally.notWritten[0].reason;
         if (why == kCantReadText)
             throw Error(FormatMessageText(kReadErrorText, path));
         if (why != kSetRefusedText)
@@ -231,9 +93,10 @@ void RunOnSelectedFile(const std::wstring& path, const Change& change, Timestamp
                     (partly ? L"\n" + std::wstring(kPartlySetText) : std::wstring()));
     }
     ReportLists lists;
-    messages.Show(Report(std::wstring(one[0].isFolder ? kFolderChangedText : kChangedText),
-                         extras.record, lists),
-                  kReportCaption, 0);
+    messages.Show(
+        Report(std::wstring(kind == EntryKind::Folder ? kFolderChangedText : kChangedText),
+               extras.record, lists),
+        kReportCaption, 0);
 }
 
 // The rows to change, each a file whose name the patterns take, or a
@@ -278,61 +141,24 @@ bool CollectRows(FileListService& files, const std::vector<int>& rows, bool fold
     return true;
 }
 
-// Writes every target with the progress of a long run, a batch at a time:
-// the batch's targets are taken, their entries go out to the journal, and
-// then they are written in order. Over more than one target, with a preview
-// asked for, what the run will write is shown first; then it writes
-// exactly that, or nothing.
+// Writes every target with the progress of a long run. Over more than one
+// target, with a preview asked for, what the run will write is shown
+// first; then it writes exactly that, or nothing.
 void WriteTargets(const TargetList& targets, std::wstring_view folder, Tally tally,
                   const Change& change, TimestampKinds kinds, MessageBoxService& messages,
                   const RunExtras& extras) {
     const size_t total = targets.entries.size();
     std::optional<RunPlan> plan;
     if (extras.preview && total > 1) {
-        plan.emplace(targets, change.rule, kinds);
+        plan.emplace(targets, change.rule, kinds, change.foldersOnly, extras.threads);
         if (!extras.preview->Confirm(*plan) || !plan->Done())
             return;
     }
-    std::optional<PlannedTimes> planned;
-    if (plan)
-        planned.emplace(*plan);
     ProgressService* progress = total > size_t(kProgressFrom) ? extras.progress : nullptr;
     bool stopped = false;
-    TargetWriter writer(planned ? static_cast<TimesRule&>(*planned) : change.rule, kinds);
-    TargetJournal journal(extras, change, kinds, folder);
-    std::vector<Taken> batch;
     try {
-        for (size_t start = 0; start < total && !stopped; start += kBatch) {
-            batch.clear();
-            batch.resize(std::min(kBatch, total - start));
-            for (size_t i = start; i < start + batch.size(); ++i) {
-                Taken& taken = batch[i - start];
-                const TargetEntry& entry = targets.entries[i];
-                taken.path = targets.PathOf(entry);
-                taken.isFolder = entry.isFolder;
-                taken.planned = !plan || PlannedTimes::Taken(plan->At(i));
-                if (!taken.planned)
-                    continue;
-                if (planned)
-                    planned->Select(i);
-                writer.Take(taken.path, taken.isFolder, taken.held);
-                if (planned)
-                    planned->Amend(taken.held);
-            }
-            journal.Announce(batch);
-            for (size_t i = start; i < start + batch.size(); ++i) {
-                Taken& taken = batch[i - start];
-                if (taken.planned)
-                    WriteTarget(writer, taken, extras.record, journal.Run(), tally);
-                else
-                    tally.Count(plan->At(i).outcome, taken.path, taken.isFolder, plan->At(i).why);
-                if (progress && !progress->Continue(int(i + 1), int(total)) && i + 1 < total) {
-                    stopped = true;
-                    break;
-                }
-            }
-        }
-        journal.End();
+        stopped =
+            WriteInBatches(targets, folder, tally, change, kinds, extras, plan ? &*plan : nullptr);
     } catch (const Error& e) {
         if (progress)
             progress->Finished();
@@ -424,7 +250,7 @@ void RunOnTree(const Change& change, const NamePatterns& names, TimestampKinds k
     const TreeReadOutcome read = ReadTree(
         root, extras.folders || change.foldersOnly, targets, unreadable,
         [progress](size_t found) { return !progress || progress->Reading(int(found)); },
-        &tally.links, &tally.hidden);
+        &tally.links, &tally.hidden, extras.threads);
     if (progress)
         progress->Finished();
     if (read == TreeReadOutcome::Unreadable) {

@@ -34,6 +34,8 @@ struct RunExtras {
     // (JournaledRun), and a journal that can't be written stops it with an
     // error. Empty for none.
     std::wstring_view journals;
+    // The threads the run works on; 0: RunThreads().
+    unsigned threads = 0;
 };
 
 // True when the mode has targets to look at; otherwise tells why (the hint

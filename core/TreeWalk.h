@@ -27,13 +27,11 @@ struct TargetList {
     // Adds a fully qualified path; consecutive paths of one folder share it.
     void Add(std::wstring_view path, bool isFolder, const FileTimes& listed = {});
     std::wstring PathOf(const TargetEntry& entry) const;
+    // Where the targets from start on that lie as deep as it end. A folder
+    // decided from its contents waits for every folder below it, which a
+    // walk of them lists first.
+    size_t LevelEnd(size_t start) const;
 };
-
-// A folder path and a name joined with one separator.
-std::wstring JoinPath(std::wstring_view folder, std::wstring_view name);
-// The folder part of a fully qualified path, and its name; "C:\" keeps its
-// separator.
-std::pair<std::wstring_view, std::wstring_view> SplitPath(std::wstring_view path);
 
 // The number of the path's folder in folders, appended unless it is the
 // last one there (consecutive paths of one folder share it); and the name.
@@ -51,10 +49,11 @@ enum class TreeReadOutcome { Read, Stopped, Unreadable };
 // entered again, so no link can make the walk loop. Stops at the first
 // folder that can't be read, named in unreadable. found is told the number
 // of entries now and then, and stops the walk by answering false. Hidden
-// entries left out are counted in hidden when given.
+// entries left out are counted in hidden when given. Folders are read on
+// threads (0: RunThreads()), the targets found in the same order.
 TreeReadOutcome ReadTree(std::wstring_view root, bool withFolders, TargetList& out,
                          std::wstring& unreadable, const std::function<bool(size_t)>& found,
-                         int* links = nullptr, int* hidden = nullptr);
+                         int* links = nullptr, int* hidden = nullptr, unsigned threads = 0);
 
 // The hidden entries the folder holds directly, which the file list leaves
 // out.

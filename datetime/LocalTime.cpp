@@ -119,9 +119,11 @@ FileTime LocalDateTimeToFileTime(DateTime local) {
 
 FileTime LocalTimeConverter::ToUtc(DateTime local) {
     const SYSTEMTIME st = SystemTimeFromDateTime(local);
+    std::unique_lock guard(lock_);
     auto rules = rules_.find(st.wYear);
     if (rules == rules_.end())
         rules = rules_.emplace(st.wYear, ZoneRulesForYear(st.wYear)).first;
+    guard.unlock(); // an entry of the map stays where it is
     FILETIME localTime{};
     SystemTimeToFileTime(&st, &localTime);
     return LocalTicksToUtc(FromFileTime(localTime), rules->second);

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <map>
+#include <mutex>
 
 namespace kalvera {
 
@@ -17,12 +18,14 @@ DateTime DateTimeFromSystemTime(const SYSTEMTIME& time);
 
 // Local date-times to UTC as LocalDateTimeToFileTime converts them, with
 // the zone's rules read once per year: reading them costs more than the
-// rest of a file's write, so a run over many files keeps one of these.
+// rest of a file's write, so a run over many files keeps one of these, on
+// as many threads as it writes on.
 class LocalTimeConverter {
 public:
     FileTime ToUtc(DateTime local);
 
 private:
+    std::mutex lock_;
     std::map<int, TIME_ZONE_INFORMATION> rules_;
 };
 

@@ -3,17 +3,17 @@
 
 #include "ShellCtrls/ShellModule.h"
 #include "core/RunTimestampChange.h"
-#include "core/TreeWalk.h"
 #include "datetime/Calendar.h"
 #include "tests/support/DialogBoxes.h"
-#include "tests/support/MediaFiles.h"
 #include "tests/support/Input.h"
 #include "tests/support/MainWindowHost.h"
+#include "tests/support/MediaFiles.h"
 #include "tests/support/Pump.h"
 #include "tests/support/ShellItems.h"
 #include "tests/support/TestFiles.h"
 #include "win/Error.h"
 #include "win/Handle.h"
+#include "win/Path.h"
 
 #include <commdlg.h>
 #include <shlobj.h>

@@ -4,17 +4,22 @@
 #include "core/FileTimeWriter.h"
 #include "core/RunHistory.h"
 #include "core/RunJournalFile.h"
-#include "core/TreeWalk.h"
-#include "core/readers/RunJournal.h"
+#include "core/RunLoop.h"
 #include "core/RunTimestampChange.h"
+#include "core/readers/RunJournal.h"
+#include "tests/support/ExifFiles.h"
 #include "tests/support/RunServices.h"
 #include "tests/support/TestFiles.h"
 #include "win/Error.h"
 #include "win/Handle.h"
+#include "win/Path.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <optional>
+#include <sstream>
 
 using namespace kalvera;
 using namespace kalvera::test;
@@ -233,9 +238,10 @@ TEST(RunRecord, UndoRestoresExactTimesAndReportsWhatItLeftAlone) {
     EXPECT_TRUE(refused.CanUndo());
 }
 
-// A long run tells its progress after each file, and stops between two files
-// when told to: the report counts the files written, says that it stopped,
-// and the run stays undoable for what it wrote.
+// A long run tells its progress after each file, and stops when told to:
+// one thread between two files, several once the files under way are
+// written. The report counts the files written on the disk, says that it
+// stopped, and the run stays undoable for what it wrote; so with an undo.
 TEST(RunRecord, LongRunsReportProgressAndStopWhenTold) {
     TempDir dir;
     FileListFake list;
@@ -245,58 +251,104 @@ TEST(RunRecord, LongRunsReportProgressAndStopWhenTold) {
         list.rows.push_back(dir.MakeFile(L"f" + std::to_wstring(i)));
         SetKnownTimes(list.rows.back());
     }
-    ProgressRecorder progress;
-    RunRecord record;
-    RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
-                       {&record, &progress});
-    ASSERT_EQ(progress.calls.size(), 1000u);
-    for (size_t i = 0; i < progress.calls.size(); ++i)
-        ASSERT_EQ(progress.calls[i], (std::pair<int, int>(static_cast<int>(i) + 1, 1000)));
-    EXPECT_EQ(progress.finished, 1);
-
-    for (const auto& path : list.rows)
-        SetKnownTimes(path);
-    ProgressRecorder stopping;
-    stopping.stopAfter = 400;
-    boxes.shown.clear();
-    RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
-                       {&record, &stopping});
+    const ReadTimes known = TimesOf(list.rows[0]);
     const FileTime t = Local(L"2004/4/1 9:30:01");
-    int changed = 0;
-    for (const auto& path : list.rows)
-        changed += TimesOf(path).lastWrite == t ? 1 : 0;
-    EXPECT_EQ(changed, 400);
-    EXPECT_EQ(stopping.calls.size(), 400u);
-    EXPECT_TRUE(record.stopped);
-    EXPECT_EQ(record.files.size(), 400u);
-    EXPECT_EQ(boxes.shown,
-              (std::vector<ShownBox>{{L"400個のファイルのタイムスタンプを変更しました。"
-                                      L"\n中止しました。",
-                                      L"結果報告", 0}}));
-    EXPECT_TRUE(record.CanUndo());
+    auto changed = [&] {
+        int count = 0;
+        for (const auto& path : list.rows)
+            count += TimesOf(path).lastWrite == t ? 1 : 0;
+        return count;
+    };
+    for (unsigned threads : {1u, 4u}) {
+        for (const auto& path : list.rows)
+            SetKnownTimes(path);
+        ProgressRecorder progress;
+        RunRecord record;
+        RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
+                           {.record = &record, .progress = &progress, .threads = threads});
+        // Each count once, in order; told again while a thread works on.
+        std::vector<std::pair<int, int>> told = progress.calls;
+        told.erase(std::unique(told.begin(), told.end()), told.end());
+        ASSERT_EQ(told.size(), 1000u);
+        for (size_t i = 0; i < told.size(); ++i)
+            ASSERT_EQ(told[i], (std::pair<int, int>(static_cast<int>(i) + 1, 1000)));
+        EXPECT_EQ(progress.finished, 1);
 
-    // An undo stopped part way marks what it restored; the next one does
-    // the rest, to the tick, and the report says how many wait.
-    const ReadTimes known = TimesOf(list.rows[999]); // not reached by the run
-    ProgressRecorder stopUndo;
-    stopUndo.stopAfter = 100;
-    UndoTimestampChange(record, boxes, &stopUndo);
-    EXPECT_EQ(boxes.shown.back().text,
-              L"100個のファイルのタイムスタンプを元に戻しました。\n中止しました。"
-              L"\n残り300個のファイルは「元に戻す」(Ctrl+Z) で戻せます。");
-    EXPECT_EQ(TimesOf(list.rows[399]).lastWrite, known.lastWrite);
-    EXPECT_EQ(TimesOf(list.rows[0]).lastWrite, t);
-    EXPECT_EQ(record.PendingCount(), 300);
-    UndoTimestampChange(record, boxes, &progress);
-    EXPECT_EQ(boxes.shown.back().text, L"300個のファイルのタイムスタンプを元に戻しました。");
-    for (int i : {0, 299, 300, 399}) {
-        EXPECT_EQ(TimesOf(list.rows[i]).lastWrite, known.lastWrite) << i;
-        EXPECT_EQ(TimesOf(list.rows[i]).lastAccess, known.lastAccess) << i;
+        for (const auto& path : list.rows)
+            SetKnownTimes(path);
+        ProgressRecorder stopping;
+        stopping.stopAfter = 400;
+        boxes.shown.clear();
+        RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
+                           {.record = &record, .progress = &stopping, .threads = threads});
+        const int written = changed();
+        // Besides the one that stopped it, those under way: a few per thread.
+        const int under = 2 * int(threads) + 2;
+        EXPECT_EQ(written, threads == 1 ? 400 : std::clamp(written, 400, 400 + under));
+        EXPECT_EQ(stopping.calls.back(), (std::pair<int, int>(400, 1000)));
+        EXPECT_TRUE(record.stopped);
+        EXPECT_EQ(record.files.size(), size_t(written));
+        EXPECT_EQ(boxes.shown, (std::vector<ShownBox>{{std::to_wstring(written) +
+                                                           L"個のファイルのタイムスタンプを変更し"
+                                                           L"ました。\n中止しました。",
+                                                       L"結果報告", 0}}));
+        EXPECT_TRUE(record.CanUndo());
+
+        // An undo stopped part way marks what it restored; the next one does
+        // the rest, to the tick, and the report says how many wait.
+        ProgressRecorder stopUndo;
+        stopUndo.stopAfter = 100;
+        UndoTimestampChange(record, boxes, &stopUndo, threads);
+        const int undone = written - changed();
+        EXPECT_EQ(undone, threads == 1 ? 100 : std::clamp(undone, 100, 100 + under));
+        EXPECT_EQ(boxes.shown.back().text, std::to_wstring(undone) +
+                                               L"個のファイルのタイムスタンプを元に戻しました。"
+                                               L"\n中止しました。\n残り" +
+                                               std::to_wstring(written - undone) +
+                                               L"個のファイルは「元に戻す」(Ctrl+Z) で戻せます。");
+        EXPECT_EQ(TimesOf(list.rows[written - 1]).lastWrite, known.lastWrite);
+        EXPECT_EQ(TimesOf(list.rows[0]).lastWrite, t);
+        EXPECT_EQ(record.PendingCount(), written - undone);
+        UndoTimestampChange(record, boxes, &progress, threads);
+        EXPECT_EQ(boxes.shown.back().text, std::to_wstring(written - undone) +
+                                               L"個のファイルのタイムスタンプを元に戻しました。");
+        for (int i : {0, 299, written - undone - 1, written - 1}) {
+            EXPECT_EQ(TimesOf(list.rows[i]).lastWrite, known.lastWrite) << i;
+            EXPECT_EQ(TimesOf(list.rows[i]).lastAccess, known.lastAccess) << i;
+        }
+        EXPECT_FALSE(record.CanUndo());
+
+        // An error mid-run (at file 600) stops it once the batches before
+        // are written, on any threads: the record holds exactly the files
+        // changed on the disk, and the undo gives every one back.
+        struct RaisesAt : FixedTimes {
+            RaisesAt(FileTime time, std::wstring_view at)
+                : FixedTimes({.lastWrite = time}), path(at) {}
+            std::wstring_view path;
+            bool Decide(std::wstring_view at, const TargetState& now, const ContentReader& content,
+                        FileTimes& times, std::wstring_view& why) override {
+                if (at == path)
+                    throw Error(L"読めません");
+                return FixedTimes::Decide(at, now, content, times, why);
+            }
+        } raises(t, list.rows[600]);
+        TargetList targets;
+        for (const auto& path : list.rows)
+            targets.Add(path, false);
+        RunRecord broken{.kinds = {.lastWrite = true}};
+        Tally tally;
+        EXPECT_THROW(WriteInBatches(targets, dir.Path(), tally, {raises}, {.lastWrite = true},
+                                    {.record = &broken, .threads = threads}, nullptr),
+                     Error);
+        EXPECT_EQ(changed(), 512);
+        EXPECT_EQ(broken.files.size(), 512u);
+        UndoTimestampChange(broken, boxes, nullptr, threads);
+        EXPECT_EQ(changed(), 0);
     }
-    EXPECT_FALSE(record.CanUndo());
 
     // A short run tells nothing.
     list.rows.resize(kProgressFrom);
+    RunRecord record;
     ProgressRecorder silent;
     RunTimestampChange(kApril, cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
                        {&record, &silent});
@@ -549,4 +601,55 @@ TEST(RunJournal, RunsUndoneFromTheirJournals) {
     EXPECT_TRUE(kept[2].path.ends_with(L"19990101-000000-000.run"));
     TrimJournals(journals, 0, 100);
     EXPECT_EQ(JournalsIn(journals).size(), 2u);
+}
+
+// A run on four threads leaves the same journal (but for the start and the
+// files' change times, which the clock gives), the same record and the
+// same report as on one, every time: a photo run over 700 files in three
+// batches, two names of one file among them (in one batch, and in another),
+// and a file gone since it was listed.
+TEST(RunJournal, FourThreadsLeaveWhatOneLeaves) {
+    TempDir dir;
+    const std::wstring journals = dir.Child(L"runs");
+    FileListFake list;
+    list.folder = dir.MakeDir(L"photos");
+    const std::string jpeg = JpegFile(TiffBlock(false, {}, {{0x9003, "2019:07:04 13:05:09"}}));
+    for (int i = 0; i < 700; ++i)
+        list.rows.push_back(dir.MakeFile(L"photos\\p" + std::to_wstring(1000 + i) + L".jpg",
+                                         i % 7 ? jpeg : "no date"));
+    for (size_t at : {2, 600}) {
+        const std::wstring again = list.folder + L"\\again" + std::to_wstring(at) + L".jpg";
+        ASSERT_TRUE(CreateHardLinkW(again.c_str(), list.rows[0].c_str(), nullptr));
+        list.rows.insert(list.rows.begin() + std::ptrdiff_t(at), again);
+    }
+    list.rows.insert(list.rows.begin() + 300, list.folder + L"\\gone.jpg");
+    MessageBoxRecorder boxes;
+    HintRecorder hint;
+    auto run = [&](unsigned threads) {
+        for (const std::wstring& row : list.rows)
+            if (GetFileAttributesW(row.c_str()) != INVALID_FILE_ATTRIBUTES)
+                SetKnownTimes(row);
+        boxes.shown.clear();
+        RunRecord record;
+        MatchDateTaken(cmWholeFolder, {.lastWrite = true}, list, boxes, hint,
+                       {.record = &record, .journals = journals, .threads = threads});
+        std::wostringstream seen;
+        for (const ShownBox& box : boxes.shown)
+            seen << box.text << L"\n";
+        for (const WrittenFile& file : record.files)
+            seen << record.PathOf(file) << L" " << file.entry << L" " << file.times.before.lastWrite
+                 << L" " << file.times.after.lastWrite << L" " << file.date << L"\n";
+        const StoredJournal journal = ReadStoredJournal(record.journal);
+        EXPECT_TRUE(journal.contents && journal.contents->ended);
+        if (journal.contents)
+            for (const JournalFile& file : journal.contents->files)
+                seen << file.path << L" " << file.touchOnly << file.written << L" "
+                     << file.before[1] << L" " << file.before[2] << L" " << file.date << L" "
+                     << file.after[1] << L" " << file.after[2] << L" " << file.sizeAfter << L"\n";
+        return seen.str();
+    };
+    const std::wstring one = run(1);
+    EXPECT_NE(one.find(L"gone.jpg: 見つかりません"), std::wstring::npos);
+    for (int i = 0; i < 20; ++i)
+        ASSERT_EQ(run(4), one) << i;
 }

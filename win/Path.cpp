@@ -45,4 +45,21 @@ std::wstring ExtendedLengthPath(std::wstring_view path) {
     return result;
 }
 
+std::wstring JoinPath(std::wstring_view folder, std::wstring_view name) {
+    std::wstring path(folder);
+    if (!path.empty() && path.back() != L'\\')
+        path += L'\\';
+    return path += name;
+}
+
+std::pair<std::wstring_view, std::wstring_view> SplitPath(std::wstring_view path) {
+    const size_t at = path.find_last_of(L'\\');
+    if (at == std::wstring_view::npos)
+        return {{}, path};
+    // "C:\name" keeps the root's separator; "\\server\share\name" does not
+    // need to.
+    const size_t folderEnd = at > 0 && path[at - 1] == L':' ? at + 1 : at;
+    return {path.substr(0, folderEnd), path.substr(at + 1)};
+}
+
 } // namespace kalvera

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace kalvera {
 
@@ -15,5 +16,11 @@ bool IsFullyQualifiedPath(std::wstring_view path);
 // path work past MAX_PATH whatever the system's long-path setting; shorter
 // or relative paths come back unchanged.
 std::wstring ExtendedLengthPath(std::wstring_view path);
+
+// A folder path and a name joined with one separator.
+std::wstring JoinPath(std::wstring_view folder, std::wstring_view name);
+// The folder part of a fully qualified path, and its name; "C:\" keeps its
+// separator.
+std::pair<std::wstring_view, std::wstring_view> SplitPath(std::wstring_view path);
 
 } // namespace kalvera
