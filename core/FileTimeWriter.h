@@ -4,12 +4,12 @@
 // handle) and undoing a run.
 
 #include "core/FileTimes.h"
+#include "win/Sync.h"
 #include "core/readers/ContentReader.h"
 
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <set>
 #include <string>
 #include <string_view>
@@ -148,11 +148,11 @@ private:
     TimesRule& rule_;
     TimestampKinds kinds_;
     // Each thread's last folder and the path its handle gives.
-    std::mutex linksLock_;
+    Mutex linksLock_;
     std::map<unsigned long, UnmarkedLinks> links_;
     // The first target of each file taken so far: a later name of it is
     // not read.
-    std::mutex claimsLock_;
+    Mutex claimsLock_;
     std::map<FileIdentity, size_t> claims_;
 };
 

@@ -6,7 +6,6 @@
 
 #include "core/FileTimeWriter.h"
 
-#include <mutex>
 #include <string>
 #include <unordered_map>
 
@@ -23,7 +22,7 @@ public:
 private:
     TimestampKinds kinds_;
     // Folders of one depth are decided on several threads at once.
-    std::mutex decidedLock_;
+    Mutex decidedLock_;
     std::unordered_map<std::wstring, FileTime> decided_;
 };
 

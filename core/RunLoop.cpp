@@ -260,13 +260,14 @@ bool WriteInBatches(const TargetList& targets, std::wstring_view folder, Tally& 
             settleTakes(start, end);
             for (size_t i = start; i < end; ++i)
                 journal.Announce(at(i));
-            journal.Flush();
-            ready = end;
-            // The next batch is taken while this one is written.
+            // The next batch is taken while this one's entries go to the
+            // disk and its targets are written.
             const size_t next = end, nextEnd = next < total
                                                    ? BatchEnd(targets, next, change.foldersOnly)
                                                    : next;
             postTakes(next, nextEnd);
+            journal.Flush();
+            ready = end;
             keepWrites(end, true);
             start = next;
             end = nextEnd;

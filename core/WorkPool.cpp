@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <string>
 
@@ -47,7 +46,7 @@ WorkPool::~WorkPool() {
         closing_ = true;
     }
     DropQueued();
-    queued_.notify_all();
+    queued_.NotifyAll();
     workers_.clear(); // joined
 }
 
@@ -63,7 +62,7 @@ void WorkPool::Post(std::function<void()> job, bool urgent) {
         std::lock_guard guard(lock_);
         (urgent ? urgent_ : jobs_).push_back(std::move(job));
     }
-    queued_.notify_one();
+    queued_.NotifyOne();
 }
 
 void WorkPool::DropQueued() {
@@ -80,13 +79,12 @@ void WorkPool::DropQueued() {
         std::lock_guard guard(lock_);
         ends_ += count;
     }
-    ended_.notify_all();
+    ended_.NotifyAll();
 }
 
 bool WorkPool::WaitForAnEnd(unsigned milliseconds) {
     std::unique_lock guard(lock_);
-    const bool ended = ended_.wait_for(guard, std::chrono::milliseconds(milliseconds),
-                                       [this] { return ends_ != endsSeen_; });
+    const bool ended = ended_.WaitFor(guard, milliseconds, [this] { return ends_ != endsSeen_; });
     endsSeen_ = ends_;
     return ended;
 }
@@ -96,7 +94,7 @@ void WorkPool::Work() {
         std::function<void()> job;
         {
             std::unique_lock guard(lock_);
-            queued_.wait(guard, [this] { return closing_ || !urgent_.empty() || !jobs_.empty(); });
+            queued_.Wait(guard, [this] { return closing_ || !urgent_.empty() || !jobs_.empty(); });
             std::deque<std::function<void()>>& from = urgent_.empty() ? jobs_ : urgent_;
             if (from.empty())
                 return;
@@ -109,7 +107,7 @@ void WorkPool::Work() {
             std::lock_guard guard(lock_);
             ++ends_;
         }
-        ended_.notify_all();
+        ended_.NotifyAll();
     }
 }
 

@@ -5,16 +5,15 @@
 // record and report) come out the same on any number of threads.
 
 #include "core/RunServices.h"
+#include "win/Sync.h"
 #include "win/Thread.h"
 
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <deque>
 #include <exception>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace kalvera {
@@ -48,8 +47,8 @@ public:
 private:
     void Work();
     unsigned threads_;
-    std::mutex lock_;
-    std::condition_variable queued_, ended_;
+    Mutex lock_;
+    Condition queued_, ended_;
     std::deque<std::function<void()>> urgent_, jobs_;
     size_t ends_ = 0, endsSeen_ = 0;
     bool closing_ = false;

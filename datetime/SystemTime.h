@@ -3,11 +3,11 @@
 // DateTime, and the two halves of a FileTime.
 
 #include "datetime/LocalTime.h"
+#include "win/Sync.h"
 
 #include <windows.h>
 
 #include <map>
-#include <mutex>
 
 namespace kalvera {
 
@@ -25,7 +25,7 @@ public:
     FileTime ToUtc(DateTime local);
 
 private:
-    std::mutex lock_;
+    Mutex lock_;
     std::map<int, TIME_ZONE_INFORMATION> rules_;
 };
 
