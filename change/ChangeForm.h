@@ -75,7 +75,9 @@ public:
         Name1,     // Option menu: the chosen times set to the date in each file's name
         Preview1,  // Option menu: a run over more than one target is shown before it writes
         Contents1, // Option menu: folders' times set to the newest of what they hold
-        History1   // File menu: the runs kept, each to undo
+        History1,  // File menu: the runs kept, each to undo
+        Sidecar1,  // Option menu: the chosen times set to the date in each file's JSON/XMP file
+        Other1     // Option menu: the chosen times taken from each file's copy in another folder
     };
     HMENU MainMenu() const { return menu_; }
     bool MenuItemChecked(UINT item) const;
@@ -108,6 +110,8 @@ public:
     void Photo1Click();
     void Name1Click();
     void Contents1Click();
+    void Sidecar1Click();
+    void Other1Click();
     void History1Click();
     // Asks, once for each, whether to undo a run that did not end (the
     // program was killed or the power failed while it wrote).

@@ -5,6 +5,7 @@
 #include "ui/Application.h"
 #include "change/ChangeForm.h"
 #include "core/FileTimeWriter.h"
+#include "change/FolderPicker.h"
 #include "change/RunWindows.h"
 #include "change/ShiftDialog.h"
 #include "core/RunHistory.h"
@@ -175,7 +176,7 @@ void TChangeForm1::ApplyRunEnabledRuleToButton() {
 }
 
 void TChangeForm1::ApplyRunEnabledRuleToMenu() {
-    for (UINT item : {Run1, Shift1, Photo1, Name1, Contents1})
+    for (UINT item : {Run1, Shift1, Photo1, Name1, Sidecar1, Contents1, Other1})
         EnableMenuItem(menu_, item, MF_BYCOMMAND | (AnyKindChosen() ? MF_ENABLED : MF_GRAYED));
 }
 
@@ -481,6 +482,30 @@ void TChangeForm1::Contents1Click() {
 
 void TChangeForm1::Name1Click() {
     RunMatch(MatchNameDate);
+}
+
+void TChangeForm1::Sidecar1Click() {
+    RunMatch(MatchSidecarDates);
+}
+
+void TChangeForm1::Other1Click() {
+    if (!AnyKindChosen() || Application::Instance().SessionEnding())
+        return;
+    // Nothing to change: said before the folder is asked for.
+    ListRows rows(ShellListView1);
+    RunBoxes boxes(font_.get(), textHeight_);
+    LabelHint hint(Label9);
+    if (!TargetsAtHand(ComboBox1.ItemIndex(), rows, boxes, hint))
+        return;
+    const std::optional<std::wstring> source =
+        AskFolder(Handle(), kSourceFolderTitle, rows.FolderPath());
+    if (!source)
+        return;
+    const int mode = ComboBox1.ItemIndex();
+    RunChange([&](TimestampKinds kinds, FileListService& rows, MessageBoxService& boxes,
+                  HintService& hint, const RunExtras& extras) {
+        MatchOtherFolder(*source, mode, kinds, rows, boxes, hint, extras);
+    });
 }
 
 void TChangeForm1::RunMatch(MatchCall match) {

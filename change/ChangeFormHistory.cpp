@@ -29,6 +29,10 @@ std::wstring KindText(JournalKind kind) {
         return L"ファイル名の日時";
     case JournalKind::Contents:
         return L"フォルダの中身";
+    case JournalKind::Sidecar:
+        return L"JSON/XMPの日時";
+    case JournalKind::Copy:
+        return L"別のフォルダ";
     }
     return {};
 }

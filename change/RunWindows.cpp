@@ -92,6 +92,8 @@ public:
             columns.push_back(L"新しい" + std::wstring(kind.title));
         }
         columns.push_back(L"変更しない理由");
+        if (!plan_.Rule().SourceTitle().empty())
+            columns.emplace_back(plan_.Rule().SourceTitle());
         return columns;
     }
     size_t Rows() const override { return plan_.Planned(); }
@@ -102,6 +104,8 @@ public:
             return plan_.FolderOf(row);
         if (IsTime(column))
             return TimeText(TimeAt(row, column));
+        if (size_t(column) > 2 + 2 * kinds_.size())
+            return plan_.Rule().SourceOf(row);
         return std::wstring(plan_.At(row).why);
     }
     std::wstring SortKey(size_t row, int column) const override {

@@ -383,7 +383,7 @@ WriteOutcome TargetWriter::Take(std::wstring_view path, bool isFolder, HeldTarge
         position = offset + got;
         return got;
     };
-    const TargetState now{found.before, found.changeAfter, found.sizeAfter, index};
+    const TargetState now{found.before, found.changeAfter, found.sizeAfter, index, isFolder};
     std::wstring_view why;
     const bool decided = rule_.Decide(path, now, content, held.times, why);
     if (read && ReadBasic(file, basic))

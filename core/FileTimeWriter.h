@@ -23,6 +23,7 @@ struct TargetState {
     FileTime change = 0;
     std::uint64_t size = 0;
     size_t index = 0; // the target's place among the run's targets
+    bool isFolder = false;
 };
 
 // Decides a target's times from its own, read on the writer's handle just
@@ -40,6 +41,11 @@ public:
     // unwritten, with the reason in why.
     virtual bool Decide(std::wstring_view path, const TargetState& now,
                         const ContentReader& content, FileTimes& times, std::wstring_view& why) = 0;
+    // The file each target's times come from, for a rule that takes them
+    // from another (by the target's place in the run), and the title of
+    // the preview's column that shows it; empty for none.
+    virtual std::wstring SourceOf(size_t) const { return {}; }
+    virtual std::wstring_view SourceTitle() const { return {}; }
 };
 
 // The same times for every target.

@@ -38,9 +38,11 @@ JournalHeader StartOfJournal(JournalKind kind, TimestampKinds kinds, std::wstrin
 }
 
 std::uint32_t JournaledRun::Announce(const std::wstring& path, bool isFolder,
-                                     const FileTimes& before, std::uint64_t date, bool touchOnly) {
-    JournalFile file{.path = path, .isFolder = isFolder, .touchOnly = touchOnly, .date = date};
+                                     const FileTimes& before, const FileTimes& dates,
+                                     bool touchOnly) {
+    JournalFile file{.path = path, .isFolder = isFolder, .touchOnly = touchOnly};
     CopyTimes(before, file.before);
+    CopyTimes(dates, file.dates);
     pending_ += JournalRecords::Entry(entries_, header_.folder, file);
     return entries_++;
 }

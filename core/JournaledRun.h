@@ -23,10 +23,10 @@ public:
     JournaledRun(std::wstring folder, JournalHeader header, TimestampKinds kinds)
         : folder_(std::move(folder)), header_(std::move(header)), kinds_(kinds) {}
     // The entry of a target about to be written, with its times found and,
-    // in a run that gives each file its own, its date; or of one whose
-    // access time alone is put back (touchOnly). Its number.
+    // in a run that gives each file its own, the times it will get; or of
+    // one whose access time alone is put back (touchOnly). Its number.
     std::uint32_t Announce(const std::wstring& path, bool isFolder, const FileTimes& before,
-                           std::uint64_t date = 0, bool touchOnly = false);
+                           const FileTimes& dates = {}, bool touchOnly = false);
     // Every entry so far out to the disk; the first makes the file.
     void Flush();
     // The entry's target written, or only its access time put back: the

@@ -16,7 +16,7 @@ FileTimes TimesOf(const std::uint64_t (&times)[3]) {
 // when they are the new ones its entry gives. Where the entry can't tell
 // (a run of each file's own date whose entry holds none), it is not taken.
 bool ShowsNewTime(const RunRecord& record, const WrittenFile& file, FileTimes& now) {
-    if ((record.ownDates && file.date == 0) ||
+    if ((record.ownDates && file.dates.lastWrite == 0) ||
         KindOnDisk(record.PathOf(file), &now) == EntryKind::Neither)
         return false;
     TimestampKinds kinds = record.kinds;
@@ -75,7 +75,7 @@ RunRecord RecordOfJournal(const std::wstring& path, const JournalContents& journ
         WrittenFile& file = record.Add(entry.path, entry.isFolder);
         file.entry = i;
         file.done = entry.undone;
-        file.date = entry.date;
+        file.dates = TimesOf(entry.dates);
         file.times.before = TimesOf(entry.before);
         if (entry.written)
             file.times = StateLeft(entry);

@@ -51,7 +51,7 @@ public:
         const bool write = held.outcome == WriteOutcome::Written;
         if (run_ && taken.planned && (write || held.accessMoved))
             taken.entry = run_->Announce(taken.path, taken.isFolder, held.found.before,
-                                         write && dated_ ? held.times.lastWrite : 0, !write);
+                                         write && dated_ ? held.times : FileTimes{}, !write);
     }
     // The entries announced, out to the disk.
     void Flush() {
@@ -97,7 +97,7 @@ void Keep(Taken& taken, RunRecord* record, JournaledRun* journal, Tally& tally) 
             WrittenFile& file = record->Add(taken.path, taken.isFolder);
             file.times = read;
             file.entry = taken.entry;
-            file.date = taken.held.times.lastWrite;
+            file.dates = taken.held.times;
         }
         if (journal)
             journal->Written(taken.entry, read);

@@ -28,6 +28,7 @@ struct Change {
     std::wstring_view doneWithFolders = kFilesAndFoldersText; // with folders among them
     bool oneFileReport = false; // one selected file reported as the Run command does
     bool foldersOnly = false;   // folders are the targets, and files are not
+    bool passSidecars = false;  // JSON and XMP files are passed over
     JournalKind kind = JournalKind::Run;
     std::uint64_t fixed = 0; // the one time every target gets, in a Run
     std::int64_t shift = 0;  // the ticks each time moves, in a shift
@@ -36,7 +37,7 @@ struct Change {
 // What became of the targets of a run, for its report.
 struct Tally {
     int files = 0, folders = 0;
-    int foldersPassed = 0, links = 0, namesPassed = 0, hidden = 0;
+    int foldersPassed = 0, links = 0, namesPassed = 0, hidden = 0, sidecars = 0;
     std::vector<ListedFile> notWritten;
     void NotWritten(std::wstring_view path, std::wstring_view why) {
         notWritten.push_back({std::wstring(path), std::wstring(why)});

@@ -15,7 +15,8 @@ constexpr size_t kAhead = 512;
 
 RunPlan::RunPlan(const TargetList& targets, TimesRule& rule, TimestampKinds kinds, bool byDepth,
                  unsigned threads)
-    : targets_(targets), writer_(rule, kinds), kinds_(kinds), ahead_(kAhead), byDepth_(byDepth),
+    : targets_(targets), rule_(rule), writer_(rule, kinds), kinds_(kinds), ahead_(kAhead),
+      byDepth_(byDepth),
       levelEnd_(byDepth && !targets.entries.empty() ? targets.LevelEnd(0) : targets.entries.size()),
       pool_(threads), jobs_(pool_, kAhead) {}
 

@@ -47,6 +47,7 @@ public:
         return targets_.folders[targets_.entries[index].folder];
     }
     TimestampKinds Kinds() const { return kinds_; }
+    const TimesRule& Rule() const { return rule_; }
     // Targets planned so far that will be written, and left alone.
     size_t Changing() const { return changing_; }
     size_t Unchanged() const { return rows_.size() - changing_; }
@@ -54,6 +55,7 @@ public:
 private:
     void Look(size_t index, PlannedTarget& row, FileIdentity& identity, bool& held);
     const TargetList& targets_;
+    TimesRule& rule_;
     TargetWriter writer_;
     TimestampKinds kinds_;
     std::vector<PlannedTarget> rows_;

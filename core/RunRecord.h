@@ -28,13 +28,13 @@ struct WrittenFile {
     bool done = false;
     std::wstring name;
     TimesReadBack times;
-    FileTime date = 0; // the file's own time, in a run that gave each its own
+    FileTimes dates; // the file's own times, in a run that gave each its own
 };
 struct RunRecord {
     TimestampKinds kinds;
     FileTimes chosen;
     std::int64_t shift = 0; // ticks each time moved, in a shift
-    bool ownDates = false;  // each file got its own date (WrittenFile::date)
+    bool ownDates = false;  // each file got its own times (WrittenFile::dates)
     std::vector<std::wstring> folders;
     std::vector<WrittenFile> files;
     bool stopped = false;

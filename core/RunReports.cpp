@@ -65,7 +65,7 @@ std::wstring StoredTimesReport(const RunRecord& record, ReportLists& lists) {
 
 FileTimes RunRecord::WantedOf(const WrittenFile& file) const {
     if (ownDates)
-        return {file.date, file.date, file.date};
+        return file.dates;
     if (shift == 0)
         return chosen;
     const FileTimes& before = file.times.before;

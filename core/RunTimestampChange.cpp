@@ -2,6 +2,8 @@
 #include "core/FileTimeWriter.h"
 #include "core/FolderContents.h"
 #include "core/NamePatterns.h"
+#include "core/OtherFolder.h"
+#include "core/SidecarDates.h"
 #include "core/RunLoop.h"
 #include "core/RunPlan.h"
 #include "core/RunTimestampChange.h"
@@ -55,6 +57,8 @@ std::wstring PassedText(const Tally& tally) {
         text += L"\n" + FormatMessageText(kLinksPassedText, std::to_wstring(tally.links));
     if (tally.hidden > 0)
         text += L"\n" + FormatMessageText(kHiddenPassedText, std::to_wstring(tally.hidden));
+    if (tally.sidecars > 0)
+        text += L"\n" + FormatMessageText(kSidecarsPassedText, std::to_wstring(tally.sidecars));
     if (tally.namesPassed > 0)
         text += L"\n" + FormatMessageText(kNamesPassedText, std::to_wstring(tally.namesPassed));
     return text;
@@ -114,7 +118,9 @@ bool CollectRows(FileListService& files, const std::vector<int>& rows, bool fold
         case EntryKind::File:
             if (change.foldersOnly)
                 break;
-            if (names.Matches(SplitPath(path).second))
+            if (change.passSidecars && IsSidecarName(SplitPath(path).second))
+                ++tally.sidecars;
+            else if (names.Matches(SplitPath(path).second))
                 targets.Add(path, false, listed);
             else
                 ++tally.namesPassed;
@@ -219,6 +225,8 @@ void KeepTargets(TargetList& targets, const Change& change, const NamePatterns& 
             return false;
         if (change.foldersOnly)
             return true;
+        if (change.passSidecars && IsSidecarName(entry.name))
+            return ++tally.sidecars, true;
         const bool passed = !names.Matches(entry.name);
         tally.namesPassed += passed;
         return passed;
@@ -367,6 +375,7 @@ void MatchOwnDates(TimesRule& rule, std::wstring_view done, JournalKind kind, in
     noFolders.folders = false;
     Change change{rule, done, kFilesAndFoldersText};
     change.kind = kind;
+    change.passSidecars = kind == JournalKind::Sidecar;
     ChangeTargets(change, mode, kinds, files, messages, hint, noFolders);
 }
 
@@ -445,6 +454,26 @@ void MatchNameDate(int mode, TimestampKinds kinds, FileListService& files,
                    MessageBoxService& messages, HintService& hint, const RunExtras& extras) {
     NameDateRule rule;
     MatchOwnDates(rule, kNamedText, JournalKind::Name, mode, kinds, files, messages, hint, extras);
+}
+
+void MatchSidecarDates(int mode, TimestampKinds kinds, FileListService& files,
+                       MessageBoxService& messages, HintService& hint, const RunExtras& extras) {
+    SidecarRule rule;
+    MatchOwnDates(rule, kSidecarMatchedText, JournalKind::Sidecar, mode, kinds, files, messages,
+                  hint, extras);
+}
+
+void MatchOtherFolder(std::wstring_view source, int mode, TimestampKinds kinds,
+                      FileListService& files, MessageBoxService& messages, HintService& hint,
+                      const RunExtras& extras) {
+    if (!IsMode(mode))
+        return;
+    CounterpartRule rule(std::wstring(source), files.FolderPath(), mode == cmWholeTree, kinds);
+    if (RunRecord* record = FreshRecord(extras, kinds))
+        record->ownDates = true;
+    Change change{rule, kCopiedText, kCopiedWithFoldersText};
+    change.kind = JournalKind::Copy;
+    ChangeTargets(change, mode, kinds, files, messages, hint, extras);
 }
 
 } // namespace kalvera

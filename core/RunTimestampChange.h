@@ -78,6 +78,21 @@ void MatchFolderContents(int mode, TimestampKinds kinds, FileListService& files,
 void MatchNameDate(int mode, TimestampKinds kinds, FileListService& files,
                    MessageBoxService& messages, HintService& hint, const RunExtras& extras = {});
 
+// As MatchDateTaken, with the date the file beside each target gives (its
+// photo service's JSON file, its XMP sidecar: core/SidecarDates). Those
+// files themselves are passed over and counted.
+void MatchSidecarDates(int mode, TimestampKinds kinds, FileListService& files,
+                       MessageBoxService& messages, HintService& hint,
+                       const RunExtras& extras = {});
+
+// Gives each target the chosen times of its counterpart below the folder
+// source (core/OtherFolder): folders too where they are targets. A target
+// without exactly one counterpart of its size is left alone and named.
+// Otherwise as the Run command.
+void MatchOtherFolder(std::wstring_view source, int mode, TimestampKinds kinds,
+                      FileListService& files, MessageBoxService& messages, HintService& hint,
+                      const RunExtras& extras = {});
+
 // Messages of the Run command.
 inline constexpr std::wstring_view kConversionErrorText = L"'%s' は日付または時刻ではありません";
 inline constexpr std::wstring_view kOpenErrorText = L"ファイル %s は開けません";
@@ -151,6 +166,21 @@ inline constexpr std::wstring_view kSameFileText = L"別の名前で変更しま
 inline constexpr std::wstring_view kAlreadyText = L"すでにその日時です";
 inline constexpr std::wstring_view kHiddenPassedText = L"隠しファイル%s個は対象外です。";
 inline constexpr std::wstring_view kCantKeepShiftText = L"ずらした時刻は記録できません";
+inline constexpr std::wstring_view kSidecarMatchedText =
+    L"個のファイルのタイムスタンプをJSON/XMPの日時に合わせました。";
+inline constexpr std::wstring_view kNoSidecarDateText = L"JSON/XMPに日時がありません";
+inline constexpr std::wstring_view kCantReadSidecarText = L"JSON/XMPファイルを読めません";
+inline constexpr std::wstring_view kDamagedSidecarText = L"JSON/XMPファイルが壊れています";
+inline constexpr std::wstring_view kLargeSidecarText = L"JSON/XMPファイルが1 MiBを超えています";
+inline constexpr std::wstring_view kSidecarsPassedText = L"JSON/XMPファイル%s個は対象外です。";
+inline constexpr std::wstring_view kCopiedText =
+    L"個のファイルのタイムスタンプを別のフォルダに合わせました。";
+inline constexpr std::wstring_view kCopiedWithFoldersText =
+    L"%s個のファイルと%s個のフォルダのタイムスタンプを別のフォルダに合わせました。";
+inline constexpr std::wstring_view kOtherSizeText = L"大きさが違います";
+inline constexpr std::wstring_view kNoCounterpartText = L"対応するファイルがありません";
+inline constexpr std::wstring_view kManyCounterpartsText = L"候補が複数あります";
+inline constexpr std::wstring_view kCounterpartColumnText = L"元のファイル";
 inline constexpr std::wstring_view kOutOfRangeText = L"選択ファイルの日時は選べる範囲の外です。";
 
 } // namespace kalvera

@@ -6,7 +6,7 @@ ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD=${KALVERA_BUILD:-$ROOT/build/i686}
 
 PACKAGES=(
-  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix cmake ninja-build
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix cmake ninja-build nlohmann-json3-dev
   googletest wine wine32:i386 wine64 xvfb xauth fonts-ipafont-gothic
   fonts-nanum fonts-wine locales imagemagick x11-utils xdotool zip unzip
   clang libclang-rt-14-dev

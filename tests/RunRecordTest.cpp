@@ -369,14 +369,16 @@ TEST(RunJournal, ReadBackCutAndDamaged) {
     const std::wstring folder = L"C:\\photos";
     JournalFile inside{.path = L"C:\\photos\\a",
                        .isFolder = true,
+                       .dates = {30, 30, 30},
                        .volume = 7,
                        .fileIndex = 42,
                        .before = {1, 2, 3},
                        .after = {4, 5, 6},
                        .changeAfter = 7,
                        .sizeAfter = 8};
-    const JournalFile outside{.path = L"D:\\写真\\b.jpg", .before = {9, 10, 11}};
-    std::string bytes = JournalRecords::Start({JournalKind::Contents, 5, 99, folder});
+    const JournalFile outside{
+        .path = L"D:\\写真\\b.jpg", .dates = {21, 22, 23}, .before = {9, 10, 11}};
+    std::string bytes = JournalRecords::Start({JournalKind::Copy, 5, 99, folder});
     // Where each record ends: header, entry, written, entry, end mark.
     std::vector<size_t> ends{bytes.size()};
     // The write found other times before than the entry holds.
@@ -395,13 +397,16 @@ TEST(RunJournal, ReadBackCutAndDamaged) {
     };
     const std::optional<JournalContents> whole = read(bytes.size());
     ASSERT_TRUE(whole && whole->files.size() == 2u);
-    EXPECT_TRUE(whole->header.kind == JournalKind::Contents && whole->ended && whole->reported &&
+    EXPECT_TRUE(whole->header.kind == JournalKind::Copy && whole->ended && whole->reported &&
                 !whole->cut);
     const JournalFile &a = whole->files[0], &b = whole->files[1];
     EXPECT_TRUE(a.path == inside.path && b.path == outside.path && a.isFolder && !b.isFolder);
     EXPECT_TRUE(a.written && !a.undone && !b.written && b.undone);
     EXPECT_TRUE(a.before[0] == 12u && a.fileIndex == 42u && a.after[2] == 6u && a.sizeAfter == 8u &&
                 b.before[1] == 10u && b.fileIndex == 0u);
+    // One date for all three kinds, or each its own.
+    EXPECT_TRUE(a.dates[0] == 30u && a.dates[2] == 30u && b.dates[0] == 21u && b.dates[1] == 22u &&
+                b.dates[2] == 23u);
     // A path below the folder is kept from there on.
     EXPECT_LT(ends[1] - header, JournalRecords::Entry(0, L"", inside).size());
     bytes.resize(bytes.size() - JournalRecords::Reported().size());
@@ -521,11 +526,11 @@ TEST(RunJournal, RunsUndoneFromTheirJournals) {
     photo.header = header;
     photo.files[0].written = false;
     for (JournalFile& file : photo.files)
-        file.date = known.lastWrite + kDay;
+        std::fill(std::begin(file.dates), std::end(file.dates), known.lastWrite + kDay);
     RunRecord own = RecordOfJournal(L"", photo);
     ASSERT_EQ(own.files.size(), 1u);
     EXPECT_EQ(own.files.back().name, L"c.jpg");
-    photo.files[2].date = 0;
+    std::fill(std::begin(photo.files[2].dates), std::end(photo.files[2].dates), 0);
     EXPECT_TRUE(RecordOfJournal(L"", photo).files.empty());
     // The undo asks no question; the last undone the file its set reached
     // before it was cut short, which counts as undone, not as changed.
@@ -638,13 +643,13 @@ TEST(RunJournal, FourThreadsLeaveWhatOneLeaves) {
             seen << box.text << L"\n";
         for (const WrittenFile& file : record.files)
             seen << record.PathOf(file) << L" " << file.entry << L" " << file.times.before.lastWrite
-                 << L" " << file.times.after.lastWrite << L" " << file.date << L"\n";
+                 << L" " << file.times.after.lastWrite << L" " << file.dates.lastWrite << L"\n";
         const StoredJournal journal = ReadStoredJournal(record.journal);
         EXPECT_TRUE(journal.contents && journal.contents->ended);
         if (journal.contents)
             for (const JournalFile& file : journal.contents->files)
                 seen << file.path << L" " << file.touchOnly << file.written << L" "
-                     << file.before[1] << L" " << file.before[2] << L" " << file.date << L" "
+                     << file.before[1] << L" " << file.before[2] << L" " << file.dates[2] << L" "
                      << file.after[1] << L" " << file.after[2] << L" " << file.sizeAfter << L"\n";
         return seen.str();
     };

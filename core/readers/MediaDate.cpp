@@ -1,4 +1,5 @@
 #include "core/readers/MediaDate.h"
+#include "core/readers/XmpDate.h"
 #include "datetime/Calendar.h"
 
 #include <cstring>
@@ -156,15 +157,92 @@ void ReadDirectory(Tiff& tiff, std::uint32_t offset, DateTags& tags) {
     }
 }
 
+// True when the file holds the range's last byte: a range that runs past
+// the file's end is a damaged one, whose date is not taken.
+bool WholeInFile(FileBytes& file, std::uint64_t at, std::uint64_t length) {
+    return length == 0 || file.Get(at + length - 1, 1) != nullptr;
+}
+
+// A range of the file whose date a later step may look for.
+struct Range {
+    std::uint64_t at = 0, end = 0;
+    explicit operator bool() const { return end > at; }
+};
+
+// The date of an XMP packet that fills the range.
+std::optional<TakenDate> ReadXmp(FileBytes& file, Range range) {
+    if (!range || range.end - range.at > FileBytes::kLargestRange)
+        return std::nullopt;
+    const std::uint8_t* bytes = file.Get(range.at, std::size_t(range.end - range.at));
+    return bytes ? DateInXmp(std::string_view(reinterpret_cast<const char*>(bytes),
+                                              std::size_t(range.end - range.at)))
+                 : std::nullopt;
+}
+
+// IPTC's DateCreated (2:55, "CCYYMMDD") with its TimeCreated (2:60,
+// "HHMMSS+HHMM"), in a Photoshop segment's IPTC block (8BIM 0x0404).
+std::optional<TakenDate> ReadIptc(FileBytes& file, Range range) {
+    constexpr std::string_view kPhotoshop("Photoshop 3.0\0", 14);
+    if (!range || range.end - range.at > FileBytes::kLargestRange)
+        return std::nullopt;
+    const ByteCursor segment(file.Get(range.at, std::size_t(range.end - range.at)),
+                             std::size_t(range.end - range.at));
+    if (!segment.Has(0, kPhotoshop.size()) ||
+        std::memcmp(segment.At(0), kPhotoshop.data(), kPhotoshop.size()) != 0)
+        return std::nullopt;
+    for (std::uint64_t at = kPhotoshop.size(); segment.Is(at, "8BIM");) {
+        std::uint32_t id = 0, nameLength = 0, size = 0;
+        if (!segment.U16(at + 4, id) || !segment.U8(at + 6, nameLength))
+            return std::nullopt;
+        const std::uint64_t sizeAt = at + 6 + ((nameLength + 2) & ~1u);
+        if (!segment.U32(sizeAt, size) || !segment.Has(sizeAt + 4, size))
+            return std::nullopt;
+        const std::uint64_t data = sizeAt + 4;
+        if (id == 0x0404) {
+            std::string date, time;
+            for (std::uint64_t r = data; r + 5 <= data + size;) {
+                std::uint32_t tag = 0, record = 0, dataset = 0, length = 0;
+                if (!segment.U8(r, tag) || tag != 0x1C || !segment.U8(r + 1, record) ||
+                    !segment.U8(r + 2, dataset) || !segment.U16(r + 3, length) ||
+                    length > data + size - r - 5)
+                    break;
+                const std::string value = TextOf(segment.At(std::size_t(r + 5)), length);
+                if (record == 2 && dataset == 55)
+                    date = value;
+                else if (record == 2 && dataset == 60)
+                    time = value;
+                r += 5 + length;
+            }
+            TakenDate d;
+            if (date.size() != 8 || !Digits(date, 0, 4, d.year) || !Digits(date, 4, 2, d.month) ||
+                !Digits(date, 6, 2, d.day))
+                return std::nullopt;
+            int minutes = 0;
+            if (time.size() >= 6 && Digits(time, 0, 2, d.hour) && Digits(time, 2, 2, d.minute) &&
+                Digits(time, 4, 2, d.second)) {
+                if (ParseOffset(std::string_view(time).substr(6), minutes))
+                    d.offsetMinutes = minutes;
+            } else {
+                d.hour = d.minute = d.second = 0;
+            }
+            return Valid(d) ? std::optional<TakenDate>(d) : std::nullopt;
+        }
+        at = data + size + (size & 1);
+    }
+    return std::nullopt;
+}
+
 // The segments of a JPEG file up to its image data, for an APP1 segment
-// that holds Exif data.
+// that holds Exif data; failing that, IPTC's date, then XMP's.
 std::optional<TakenDate> ReadJpeg(FileBytes& file) {
+    constexpr std::string_view kXmp("http://ns.adobe.com/xap/1.0/\0", 29);
+    Range iptc, xmp;
     std::uint64_t at = 2;
     for (int segment = 0; segment < kMostSegments; ++segment) {
         const ByteCursor header(file.Get(at, 4), 4);
         std::uint32_t mark = 0, marker = 0, length = 0;
         if (!header.U8(0, mark) || mark != 0xFF || !header.U8(1, marker))
-            return std::nullopt;
+            break;
         if (marker == 0xFF) { // fill byte
             ++at;
             continue;
@@ -174,18 +252,28 @@ std::optional<TakenDate> ReadJpeg(FileBytes& file) {
             continue;
         }
         if (marker == 0xD9 || marker == 0xDA || !header.U16(2, length) || length < 2)
-            return std::nullopt; // end of image, start of scan
+            break; // end of image, start of scan
         const std::uint64_t body = at + 4, end = at + 2 + length;
         // Too short to hold "Exif\0\0" and more: not one.
         if (marker == 0xE1 && length >= 8) {
-            const ByteCursor exif(file.Get(body, 6), 6);
-            if (exif.Has(0, 6) && std::memcmp(exif.At(0), "Exif\0\0", 6) == 0)
+            const ByteCursor exif(file.Get(body, kXmp.size()), kXmp.size());
+            if (exif.Has(0, 6) && std::memcmp(exif.At(0), "Exif\0\0", 6) == 0) {
+                if (!WholeInFile(file, body, length - 2))
+                    return std::nullopt;
                 if (auto date = ReadTiffDate(file, body + 6, end))
                     return date;
+            } else if (!xmp && exif.Has(0, kXmp.size()) &&
+                       std::memcmp(exif.At(0), kXmp.data(), kXmp.size()) == 0) {
+                xmp = {body + kXmp.size(), end};
+            }
+        } else if (marker == 0xED && !iptc) {
+            iptc = {body, end};
         }
         at = end;
     }
-    return std::nullopt;
+    if (auto date = ReadIptc(file, iptc))
+        return date;
+    return ReadXmp(file, xmp);
 }
 
 // A TIFF block that may follow "Exif\0\0", as PNG and WebP writers differ.
@@ -196,19 +284,38 @@ std::optional<TakenDate> ReadExifBlock(FileBytes& file, std::uint64_t at, std::u
     return ReadTiffDate(file, at, end);
 }
 
-// PNG chunks up to the image's end, for an eXIf one.
+// PNG chunks up to the image's end, for an eXIf one; failing that, the XMP
+// packet of an uncompressed iTXt one.
 std::optional<TakenDate> ReadPng(FileBytes& file) {
+    constexpr std::string_view kXmpKey("XML:com.adobe.xmp\0", 18);
+    Range xmp;
     std::uint64_t at = 8;
     for (int chunk = 0; chunk < kMostSegments; ++chunk) {
         const ByteCursor header(file.Get(at, 8), 8);
         std::uint32_t length = 0;
         if (!header.U32(0, length) || length > 0x7FFFFFFF || header.Is(4, "IEND"))
-            return std::nullopt;
+            break;
         if (header.Is(4, "eXIf"))
-            return ReadExifBlock(file, at + 8, at + 8 + length);
+            return WholeInFile(file, at + 8, length) ? ReadExifBlock(file, at + 8, at + 8 + length)
+                                                     : std::nullopt;
+        if (header.Is(4, "iTXt") && !xmp && length > kXmpKey.size() + 4) {
+            // Keyword, compression flag and method, language, translated
+            // keyword, then the text.
+            const std::size_t head = std::min<std::size_t>(length, 256);
+            const ByteCursor text(file.Get(at + 8, head), head);
+            if (text.Has(0, kXmpKey.size() + 2) &&
+                std::memcmp(text.At(0), kXmpKey.data(), kXmpKey.size()) == 0 &&
+                text.At(kXmpKey.size())[0] == 0) {
+                std::size_t skip = kXmpKey.size() + 2;
+                for (int zeros = 0; zeros < 2 && skip < head; ++skip)
+                    zeros += text.At(skip)[0] == 0;
+                if (skip < head && WholeInFile(file, at + 8, length))
+                    xmp = {at + 8 + skip, at + 8 + length};
+            }
+        }
         at += 12 + std::uint64_t(length);
     }
-    return std::nullopt;
+    return ReadXmp(file, xmp);
 }
 
 // The chunks of a WebP file's RIFF form, for an EXIF one.
@@ -218,16 +325,20 @@ std::optional<TakenDate> ReadWebp(FileBytes& file) {
     if (!form.U32(4, size))
         return std::nullopt;
     const std::uint64_t end = 8 + std::uint64_t(size);
+    Range xmp;
     for (std::uint64_t at = 12; at + 8 <= end;) {
         const ByteCursor header(file.Get(at, 8), 8, false);
         std::uint32_t length = 0;
         if (!header.U32(4, length) || length > end - at - 8)
-            return std::nullopt;
+            break;
         if (header.Is(0, "EXIF"))
-            return ReadExifBlock(file, at + 8, at + 8 + length);
+            return WholeInFile(file, at + 8, length) ? ReadExifBlock(file, at + 8, at + 8 + length)
+                                                     : std::nullopt;
+        if (header.Is(0, "XMP ") && !xmp)
+            xmp = {at + 8, at + 8 + length};
         at += 8 + std::uint64_t(length) + (length & 1);
     }
-    return std::nullopt;
+    return ReadXmp(file, xmp);
 }
 
 // A box of an ISO base media file (or a QuickTime atom): its type, where
@@ -391,6 +502,8 @@ std::optional<TakenDate> ReadHeif(FileBytes& file, const Box& meta) {
         const std::uint64_t end = length == 0 ? (method == 1 ? dataBox.end : kUnknownEnd)
                                               : (length > ~start ? kUnknownEnd : start + length);
         std::uint32_t header = 0;
+        if (length != 0 && (length > ~start || !WholeInFile(file, start, length)))
+            return std::nullopt;
         if (end - start < 4 || !ByteCursor(file.Get(start, 4), 4).U32(0, header) ||
             header > end - start - 4)
             return std::nullopt;
@@ -512,11 +625,20 @@ bool IsHeifBrand(const ByteCursor& brands, std::uint64_t at) {
 }
 
 // An ISO base media file or a QuickTime movie: a HEIF image by its brands,
-// a movie otherwise.
+// a movie otherwise; failing their dates, the XMP packet of a uuid box.
 std::optional<TakenDate> ReadIsoFile(FileBytes& file) {
+    static constexpr std::uint8_t kXmpUuid[16] = {0xBE, 0x7A, 0xCF, 0xCB, 0x97, 0xA9, 0x42, 0xE8,
+                                                  0x9C, 0x71, 0x99, 0x94, 0x91, 0xE3, 0xAF, 0xAC};
     bool heif = false;
     std::optional<TakenDate> date;
+    Range xmp;
     EachChild(file, 0, kUnknownEnd, [&](Box box) {
+        if (box.Is("uuid") && !xmp && box.end - box.content > 16 && box.end != kUnknownEnd) {
+            const ByteCursor id(file.Get(box.content, 16), 16);
+            if (id.Has(0, 16) && std::memcmp(id.At(0), kXmpUuid, 16) == 0)
+                xmp = {box.content + 16, box.end};
+            return true;
+        }
         // The box that holds the date is all in the file, or none of it
         // is read: its last byte is read first (in the window of its
         // start, where it is small). One that runs to the end of a file
@@ -533,14 +655,95 @@ std::optional<TakenDate> ReadIsoFile(FileBytes& file) {
                 heif = IsHeifBrand(brands, at);
         } else if (heif && box.Is("meta")) {
             date = ReadHeif(file, box);
-            return false;
+            return !date;
         } else if (!heif && box.Is("moov")) {
             date = ReadMovie(file, box);
-            return false;
+            return !date;
         }
         return true;
     });
-    return date;
+    return date ? date : ReadXmp(file, xmp);
+}
+
+// An AVI file's IDIT chunk in its header list: "SUN JAN 13 08:11:14 2008",
+// local time (or Exif's form, as some cameras write it).
+std::optional<TakenDate> ReadAvi(FileBytes& file) {
+    const ByteCursor list(file.Get(12, 12), 12, false);
+    std::uint32_t size = 0;
+    if (!list.Is(0, "LIST") || !list.U32(4, size) || !list.Is(8, "hdrl") || size < 4)
+        return std::nullopt;
+    const std::uint64_t end = 20 + std::uint64_t(size);
+    for (std::uint64_t at = 24; at + 8 <= end;) {
+        const ByteCursor header(file.Get(at, 8), 8, false);
+        std::uint32_t length = 0;
+        if (!header.U32(4, length) || length > end - at - 8)
+            return std::nullopt;
+        if (header.Is(0, "IDIT")) {
+            const std::size_t read = std::min<std::size_t>(length, 64);
+            const std::uint8_t* bytes = file.Get(at + 8, read);
+            if (!bytes || !WholeInFile(file, at + 8, length))
+                return std::nullopt;
+            const std::string text = TextOf(bytes, read);
+            if (auto date = ParseExifDate(text))
+                return date;
+            static constexpr char kMonths[] = "JANFEBMARAPRMAYJUNJULAUGSEPOCTNOVDEC";
+            TakenDate d;
+            std::string month = text.substr(4, 3);
+            for (char& c : month)
+                c = char(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+            const std::size_t found =
+                month.size() == 3 ? std::string_view(kMonths).find(month) : std::string_view::npos;
+            if (text.size() < 24 || found == std::string_view::npos || found % 3 != 0 ||
+                text[3] != ' ' || text[7] != ' ' || text[13] != ':' || text[16] != ':' ||
+                !Digits(text, text[8] == ' ' ? 9 : 8, text[8] == ' ' ? 1 : 2, d.day) ||
+                !Digits(text, 11, 2, d.hour) || !Digits(text, 14, 2, d.minute) ||
+                !Digits(text, 17, 2, d.second) || !Digits(text, 20, 4, d.year))
+                return std::nullopt;
+            d.month = int(found / 3) + 1;
+            return Valid(d) ? std::optional<TakenDate>(d) : std::nullopt;
+        }
+        at += 8 + std::uint64_t(length) + (length & 1);
+    }
+    return std::nullopt;
+}
+
+constexpr std::uint8_t kAsfHeader[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                         0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+
+// A WMV or WMA file: the creation date of the header's File Properties
+// Object, in 100-ns units since 1601 (UTC).
+std::optional<TakenDate> ReadAsf(FileBytes& file) {
+    static constexpr std::uint8_t kFileProperties[16] = {0x8C, 0xAB, 0xDC, 0xA1, 0xA9, 0x47,
+                                                         0xCF, 0x11, 0x8E, 0xE4, 0x00, 0xC0,
+                                                         0x0C, 0x20, 0x53, 0x65};
+    const ByteCursor header(file.Get(0, 30), 30, false);
+    std::uint64_t size = 0;
+    std::uint32_t objects = 0;
+    if (!header.U64(16, size) || !header.U32(24, objects) || size < 30)
+        return std::nullopt;
+    std::uint64_t at = 30;
+    for (std::uint32_t i = 0; i < objects && i < std::uint32_t(kMostBoxes) && at + 24 <= size;
+         ++i) {
+        const ByteCursor object(file.Get(at, 56), 56, false);
+        std::uint64_t length = 0;
+        if (!object.U64(16, length) || length < 24 || length > size - at)
+            return std::nullopt;
+        if (object.Has(0, 16) && std::memcmp(object.At(0), kFileProperties, 16) == 0) {
+            std::uint64_t ticks = 0;
+            if (length < 56 || !object.U64(48, ticks) || !WholeInFile(file, at, length))
+                return std::nullopt;
+            const std::uint64_t seconds = ticks / 10'000'000;
+            // From 1601 to the end of 9999.
+            if (ticks == 0 || seconds > 265'046'774'399ULL)
+                return std::nullopt;
+            const CivilDate day = DateFromDays(DaysSinceEpoch(1601, 1, 1) + long(seconds / 86400));
+            const int time = int(seconds % 86400);
+            return TakenDate{day.year,       day.month, day.day, time / 3600,
+                             time / 60 % 60, time % 60, 0};
+        }
+        at += length;
+    }
+    return std::nullopt;
 }
 
 bool IsIsoStart(const ByteCursor& start) {
@@ -585,6 +788,32 @@ std::optional<TakenDate> ParseIsoDate(std::string_view text) {
     else if (ParseOffset(text.substr(at), minutes))
         date->offsetMinutes = minutes;
     return date;
+}
+
+std::optional<TakenDate> ParseXmpDate(std::string_view text) {
+    if (text.size() >= 19 && text[16] == ':')
+        return ParseIsoDate(text);
+    TakenDate d;
+    if (text.size() < 10 || text[4] != '-' || text[7] != '-' || !Digits(text, 0, 4, d.year) ||
+        !Digits(text, 5, 2, d.month) || !Digits(text, 8, 2, d.day))
+        return std::nullopt;
+    std::size_t at = 10;
+    if (text.size() > 10) {
+        if (text.size() < 16 || text[10] != 'T' || text[13] != ':' ||
+            !Digits(text, 11, 2, d.hour) || !Digits(text, 14, 2, d.minute))
+            return std::nullopt;
+        at = 16;
+    }
+    int minutes = 0;
+    if (at < text.size() && text[at] == 'Z' && at + 1 == text.size())
+        d.offsetMinutes = 0;
+    else if (at < text.size() && ParseOffset(text.substr(at), minutes))
+        d.offsetMinutes = minutes;
+    else if (at < text.size())
+        return std::nullopt;
+    if (!Valid(d))
+        return std::nullopt;
+    return d;
 }
 
 std::optional<TakenDate> ReadTiffDate(FileBytes& file, std::uint64_t base, std::uint64_t end) {
@@ -642,6 +871,10 @@ std::optional<TakenDate> ReadMediaDate(FileBytes& file) {
         return ReadPng(file);
     if (start.Is(0, "RIFF") && start.Is(8, "WEBP"))
         return ReadWebp(file);
+    if (start.Is(0, "RIFF") && start.Is(8, "AVI "))
+        return ReadAvi(file);
+    if (std::memcmp(start.At(0), kAsfHeader, 12) == 0)
+        return ReadAsf(file);
     if (IsIsoStart(start))
         return ReadIsoFile(file);
     return std::nullopt;

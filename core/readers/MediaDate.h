@@ -37,5 +37,8 @@ std::optional<TakenDate> ParseExifDate(std::string_view text);
 // An ISO 8601 date and time with an optional fraction and offset:
 // "2019-07-04T13:05:09+0900", "...09.120+09:00", "...09Z".
 std::optional<TakenDate> ParseIsoDate(std::string_view text);
+// XMP's form of it: a date alone, or with minutes and no seconds, as well
+// ("2019-07-04", "2019-07-04T13:05+09:00"). No offset: local time.
+std::optional<TakenDate> ParseXmpDate(std::string_view text);
 
 } // namespace kalvera

@@ -10,7 +10,11 @@ enum Type : std::uint8_t { kHeader = 1, kEntry, kWritten, kUndone, kEnd, kReport
 
 constexpr std::uint32_t kBeforeMoved = 1, kIdentity = 2; // what a written mark carries
 // What an entry says of its path and its target.
-constexpr std::uint32_t kRelative = 1, kFolder = 2, kDated = 4, kTouchOnly = 8;
+constexpr std::uint32_t kRelative = 1, kFolder = 2, kDated = 4, kTouchOnly = 8, kThreeDates = 16;
+
+bool OneDate(const std::uint64_t (&dates)[3]) {
+    return dates[0] == dates[2] && dates[1] == dates[2];
+}
 
 std::uint32_t Checksum(const std::uint8_t* data, std::size_t size) {
     std::uint32_t hash = 2166136261u; // FNV-1a
@@ -106,7 +110,7 @@ bool ReadHeader(Fields& fields, JournalHeader& header) {
     header.fixed = fields.U64();
     header.shift = std::int64_t(fields.U64());
     header.folder = fields.Text();
-    return fields.Whole() && kind <= std::uint32_t(JournalKind::Contents) && header.kinds != 0 &&
+    return fields.Whole() && kind <= std::uint32_t(JournalKind::Copy) && header.kinds != 0 &&
            header.kinds < 8;
 }
 
@@ -125,10 +129,15 @@ bool Take(std::uint8_t type, Fields& fields, JournalContents& journal) {
             file.path = journal.header.folder + L'\\' + file.path;
         for (std::uint64_t& time : file.before)
             time = fields.U64();
-        if (flags & kDated)
-            file.date = fields.U64();
-        if (!fields.Whole() || flags > 15 || journal.ended || index != journal.files.size() ||
-            ((flags & kDated) && file.date == 0))
+        if (flags & kThreeDates)
+            for (std::uint64_t& date : file.dates)
+                date = fields.U64();
+        else if (flags & kDated)
+            file.dates[0] = file.dates[1] = file.dates[2] = fields.U64();
+        const bool dated = flags & (kDated | kThreeDates);
+        if (!fields.Whole() || flags > 31 || (flags & kDated && flags & kThreeDates) ||
+            journal.ended || index != journal.files.size() ||
+            (dated && (file.dates[0] == 0 || file.dates[1] == 0 || file.dates[2] == 0)))
             return false;
         journal.files.push_back(std::move(file));
         return true;
@@ -251,16 +260,23 @@ std::string JournalRecords::Entry(std::uint32_t index, const std::wstring& folde
     const bool relative = !folder.empty() && file.path.size() > folder.size() + 1 &&
                           file.path.compare(0, folder.size(), folder) == 0 &&
                           file.path[folder.size()] == L'\\';
+    const bool dated = file.dates[0] || file.dates[1] || file.dates[2];
     Writer fields;
     fields.U32(index);
     fields.U8((relative ? kRelative : 0) | (file.isFolder ? kFolder : 0) |
-              (file.date ? kDated : 0) | (file.touchOnly ? kTouchOnly : 0));
+              (!dated                ? 0
+               : OneDate(file.dates) ? kDated
+                                     : kThreeDates) |
+              (file.touchOnly ? kTouchOnly : 0));
     fields.Text(relative ? std::wstring_view(file.path).substr(folder.size() + 1)
                          : std::wstring_view(file.path));
     for (std::uint64_t time : file.before)
         fields.U64(time);
-    if (file.date)
-        fields.U64(file.date);
+    if (dated && OneDate(file.dates))
+        fields.U64(file.dates[2]);
+    else if (dated)
+        for (std::uint64_t date : file.dates)
+            fields.U64(date);
     return fields.Record(kEntry);
 }
 

@@ -17,7 +17,7 @@
 
 namespace kalvera {
 
-enum class JournalKind : std::uint8_t { Run, Shift, Photo, Name, Contents };
+enum class JournalKind : std::uint8_t { Run, Shift, Photo, Name, Contents, Sidecar, Copy };
 
 struct JournalHeader {
     JournalKind kind = JournalKind::Run;
@@ -37,9 +37,10 @@ struct JournalFile {
     // reading moved is put back (its written mark holds the state that
     // left). Never undone; an older run's undo expects that state.
     bool touchOnly = false;
-    // The date the run gives every chosen kind, in a run that gives each
-    // file its own (0 where the entry does not say).
-    std::uint64_t date = 0;
+    // The times the run gives the file (creation, last access, last write),
+    // in a run that gives each file its own (0 where the entry does not
+    // say): one date for all three, or each its own (a copy's times).
+    std::uint64_t dates[3] = {};
     std::uint32_t volume = 0; // the identity, known for a file with other names
     std::uint64_t fileIndex = 0;
     // Creation, last access, last write: as listed before the run wrote,

@@ -29,15 +29,17 @@ int main(int argc, char** argv) {
         return bytes;
     };
     const JournalFile entry{.path = L"C:\\photos\\a.jpg", .volume = 7, .fileIndex = 42};
-    const JournalFile dated{.path = L"C:\\photos\\b.jpg", .date = 11};
+    const JournalFile dated{.path = L"C:\\photos\\b.jpg", .dates = {11, 11, 11}};
+    const JournalFile copied{.path = L"C:\\photos\\d.jpg", .dates = {11, 12, 13}};
     const JournalFile touched{.path = L"C:\\photos\\c.jpg", .touchOnly = true};
     const std::string journal =
         JournalRecords::Start({JournalKind::Photo, 4, 9, L"C:\\photos"}) +
         JournalRecords::Entry(0, L"C:\\photos", entry) + JournalRecords::Written(0, entry, true) +
         JournalRecords::Entry(1, L"C:\\photos", {.path = L"D:\\elsewhere.jpg"}) +
         JournalRecords::Entry(2, L"C:\\photos", dated) +
-        JournalRecords::Entry(3, L"C:\\photos", touched) +
-        JournalRecords::Written(3, touched, false) + JournalRecords::End() +
+        JournalRecords::Entry(3, L"C:\\photos", copied) +
+        JournalRecords::Entry(4, L"C:\\photos", touched) +
+        JournalRecords::Written(4, touched, false) + JournalRecords::End() +
         JournalRecords::Undone(0) + JournalRecords::Undone(2, &entry) + JournalRecords::Reported();
     const std::pair<const char*, std::string> seeds[] = {
         {"run.journal", journal},

@@ -1,0 +1,119 @@
+#include "core/SidecarDates.h"
+#include "core/FileDates.h"
+#include "core/RunTimestampChange.h"
+#include "core/readers/TakeoutJson.h"
+#include "core/readers/XmpDate.h"
+#include "win/Handle.h"
+#include "win/Path.h"
+
+#include <windows.h>
+
+#include <string>
+
+namespace kalvera {
+namespace {
+
+bool IsDotEntry(const wchar_t* name) {
+    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+}
+
+bool EndsWithJson(std::wstring_view name) {
+    return name.size() >= 5 && (name[name.size() - 1] | 0x20) == L'n' &&
+           (name[name.size() - 4] | 0x20) == L'j';
+}
+
+// The bytes of a sidecar, read on a handle that keeps its access time as it
+// was: reading a sidecar writes nothing to it.
+bool ReadWhole(const std::wstring& path, std::string& bytes, std::wstring_view& why) {
+    UniqueFileHandle file(CreateFileW(ExtendedLengthPath(path).c_str(),
+                                      GENERIC_READ | FILE_WRITE_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file)
+        file.reset(CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    LARGE_INTEGER size{};
+    if (!file || !GetFileSizeEx(file.get(), &size)) {
+        why = kCantReadSidecarText;
+        return false;
+    }
+    if (std::uint64_t(size.QuadPart) > kLargestSidecar) {
+        why = kLargeSidecarText;
+        return false;
+    }
+    const FILETIME keep{0xFFFFFFFF, 0xFFFFFFFF};
+    SetFileTime(file.get(), nullptr, &keep, nullptr);
+    bytes.resize(std::size_t(size.QuadPart));
+    DWORD read = 0;
+    if (!bytes.empty() &&
+        (!ReadFile(file.get(), bytes.data(), DWORD(bytes.size()), &read, nullptr) ||
+         read != bytes.size())) {
+        why = kCantReadSidecarText;
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::optional<FileTime> ReadSidecarDate(const std::wstring& path, LocalTimeConverter& local,
+                                        std::wstring_view& why) {
+    std::string bytes;
+    if (!ReadWhole(path, bytes, why))
+        return std::nullopt;
+    if (EndsWithJson(path)) {
+        std::int64_t seconds = 0;
+        switch (TakeoutDate(bytes, seconds)) {
+        case JsonDate::Found:
+            return FileTime(seconds + 11'644'473'600LL) * 10'000'000;
+        case JsonDate::Damaged:
+            why = kDamagedSidecarText;
+            return std::nullopt;
+        case JsonDate::None:
+            break;
+        }
+    } else if (const std::optional<TakenDate> date = DateInXmp(bytes)) {
+        if (std::optional<FileTime> time = FileTimeOfDateTaken(*date, local))
+            return time;
+    }
+    why = kNoSidecarDateText;
+    return std::nullopt;
+}
+
+std::shared_ptr<const SidecarIndex> SidecarRule::IndexOf(std::wstring_view folder) {
+    {
+        std::lock_guard guard(lock_);
+        if (const auto found = folders_.find(folder); found != folders_.end())
+            return found->second;
+    }
+    // Listed without the lock, which the other folders' targets need; two
+    // threads that list one folder at once keep the first listing.
+    auto index = std::make_shared<SidecarIndex>();
+    WIN32_FIND_DATAW data;
+    UniqueFindHandle search(FindFirstFileExW(ExtendedLengthPath(JoinPath(folder, L"*")).c_str(),
+                                             FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                             FIND_FIRST_EX_LARGE_FETCH));
+    for (bool more = bool(search); more; more = FindNextFileW(search.get(), &data))
+        if (!IsDotEntry(data.cFileName) && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            index->Add(data.cFileName);
+    std::lock_guard guard(lock_);
+    return folders_.emplace(std::wstring(folder), std::move(index)).first->second;
+}
+
+bool SidecarRule::Decide(std::wstring_view path, const TargetState&, const ContentReader&,
+                         FileTimes& times, std::wstring_view& why) {
+    const auto [folder, name] = SplitPath(path);
+    const std::wstring sidecar = IndexOf(folder)->Find(name);
+    if (sidecar.empty()) {
+        why = kNoSidecarDateText;
+        return false;
+    }
+    const std::optional<FileTime> date = ReadSidecarDate(JoinPath(folder, sidecar), local_, why);
+    if (!date)
+        return false;
+    times = {*date, *date, *date};
+    return true;
+}
+
+} // namespace kalvera
