@@ -6,6 +6,10 @@
 #include "core/DateText.h"
 #include "core/FileDates.h"
 #include "core/readers/NameDate.h"
+#include "core/readers/SidecarNames.h"
+#include "core/readers/TakeoutJson.h"
+#include "core/readers/XmpDate.h"
+#include "win/Error.h"
 #include "tests/support/MediaFiles.h"
 #include "tests/support/Leaks.h"
 
@@ -13,6 +17,7 @@
 
 #include <cstring>
 #include <random>
+#include <tuple>
 
 using namespace kalvera;
 using namespace kalvera::test;
@@ -85,6 +90,12 @@ TEST(DateTaken, EveryKindInAFewReads) {
                            .created = kJulyIn1904 + 3600,
                            .creationDate = "2019-07-04T13:05:09+0900"};
     const std::uint64_t fiveGigabytes = 5ULL << 30;
+    const std::string xmp = XmpPacket("xmp:CreateDate='2019-07-04T13:05:09+09:00'");
+    auto png = [](const std::string& type, const std::string& body) {
+        return BigEndian(body.size(), 4) + type + body + BigEndian(0, 4);
+    };
+    const std::string xmpUuid("\xBE\x7A\xCF\xCB\x97\xA9\x42\xE8\x9C\x71\x99\x94\x91\xE3\xAF\xAC",
+                              16);
     struct Case {
         MediaFile file;
         std::optional<FileTime> date;
@@ -114,6 +125,29 @@ TEST(DateTaken, EveryKindInAFewReads) {
         {MovieFile({.created = 0}), std::nullopt, 2},
         // A date text that is not one leaves the header's.
         {MovieFile({.created = kJulyIn1904, .creationDate = "2019-02-30T10:00:00Z"}), JulyAt(0), 2},
+        // Without Exif's date: IPTC's, then XMP's; a movie's XMP after
+        // its header's date.
+        {{JpegOf({{0xED, IptcSegment("20190704", "130509+0900")},
+                  {0xE1, XmpSegment(XmpPacket("exif:DateTimeOriginal='2018-01-02T03:04:05'"))}})},
+         JulyAt(540),
+         1},
+        {{JpegOf({{0xED, IptcSegment("20180102", "030405")},
+                  {0xE1, std::string("Exif\0\0", 6) + kJulyBlock}})},
+         JulyAt(540),
+         1},
+        {{JpegOf({{0xE1, XmpSegment(xmp)}, {0xED, IptcSegment("2018", "")}})}, JulyAt(540), 1},
+        {{"\x89PNG\r\n\x1A\n" + png("IHDR", std::string(13, '\1')) +
+          png("iTXt", std::string("XML:com.adobe.xmp\0\0\0\0\0", 22) + xmp) + png("IEND", "")},
+         JulyAt(540),
+         1},
+        {{RiffFile("WEBP", {{"VP8X", std::string(10, '\0')}, {"XMP ", xmp}})}, JulyAt(540), 1},
+        {{MovieFile({}).Whole() + IsoBox("uuid", xmpUuid + xmp)}, JulyAt(540), 4},
+        {{MovieFile({.created = kJulyIn1904}).Whole() + IsoBox("uuid", xmpUuid + XmpPacket(""))},
+         JulyAt(0),
+         2},
+        {{AviFile("SUN JUL 04 13:05:09 2019\n")}, Local(L"2019/7/4 13:05:09"), 1},
+        {{AviFile("2019:07:04 13:05:09")}, Local(L"2019/7/4 13:05:09"), 1},
+        {{WmvFile(std::uint64_t(JulyAt(0)))}, JulyAt(0), 1},
     };
     for (const Case& c : cases) {
         int reads = 0;
@@ -129,6 +163,8 @@ TEST(DateTaken, BoxesThatLeadNowhere) {
         return file.replace(file.find(from), from.size(), to);
     };
     const std::string heif = HeifFile(kJulyBlock);
+    const std::string png = PngFile(kJulyBlock);
+    const std::string avi = AviFile("SUN JUL 04 13:05:09 2019" + std::string(100, '\0'));
     const std::string movie = MovieFile({.mediaBytes = 100, .created = kJulyIn1904}).Whole();
     const std::string selfBox = BigEndian(8, 4) + "moov";
     // Movie boxes a thousand deep.
@@ -154,6 +190,14 @@ TEST(DateTaken, BoxesThatLeadNowhere) {
         {tiny},
         {nested},
         {"\x89PNG\r\n\x1A\n" + BigEndian(0xFFFFFFF0, 4) + "eXIf"},
+        // A chunk, an extent or a text whose length runs past the file's
+        // end, though the date lies inside it.
+        {replaced(png, BigEndian(kJulyBlock.size(), 4) + "eXIf",
+                  BigEndian(kJulyBlock.size() + 100, 4) + "eXIf")
+             .substr(0, png.find("IDAT") - 4)},
+        {replaced(heif, exifItem + BigEndian(exifAt, 4) + BigEndian(kJulyBlock.size() + 10, 4),
+                  exifItem + BigEndian(exifAt, 4) + BigEndian(kJulyBlock.size() + 500, 4))},
+        {avi.substr(0, avi.find("IDIT") + 88)},
     };
     for (const MediaFile& file : cases) {
         int reads = 0;
@@ -206,6 +250,74 @@ TEST(DateTaken, DatesInNames) {
         EXPECT_EQ(DateInName(c.name), c.date) << c.name;
 }
 
+// The file beside a photo that holds its date, under each name an export
+// or an editor gives it; and the forms of the date inside.
+TEST(DateTaken, SidecarsByTheirNamesAndTheirDates) {
+    SidecarIndex folder;
+    for (const wchar_t* name :
+         {L"IMG_1.JPG.json", L"IMG_1.JPG.supplemental-metadata.json", L"IMG_2.jpg.s.json",
+          L"IMG_1234.JPG.supplemental-metad.json", L"IMG_3.HEIC.json", L"IMG_3.HEIC(1).json",
+          L"IMG_4.jpg.supplemental-metadata(2).json", L"PXL_20230102_030405123.MP.jpg.json",
+          L"Screenshot_20190704-130509_A_very_long_name_of.json", L"scan.xmp", L"edit.tif.XMP",
+          L"IMG_1.JPG", L"notes.txt"})
+        folder.Add(name);
+    const std::pair<const wchar_t*, const wchar_t*> names[] = {
+        {L"IMG_1.JPG", L"IMG_1.JPG.supplemental-metadata.json"},
+        {L"img_2.JPG", L"IMG_2.jpg.s.json"},
+        {L"IMG_1234.JPG", L"IMG_1234.JPG.supplemental-metad.json"},
+        {L"IMG_3(1).HEIC", L"IMG_3.HEIC(1).json"},
+        {L"IMG_3.HEIC", L"IMG_3.HEIC.json"},
+        {L"IMG_4(2).jpg", L"IMG_4.jpg.supplemental-metadata(2).json"},
+        {L"IMG_4(1).jpg", L""},
+        {L"IMG_3-edited.HEIC", L"IMG_3.HEIC.json"},
+        {L"IMG_3.MOV", L"IMG_3.HEIC.json"},
+        {L"PXL_20230102_030405123.MP", L"PXL_20230102_030405123.MP.jpg.json"},
+        {L"IMG_5.MOV", L""},
+        {L"PXL_20230102_030405123.MP.jpg", L"PXL_20230102_030405123.MP.jpg.json"},
+        {L"IMG_1.MP4", L"IMG_1.JPG.supplemental-metadata.json"},
+        {L"Screenshot_20190704-130509_A_very_long_name_of_an_app.png",
+         L"Screenshot_20190704-130509_A_very_long_name_of.json"},
+        {L"scan.jpg", L"scan.xmp"},
+        {L"edit.tif", L"edit.tif.XMP"},
+        {L"notes.txt", L""},
+    };
+    for (const auto& [name, sidecar] : names)
+        EXPECT_EQ(folder.Find(name), sidecar) << ToUtf8(name);
+    EXPECT_TRUE(IsSidecarName(L"a.JSON") && IsSidecarName(L"b.jpg.xmp") &&
+                !IsSidecarName(L"c.jpg"));
+
+    const std::optional<TakenDate> none;
+    const std::pair<std::string, std::optional<TakenDate>> xmp[] = {
+        {XmpPacket("photoshop:DateCreated='2017-03-30' xmp:CreateDate=\"2018-01-02T03:04\" "
+                   "exif:DateTimeOriginal='2019-07-04T13:05:09.120+09:00'"),
+         TakenDate{2019, 7, 4, 13, 5, 9, 540}},
+        {XmpPacket("<exif:DateTimeOriginal>bad</exif:DateTimeOriginal>"
+                   "<xmp:CreateDate> 2018-01-02T03:04Z </xmp:CreateDate>",
+                   true),
+         TakenDate{2018, 1, 2, 3, 4, 0, 0}},
+        {XmpPacket("photoshop:DateCreated='2017-03-30'"), TakenDate{2017, 3, 30}},
+        {XmpPacket("myexif:DateTimeOriginal='2019-07-04' xmp:CreateDate='2019-02-30'"), none},
+        {XmpPacket("<xmp:CreateDate/>", true), none},
+    };
+    for (const auto& [packet, date] : xmp)
+        EXPECT_EQ(DateInXmp(packet), date) << packet;
+
+    const std::tuple<std::string, JsonDate, std::int64_t> json[] = {
+        {R"({"creationTime":{"timestamp":"1500000000"},"photoTakenTime":{"timestamp":"1562213109"}})",
+         JsonDate::Found, 1562213109},
+        {R"({"photoTakenTime":{"timestamp":"x"},"creationTime":{"timestamp":1500000000}})",
+         JsonDate::Found, 1500000000},
+        {R"({"title":"IMG_1.JPG"})", JsonDate::None, 0},
+        {R"([1,2])", JsonDate::None, 0},
+        {R"({"photoTakenTime":{"timestamp":"1562213109")", JsonDate::Damaged, 0},
+    };
+    for (const auto& [text, outcome, seconds] : json) {
+        std::int64_t found = 0;
+        EXPECT_EQ(TakeoutDate(text, found), outcome) << text;
+        EXPECT_EQ(found, seconds) << text;
+    }
+}
+
 // Damaged copies: cut anywhere, bytes changed anywhere, offsets and counts
 // among them. Each copy ends at a page that can't be read, and starts right
 // after one in a second placement: a read outside it stops the test. Every
@@ -223,6 +335,10 @@ TEST(DateTaken, DamagedFilesReadNothingOutsideTheirBytes) {
             .Whole(),
         PngFile(kJulyBlock),
         WebpFile(kJulyBlock),
+        JpegOf({{0xED, IptcSegment("20190704", "130509+0900")},
+                {0xE1, XmpSegment(XmpPacket("xmp:CreateDate='2019-07-04T13:05'"))}}),
+        AviFile("SUN JUL 04 13:05:09 2019\n"),
+        WmvFile(std::uint64_t(JulyAt(0))),
     };
     std::vector<std::string> copies;
     for (const std::string& shape : shapes)

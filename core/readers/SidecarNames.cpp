@@ -111,13 +111,15 @@ std::wstring SidecarIndex::Find(std::wstring_view name) const {
                 OwnJson(std::wstring(stem.substr(0, dash)) + std::wstring(extension));
             !found.empty())
             return found;
-    // A motion photo's movie takes its photo's.
+    // A motion photo's movie takes its photo's: NAME.MOV that of
+    // NAME.HEIC, NAME.MP that of NAME.MP.jpg.
     const std::wstring lowerExtension = Lower(extension);
     if (lowerExtension == L".mp" || lowerExtension == L".mp4" || lowerExtension == L".mov")
         for (std::wstring_view photo : {L".jpg", L".jpeg", L".heic"})
-            if (std::wstring found = OwnJson(std::wstring(stem) + std::wstring(photo));
-                !found.empty())
-                return found;
+            for (std::wstring_view base : {stem, name})
+                if (std::wstring found = OwnJson(std::wstring(base) + std::wstring(photo));
+                    !found.empty())
+                    return found;
     for (std::wstring_view key : {name, stem}) {
         const auto found = xmp_.find(Lower(key));
         if (found != xmp_.end())

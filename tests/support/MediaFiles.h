@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kalvera::test {
 
@@ -203,6 +205,72 @@ inline std::string ScanTiff(bool big, const ExifTags& first, const ExifTags& exi
         directory = next ? next : rest.size();
     }
     return out + rest;
+}
+
+// Dates kept beside Exif's, or in its stead: an XMP packet with the
+// properties given (attributes, or elements), IPTC's date and time in a
+// Photoshop segment, a JPEG of such segments, an AVI file's IDIT text and a
+// WMV file's File Properties Object.
+inline std::string XmpPacket(const std::string& properties, bool elements = false) {
+    return "<x:xmpmeta xmlns:x='adobe:ns:meta/'><rdf:RDF><rdf:Description " +
+           (elements ? ">" + properties + "</rdf:Description>" : properties + "/>") +
+           "</rdf:RDF></x:xmpmeta>";
+}
+
+inline std::string IptcSegment(const std::string& date, const std::string& time) {
+    auto dataset = [](int number, const std::string& value) {
+        return std::string{'\x1C', '\x02', char(number)} + BigEndian(value.size(), 2) + value;
+    };
+    const std::string iptc = dataset(55, date) + dataset(60, time);
+    return std::string("Photoshop 3.0\0", 14) + "8BIM" + BigEndian(0x0404, 2) +
+           std::string(2, '\0') + BigEndian(iptc.size(), 4) + iptc +
+           std::string(iptc.size() & 1, '\0');
+}
+
+inline std::string JpegOf(const std::vector<std::pair<int, std::string>>& segments) {
+    std::string out = "\xFF\xD8";
+    for (const auto& [marker, body] : segments)
+        out += std::string{'\xFF', char(marker)} + BigEndian(body.size() + 2, 2) + body;
+    return out + "\xFF\xDA" + std::string(64, 'x') + "\xFF\xD9";
+}
+
+inline std::string XmpSegment(const std::string& packet) {
+    return std::string("http://ns.adobe.com/xap/1.0/\0", 29) + packet;
+}
+
+inline std::string LittleEndian(std::uint64_t value, int bytes) {
+    std::string out(bytes, '\0');
+    for (int i = 0; i < bytes; ++i)
+        out[i] = char(value >> (8 * i));
+    return out;
+}
+
+// A RIFF form of the chunks given (a WebP or an AVI file), each padded.
+inline std::string RiffFile(const char* form,
+                            const std::vector<std::pair<const char*, std::string>>& chunks) {
+    std::string body = form;
+    for (const auto& [type, content] : chunks)
+        body += type + LittleEndian(content.size(), 4) + content +
+                std::string(content.size() & 1, '\0');
+    return "RIFF" + LittleEndian(body.size(), 4) + body;
+}
+
+inline std::string AviFile(const std::string& idit) {
+    const std::string hdrl = "hdrl" + std::string("avih") + LittleEndian(56, 4) +
+                             std::string(56, '\0') + "IDIT" + LittleEndian(idit.size(), 4) + idit +
+                             std::string(idit.size() & 1, '\0');
+    return "RIFF" + LittleEndian(12 + hdrl.size() + 8, 4) + "AVI LIST" +
+           LittleEndian(hdrl.size(), 4) + hdrl + "movi" + LittleEndian(0, 4);
+}
+
+inline std::string WmvFile(std::uint64_t created) {
+    const std::string header("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C",
+                             16);
+    const std::string properties("\x8C\xAB\xDC\xA1\xA9\x47\xCF\x11\x8E\xE4\x00\xC0\x0C\x20\x53\x65",
+                                 16);
+    const std::string object = properties + LittleEndian(104, 8) + std::string(24, 'i') +
+                               LittleEndian(created, 8) + std::string(104 - 56, '\0');
+    return header + LittleEndian(30 + object.size(), 8) + LittleEndian(1, 4) + "\x01\x02" + object;
 }
 
 } // namespace kalvera::test
