@@ -419,9 +419,9 @@ void TChangeForm1::BuildMenu() {
     AppendMenuW(optionMenu_, MF_STRING, Shift1, L"時刻をずらす/&Shift...");
     AppendMenuW(optionMenu_, MF_STRING, Photo1, L"撮影日時に合わせる/&Photo");
     AppendMenuW(optionMenu_, MF_STRING, Name1, L"ファイル名の日時に合わせる/Na&me");
-    AppendMenuW(optionMenu_, MF_STRING, Sidecar1, L"JSON/XMPの日時に合わせる/&Sidecar");
+    AppendMenuW(optionMenu_, MF_STRING, Sidecar1, L"JSON/XMPの日時に合わせる/S&idecar");
     AppendMenuW(optionMenu_, MF_STRING, Contents1, L"フォルダの日時を中身に合わせる/Con&tents");
-    AppendMenuW(optionMenu_, MF_STRING, Other1, L"別のフォルダに合わせる/&From another folder...");
+    AppendMenuW(optionMenu_, MF_STRING, Other1, L"別のフォルダに合わせる/Fr&om another folder...");
     AppendMenuW(optionMenu_, MF_SEPARATOR, 0, nullptr);
     AppendMenuW(optionMenu_, MF_STRING | MF_CHECKED, Preview1, L"実行前に確認する/Pre&view");
     AppendMenuW(optionMenu_, MF_SEPARATOR, 0, nullptr);
