@@ -687,14 +687,16 @@ std::optional<TakenDate> ReadAvi(FileBytes& file) {
             if (auto date = ParseExifDate(text))
                 return date;
             static constexpr char kMonths[] = "JANFEBMARAPRMAYJUNJULAUGSEPOCTNOVDEC";
+            if (text.size() < 24)
+                return std::nullopt;
             TakenDate d;
             std::string month = text.substr(4, 3);
             for (char& c : month)
                 c = char(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
             const std::size_t found =
                 month.size() == 3 ? std::string_view(kMonths).find(month) : std::string_view::npos;
-            if (text.size() < 24 || found == std::string_view::npos || found % 3 != 0 ||
-                text[3] != ' ' || text[7] != ' ' || text[13] != ':' || text[16] != ':' ||
+            if (found == std::string_view::npos || found % 3 != 0 || text[3] != ' ' ||
+                text[7] != ' ' || text[13] != ':' || text[16] != ':' ||
                 !Digits(text, text[8] == ' ' ? 9 : 8, text[8] == ' ' ? 1 : 2, d.day) ||
                 !Digits(text, 11, 2, d.hour) || !Digits(text, 14, 2, d.minute) ||
                 !Digits(text, 17, 2, d.second) || !Digits(text, 20, 4, d.year))

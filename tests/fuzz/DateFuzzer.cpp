@@ -6,12 +6,17 @@
 #include "core/readers/MediaDate.h"
 #include "core/readers/NameDate.h"
 #include "core/readers/RunJournal.h"
+#include "core/readers/SidecarNames.h"
+#include "core/readers/TakeoutJson.h"
+#include "core/readers/XmpDate.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <vector>
 
 using namespace kalvera;
 
@@ -72,6 +77,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (const std::optional<TakenDate> date = DateInName(name))
         if (date->year < 1980 || date->year > 2107)
             __builtin_trap();
+    // As the names of a folder, split at zeros: the sidecar each of them
+    // finds is one of the folder's.
+    SidecarIndex folder;
+    std::vector<std::wstring> names;
+    for (std::size_t at = 0; at <= name.size();) {
+        const std::size_t end = std::min(name.find(L'\0', at), name.size());
+        names.push_back(name.substr(at, end - at));
+        folder.Add(names.back());
+        at = end + 1;
+    }
+    for (const std::wstring& each : names)
+        if (const std::wstring found = folder.Find(each);
+            !found.empty() && std::find(names.begin(), names.end(), found) == names.end())
+            __builtin_trap();
+
+    // The bytes as a sidecar's text.
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    if (const std::optional<TakenDate> date = DateInXmp(text))
+        if (date->month < 1 || date->month > 12 || date->day < 1 || date->day > 31)
+            __builtin_trap();
+    std::int64_t seconds = 0;
+    if (TakeoutDate(text, seconds) == JsonDate::Found && seconds <= 0)
+        __builtin_trap();
 
     // A journal read is written again as it was read, and reads back the
     // same.

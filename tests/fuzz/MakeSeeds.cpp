@@ -58,6 +58,17 @@ int main(int argc, char** argv) {
         {"name1", name(L"IMG_20190704_130509.jpg")},
         {"name2", name(L"Screenshot_2019-07-04-13-05-09.png")},
         {"name3", name(L"IMG-20190704-WA0007.jpg")},
+        {"name4", name(L"IMG_3(1).HEIC")},
+        {"name5", name(L"IMG_1234.JPG.supplemental-metad.json")},
+        {"iptc.jpg", JpegOf({{0xED, IptcSegment("20190704", "130509+0900")},
+                             {0xE1, XmpSegment(XmpPacket("xmp:CreateDate='2019-07-04T13:05'"))}})},
+        {"clip.avi", AviFile("SUN JUL 04 13:05:09 2019\n")},
+        {"clip.wmv", WmvFile(132067659090000000ULL)},
+        {"edit.xmp", XmpPacket("<exif:DateTimeOriginal>2019-07-04T13:05:09.12+09:00"
+                               "</exif:DateTimeOriginal>",
+                               true)},
+        {"takeout.json", R"({"title":"IMG_1.JPG","photoTakenTime":{"timestamp":"1562213109"},)"
+                         R"("creationTime":{"timestamp":1500000000}})"},
     };
     for (const auto& [file, bytes] : seeds) {
         std::ofstream out(folder + "/" + file, std::ios::binary);
