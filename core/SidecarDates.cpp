@@ -23,8 +23,15 @@ bool EndsWithJson(std::wstring_view name) {
 }
 
 // The bytes of a sidecar, read on a handle that keeps its access time as it
-// was: reading a sidecar writes nothing to it.
-bool ReadWhole(const std::wstring& path, std::string& bytes, std::wstring_view& why) {
+// was: reading a sidecar writes nothing to it. Its size is the listing's,
+// one more byte read tells one grown since.
+bool ReadWhole(const std::wstring& path, const ListedSidecar& listed, std::string& bytes,
+               std::wstring_view& why) {
+    const std::uint64_t size = listed.size;
+    if (size > kLargestSidecar) {
+        why = kLargeSidecarText;
+        return false;
+    }
     UniqueFileHandle file(CreateFileW(ExtendedLengthPath(path).c_str(),
                                       GENERIC_READ | FILE_WRITE_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -33,34 +40,33 @@ bool ReadWhole(const std::wstring& path, std::string& bytes, std::wstring_view& 
         file.reset(CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_READ,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.get(), &size)) {
+    if (!file) {
         why = kCantReadSidecarText;
-        return false;
-    }
-    if (std::uint64_t(size.QuadPart) > kLargestSidecar) {
-        why = kLargeSidecarText;
         return false;
     }
     const FILETIME keep{0xFFFFFFFF, 0xFFFFFFFF};
     SetFileTime(file.get(), nullptr, &keep, nullptr);
-    bytes.resize(std::size_t(size.QuadPart));
+    bytes.resize(std::size_t(size) + 1);
     DWORD read = 0;
-    if (!bytes.empty() &&
-        (!ReadFile(file.get(), bytes.data(), DWORD(bytes.size()), &read, nullptr) ||
-         read != bytes.size())) {
+    if (!ReadFile(file.get(), bytes.data(), DWORD(bytes.size()), &read, nullptr)) {
         why = kCantReadSidecarText;
         return false;
     }
+    // Grown past the largest since it was listed.
+    if (read > kLargestSidecar) {
+        why = kLargeSidecarText;
+        return false;
+    }
+    bytes.resize(read);
     return true;
 }
 
 } // namespace
 
-std::optional<FileTime> ReadSidecarDate(const std::wstring& path, LocalTimeConverter& local,
-                                        std::wstring_view& why) {
+std::optional<FileTime> ReadSidecarDate(const std::wstring& path, const ListedSidecar& listed,
+                                        LocalTimeConverter& local, std::wstring_view& why) {
     std::string bytes;
-    if (!ReadWhole(path, bytes, why))
+    if (!ReadWhole(path, listed, bytes, why))
         return std::nullopt;
     if (EndsWithJson(path)) {
         std::int64_t seconds = 0;
@@ -81,7 +87,7 @@ std::optional<FileTime> ReadSidecarDate(const std::wstring& path, LocalTimeConve
     return std::nullopt;
 }
 
-std::shared_ptr<const SidecarIndex> SidecarRule::IndexOf(std::wstring_view folder) {
+std::shared_ptr<const SidecarRule::Folder> SidecarRule::FolderOf(std::wstring_view folder) {
     {
         std::lock_guard guard(lock_);
         if (const auto found = folders_.find(folder); found != folders_.end())
@@ -89,27 +95,33 @@ std::shared_ptr<const SidecarIndex> SidecarRule::IndexOf(std::wstring_view folde
     }
     // Listed without the lock, which the other folders' targets need; two
     // threads that list one folder at once keep the first listing.
-    auto index = std::make_shared<SidecarIndex>();
+    auto listed = std::make_shared<Folder>();
     WIN32_FIND_DATAW data;
     UniqueFindHandle search(FindFirstFileExW(ExtendedLengthPath(JoinPath(folder, L"*")).c_str(),
                                              FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
                                              FIND_FIRST_EX_LARGE_FETCH));
     for (bool more = bool(search); more; more = FindNextFileW(search.get(), &data))
-        if (!IsDotEntry(data.cFileName) && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            index->Add(data.cFileName);
+        if (!IsDotEntry(data.cFileName) && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            IsSidecarName(data.cFileName)) {
+            listed->index.Add(data.cFileName);
+            listed->listed[data.cFileName] = {(std::uint64_t(data.nFileSizeHigh) << 32) |
+                                              data.nFileSizeLow};
+        }
     std::lock_guard guard(lock_);
-    return folders_.emplace(std::wstring(folder), std::move(index)).first->second;
+    return folders_.emplace(std::wstring(folder), std::move(listed)).first->second;
 }
 
 bool SidecarRule::Decide(std::wstring_view path, const TargetState&, const ContentReader&,
                          FileTimes& times, std::wstring_view& why) {
     const auto [folder, name] = SplitPath(path);
-    const std::wstring sidecar = IndexOf(folder)->Find(name);
+    const std::shared_ptr<const Folder> listed = FolderOf(folder);
+    const std::wstring sidecar = listed->index.Find(name);
     if (sidecar.empty()) {
         why = kNoSidecarDateText;
         return false;
     }
-    const std::optional<FileTime> date = ReadSidecarDate(JoinPath(folder, sidecar), local_, why);
+    const std::optional<FileTime> date =
+        ReadSidecarDate(JoinPath(folder, sidecar), listed->listed.at(sidecar), local_, why);
     if (!date)
         return false;
     times = {*date, *date, *date};

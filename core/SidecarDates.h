@@ -18,10 +18,16 @@ namespace kalvera {
 // The largest sidecar read: a photo's JSON or XMP file is a few KiB.
 inline constexpr std::uint64_t kLargestSidecar = 1024 * 1024;
 
-// What a sidecar gives the file; why holds the reason where it gives
+// A sidecar as its folder's listing found it: its size.
+struct ListedSidecar {
+    std::uint64_t size = 0;
+};
+
+// What a sidecar gives the file (one more byte than the listing's size is
+// read, telling one grown since); why holds the reason where it gives
 // nothing.
-std::optional<FileTime> ReadSidecarDate(const std::wstring& path, LocalTimeConverter& local,
-                                        std::wstring_view& why);
+std::optional<FileTime> ReadSidecarDate(const std::wstring& path, const ListedSidecar& listed,
+                                        LocalTimeConverter& local, std::wstring_view& why);
 
 // Each target's date from its sidecar. A folder's sidecars are listed once,
 // by the first of its targets asked about, on whichever thread.
@@ -31,9 +37,14 @@ public:
                 FileTimes& times, std::wstring_view& why) override;
 
 private:
-    std::shared_ptr<const SidecarIndex> IndexOf(std::wstring_view folder);
+    // A folder's sidecars by name, with their sizes.
+    struct Folder {
+        SidecarIndex index;
+        std::map<std::wstring, ListedSidecar> listed;
+    };
+    std::shared_ptr<const Folder> FolderOf(std::wstring_view folder);
     Mutex lock_;
-    std::map<std::wstring, std::shared_ptr<const SidecarIndex>, std::less<>> folders_;
+    std::map<std::wstring, std::shared_ptr<const Folder>, std::less<>> folders_;
     LocalTimeConverter local_;
 };
 
