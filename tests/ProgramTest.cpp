@@ -11,6 +11,7 @@
 #include "tests/support/Program.h"
 #include "tests/support/TestFiles.h"
 #include "win/Error.h"
+#include "win/Path.h"
 
 #include <commctrl.h>
 #include <shlobj.h>
@@ -737,11 +738,13 @@ TEST(Program, RunsNameWhatTheyCantOpenAndPreviewsWriteNothing) {
     if (!deny.Denied())
         std::puts("a file the user may not write not checked: the Wine server writes any file");
     const std::wstring written = deny.Denied() ? L"2" : L"3";
-    const std::wstring passed =
-        L"\nフォルダ1個は対象外です。\n隠しファイル1個は対象外です。" +
-        std::wstring(deny.Denied() ? L"\n\n次のファイルは変更しませんでした:\n"
-                                     L"IMG_20190704_130502.jpg: 開けません"
-                                   : L"");
+    auto passedWith = [&](const std::wstring& more) {
+        return L"\nフォルダ1個は対象外です。\n隠しファイル1個は対象外です。" + more +
+               std::wstring(deny.Denied() ? L"\n\n次のファイルは変更しませんでした:\n"
+                                            L"IMG_20190704_130502.jpg: 開けません"
+                                          : L"");
+    };
+    std::wstring passed = passedWith(L"");
     Program program(-1, L"\"" + dir.Path() + L"\"");
     WaitForRows(program, 4);
     ASSERT_NO_FATAL_FAILURE(CheckLastWrite(program.MainWindow()));
@@ -780,6 +783,16 @@ TEST(Program, RunsNameWhatTheyCantOpenAndPreviewsWriteNothing) {
         L"個のファイルのタイムスタンプをずらしました。");
     run(MenuItem('O', 'M'), L"個のファイルのタイムスタンプをファイル名の日時に合わせました。");
     run(MenuItem('O', 'P'), L"個のファイルのタイムスタンプを撮影日時に合わせました。");
+    // The dates of an export's JSON files beside them, to the second; the
+    // JSON files passed over.
+    for (const std::wstring& file : files)
+        dir.MakeFile(std::wstring(SplitPath(file).second) + L".json",
+                     R"({"photoTakenTime":{"timestamp":"1562213109"}})");
+    MenuItem('S', 'R')(); // 最新の情報へ更新
+    WaitForRows(program, 7);
+    passed = passedWith(L"\nJSON/XMPファイル3個は対象外です。");
+    run(MenuItem('O', 'I'), L"個のファイルのタイムスタンプをJSON/XMPの日時に合わせました。");
+    EXPECT_EQ(TimesOf(files[2]).lastWrite, (1562213109 + 11'644'473'600LL) * 10'000'000);
     MenuItem('O', 'T')();
     ASSERT_TRUE(Answer(program, L"1個のフォルダのタイムスタンプを中身に合わせました。"
                                 L"\n隠しファイル1個は対象外です。"));
