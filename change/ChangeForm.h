@@ -205,6 +205,10 @@ private:
     using MatchCall = void (*)(int mode, TimestampKinds, FileListService&, MessageBoxService&,
                                HintService&, const RunExtras&);
     void RunMatch(MatchCall match);
+    // For a change that asks for more before it runs (an amount, a
+    // folder): true when a time is ticked and the mode has targets; what is
+    // missing is said before anything is asked.
+    bool ReadyToAsk();
     bool AnyKindChosen() const;
     void Place(Control& control, Control* parent, int left, int top, int width, int height);
     void LoadPicture(SpeedButton& button, int id, int size);

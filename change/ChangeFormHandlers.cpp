@@ -453,14 +453,17 @@ void TChangeForm1::SpeedButton1Click() {
     });
 }
 
-void TChangeForm1::Shift1Click() {
+bool TChangeForm1::ReadyToAsk() {
     if (!AnyKindChosen() || Application::Instance().SessionEnding())
-        return;
-    // Nothing to shift: said before the amount is asked for.
+        return false;
     ListRows rows(ShellListView1);
     RunBoxes boxes(font_.get(), textHeight_);
     LabelHint hint(Label9);
-    if (!TargetsAtHand(ComboBox1.ItemIndex(), rows, boxes, hint))
+    return TargetsAtHand(ComboBox1.ItemIndex(), rows, boxes, hint);
+}
+
+void TChangeForm1::Shift1Click() {
+    if (!ReadyToAsk())
         return;
     const std::optional<std::int64_t> seconds = AskShift(Handle(), font_.get(), textHeight_);
     if (!seconds)
@@ -489,16 +492,10 @@ void TChangeForm1::Sidecar1Click() {
 }
 
 void TChangeForm1::Other1Click() {
-    if (!AnyKindChosen() || Application::Instance().SessionEnding())
-        return;
-    // Nothing to change: said before the folder is asked for.
-    ListRows rows(ShellListView1);
-    RunBoxes boxes(font_.get(), textHeight_);
-    LabelHint hint(Label9);
-    if (!TargetsAtHand(ComboBox1.ItemIndex(), rows, boxes, hint))
+    if (!ReadyToAsk())
         return;
     const std::optional<std::wstring> source =
-        AskFolder(Handle(), kSourceFolderTitle, rows.FolderPath());
+        AskFolder(Handle(), kSourceFolderTitle, ListRows(ShellListView1).FolderPath());
     if (!source)
         return;
     const int mode = ComboBox1.ItemIndex();
