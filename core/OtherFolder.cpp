@@ -1,18 +1,22 @@
 #include "core/OtherFolder.h"
 #include "core/RunTimestampChange.h"
 #include "datetime/SystemTime.h"
-#include "win/Handle.h"
+#include "win/FolderEntries.h"
 #include "win/Path.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace kalvera {
 namespace {
 
-bool IsDotEntry(const wchar_t* name) {
-    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+std::optional<WIN32_FILE_ATTRIBUTE_DATA> AttributesOf(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(ExtendedLengthPath(path).c_str(), GetFileExInfoStandard, &data))
+        return std::nullopt;
+    return data;
 }
 
 int CompareNames(std::wstring_view a, std::wstring_view b) {
@@ -27,18 +31,13 @@ SourceIndex::SourceIndex(const std::wstring& root) {
     while (!pending.empty()) {
         const std::wstring folder = std::move(pending.back());
         pending.pop_back();
-        WIN32_FIND_DATAW data;
-        UniqueFindHandle search(FindFirstFileExW(ExtendedLengthPath(JoinPath(folder, L"*")).c_str(),
-                                                 FindExInfoBasic, &data, FindExSearchNameMatch,
-                                                 nullptr, FIND_FIRST_EX_LARGE_FETCH));
         bool listed = false;
-        for (bool more = bool(search); more; more = FindNextFileW(search.get(), &data)) {
-            if (IsDotEntry(data.cFileName) ||
-                (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-                continue;
+        EachFolderEntry(folder, [&](const WIN32_FIND_DATAW& data) {
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                return;
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
                 pending.push_back(JoinPath(folder, data.cFileName));
-                continue;
+                return;
             }
             if (!listed) {
                 folders_.push_back(folder);
@@ -49,7 +48,7 @@ SourceIndex::SourceIndex(const std::wstring& root) {
                                 std::uint32_t(name.size()),
                                 (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow});
             names_ += name;
-        }
+        });
     }
     std::sort(entries_.begin(), entries_.end(), [this](const Entry& a, const Entry& b) {
         return CompareNames(NameOf(a), NameOf(b)) == CSTR_LESS_THAN;
@@ -99,14 +98,13 @@ std::wstring CounterpartRule::SourceOf(size_t index) const {
 }
 
 // The counterpart's times for the chosen kinds, the target's own for the
-// others (which are not written).
-bool CounterpartRule::Take(const std::wstring& counterpart, const TargetState& now,
-                           FileTimes& times, std::wstring_view& why) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(ExtendedLengthPath(counterpart).c_str(), GetFileExInfoStandard,
-                              &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        bool(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != now.isFolder) {
+// others (which are not written); attributes are its own, or nothing
+// where they can't be read.
+bool CounterpartRule::Take(const std::wstring& counterpart,
+                           const std::optional<WIN32_FILE_ATTRIBUTE_DATA>& attributes,
+                           const TargetState& now, FileTimes& times, std::wstring_view& why) {
+    if (!attributes || (attributes->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ||
+        bool(attributes->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != now.isFolder) {
         why = kNoCounterpartText;
         return false;
     }
@@ -114,6 +112,7 @@ bool CounterpartRule::Take(const std::wstring& counterpart, const TargetState& n
         std::lock_guard guard(sourcesLock_);
         sources_[now.index] = counterpart;
     }
+    const WIN32_FILE_ATTRIBUTE_DATA& data = *attributes;
     const std::uint64_t size = (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     if (!now.isFolder && size != now.size) {
         why = kOtherSizeText;
@@ -144,17 +143,16 @@ bool CounterpartRule::Decide(std::wstring_view path, const TargetState& now, con
         (path[root_.size()] == L'\\' || root_.back() == L'\\'))
         relative = path.substr(root_.size() + (root_.back() == L'\\' ? 0 : 1));
     const std::wstring inPlace = JoinPath(source_, relative);
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (GetFileAttributesExW(ExtendedLengthPath(inPlace).c_str(), GetFileExInfoStandard, &data) &&
-        !(data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-        return Take(inPlace, now, times, why);
+    if (const auto attributes = AttributesOf(inPlace);
+        attributes && !(attributes->dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return Take(inPlace, attributes, now, times, why);
     if (now.isFolder) {
         why = kNoCounterpartText;
         return false;
     }
     const SourceIndex::Found found = Index().Find(name, now.size);
     if (found.sameSize.size() == 1)
-        return Take(found.sameSize[0], now, times, why);
+        return Take(found.sameSize[0], AttributesOf(found.sameSize[0]), now, times, why);
     why = found.sameSize.size() > 1 ? kManyCounterpartsText
           : found.otherSize         ? kOtherSizeText
                                     : kNoCounterpartText;

@@ -8,8 +8,11 @@
 #include "core/FileTimeWriter.h"
 #include "win/Sync.h"
 
+#include <windows.h>
+
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -59,8 +62,9 @@ public:
     const SourceIndex& Index();
 
 private:
-    bool Take(const std::wstring& counterpart, const TargetState& now, FileTimes& times,
-              std::wstring_view& why);
+    bool Take(const std::wstring& counterpart,
+              const std::optional<WIN32_FILE_ATTRIBUTE_DATA>& attributes, const TargetState& now,
+              FileTimes& times, std::wstring_view& why);
     std::wstring source_, root_;
     bool tree_;
     TimestampKinds kinds_;

@@ -115,16 +115,18 @@ bool CollectRows(FileListService& files, const std::vector<int>& rows, bool fold
         const std::wstring path = files.PathOf(row);
         FileTimes listed;
         switch (KindOnDisk(path, &listed)) {
-        case EntryKind::File:
+        case EntryKind::File: {
             if (change.foldersOnly)
                 break;
-            if (change.passSidecars && IsSidecarName(SplitPath(path).second))
+            const std::wstring_view name = SplitPath(path).second;
+            if (change.passSidecars && IsSidecarName(name))
                 ++tally.sidecars;
-            else if (names.Matches(SplitPath(path).second))
+            else if (names.Matches(name))
                 targets.Add(path, false, listed);
             else
                 ++tally.namesPassed;
             break;
+        }
         case EntryKind::Folder:
             if (folders)
                 targets.Add(path, true, listed);

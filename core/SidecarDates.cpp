@@ -3,6 +3,7 @@
 #include "core/RunTimestampChange.h"
 #include "core/readers/TakeoutJson.h"
 #include "core/readers/XmpDate.h"
+#include "win/FolderEntries.h"
 #include "win/Handle.h"
 #include "win/Path.h"
 
@@ -12,15 +13,6 @@
 
 namespace kalvera {
 namespace {
-
-bool IsDotEntry(const wchar_t* name) {
-    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
-}
-
-bool EndsWithJson(std::wstring_view name) {
-    return name.size() >= 5 && (name[name.size() - 1] | 0x20) == L'n' &&
-           (name[name.size() - 4] | 0x20) == L'j';
-}
 
 // The bytes of a sidecar, read on a handle that keeps its access time as it
 // was: reading a sidecar writes nothing to it. Its size is the listing's,
@@ -68,7 +60,7 @@ std::optional<FileTime> ReadSidecarDate(const std::wstring& path, const ListedSi
     std::string bytes;
     if (!ReadWhole(path, listed, bytes, why))
         return std::nullopt;
-    if (EndsWithJson(path)) {
+    if (IsJsonName(path)) {
         std::int64_t seconds = 0;
         switch (TakeoutDate(bytes, seconds)) {
         case JsonDate::Found:
@@ -96,17 +88,13 @@ std::shared_ptr<const SidecarRule::Folder> SidecarRule::FolderOf(std::wstring_vi
     // Listed without the lock, which the other folders' targets need; two
     // threads that list one folder at once keep the first listing.
     auto listed = std::make_shared<Folder>();
-    WIN32_FIND_DATAW data;
-    UniqueFindHandle search(FindFirstFileExW(ExtendedLengthPath(JoinPath(folder, L"*")).c_str(),
-                                             FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                             FIND_FIRST_EX_LARGE_FETCH));
-    for (bool more = bool(search); more; more = FindNextFileW(search.get(), &data))
-        if (!IsDotEntry(data.cFileName) && !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            IsSidecarName(data.cFileName)) {
+    EachFolderEntry(folder, [&](const WIN32_FIND_DATAW& data) {
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && IsSidecarName(data.cFileName)) {
             listed->index.Add(data.cFileName);
             listed->listed[data.cFileName] = {(std::uint64_t(data.nFileSizeHigh) << 32) |
                                               data.nFileSizeLow};
         }
+    });
     std::lock_guard guard(lock_);
     return folders_.emplace(std::wstring(folder), std::move(listed)).first->second;
 }

@@ -1,6 +1,7 @@
 #include "core/TreeWalk.h"
 #include "core/WorkPool.h"
 #include "datetime/SystemTime.h"
+#include "win/FolderEntries.h"
 #include "win/Handle.h"
 #include "win/Path.h"
 
@@ -11,10 +12,6 @@
 
 namespace kalvera {
 namespace {
-
-bool IsDotEntry(const wchar_t* name) {
-    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
-}
 
 // The volume and file index of a folder; false when it can't be opened.
 bool FolderIdentity(const std::wstring& path, std::pair<DWORD, ULONGLONG>& identity) {
@@ -80,23 +77,13 @@ void List(const std::wstring& folder, Listing& listing) {
     listing.opened = FolderIdentity(folder, listing.identity);
     if (!listing.opened)
         return;
-    WIN32_FIND_DATAW data;
-    UniqueFindHandle search(FindFirstFileExW(ExtendedLengthPath(JoinPath(folder, L"*")).c_str(),
-                                             FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                             FIND_FIRST_EX_LARGE_FETCH));
-    if (!search) {
-        listing.error = GetLastError();
-        return;
-    }
-    do {
-        if (!IsDotEntry(data.cFileName))
+    if (!EachFolderEntry(folder, [&](const WIN32_FIND_DATAW& data) {
             listing.entries.push_back(
                 {data.cFileName,
                  data.dwFileAttributes,
                  {FromFileTime(data.ftCreationTime), FromFileTime(data.ftLastAccessTime),
                   FromFileTime(data.ftLastWriteTime)}});
-    } while (FindNextFileW(search.get(), &data));
-    if (GetLastError() != ERROR_NO_MORE_FILES)
+        }))
         listing.error = GetLastError();
 }
 
@@ -174,13 +161,10 @@ TreeReadOutcome ReadTree(std::wstring_view root, bool withFolders, TargetList& o
 }
 
 int HiddenEntriesIn(std::wstring_view folder) {
-    WIN32_FIND_DATAW data;
-    UniqueFindHandle search(FindFirstFileExW(ExtendedLengthPath(JoinPath(folder, L"*")).c_str(),
-                                             FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
-                                             FIND_FIRST_EX_LARGE_FETCH));
     int hidden = 0;
-    for (bool more = bool(search); more; more = FindNextFileW(search.get(), &data))
-        hidden += !IsDotEntry(data.cFileName) && (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN);
+    EachFolderEntry(folder, [&](const WIN32_FIND_DATAW& data) {
+        hidden += (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0;
+    });
     return hidden;
 }
 

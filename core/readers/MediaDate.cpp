@@ -512,14 +512,19 @@ std::optional<TakenDate> ReadHeif(FileBytes& file, const Box& meta) {
     return std::nullopt;
 }
 
-// Seconds since 1904-01-01 00:00 UTC, as a movie header keeps them.
-std::optional<TakenDate> MovieTime(std::uint64_t seconds) {
-    // Nothing after 9999: the date would be no use.
-    if (seconds == 0 || seconds > 253'370'764'800ULL)
+// Seconds since the first day of a year, UTC, up to the latest given:
+// later dates would be no use.
+std::optional<TakenDate> UtcSince(int year, std::uint64_t seconds, std::uint64_t latest) {
+    if (seconds > latest)
         return std::nullopt;
-    const CivilDate day = DateFromDays(DaysSinceEpoch(1904, 1, 1) + long(seconds / 86400));
+    const CivilDate day = DateFromDays(DaysSinceEpoch(year, 1, 1) + long(seconds / 86400));
     const int time = int(seconds % 86400);
     return TakenDate{day.year, day.month, day.day, time / 3600, time / 60 % 60, time % 60, 0};
+}
+
+// Seconds since 1904-01-01 00:00 UTC, as a movie header keeps them.
+std::optional<TakenDate> MovieTime(std::uint64_t seconds) {
+    return seconds == 0 ? std::nullopt : UtcSince(1904, seconds, 253'370'764'800ULL);
 }
 
 // QuickTime metadata: the key "com.apple.quicktime.creationdate" in the
@@ -734,14 +739,9 @@ std::optional<TakenDate> ReadAsf(FileBytes& file) {
             std::uint64_t ticks = 0;
             if (length < 56 || !object.U64(48, ticks) || !WholeInFile(file, at, length))
                 return std::nullopt;
-            const std::uint64_t seconds = ticks / 10'000'000;
             // From 1601 to the end of 9999.
-            if (ticks == 0 || seconds > 265'046'774'399ULL)
-                return std::nullopt;
-            const CivilDate day = DateFromDays(DaysSinceEpoch(1601, 1, 1) + long(seconds / 86400));
-            const int time = int(seconds % 86400);
-            return TakenDate{day.year,       day.month, day.day, time / 3600,
-                             time / 60 % 60, time % 60, 0};
+            return ticks == 0 ? std::nullopt
+                              : UtcSince(1601, ticks / 10'000'000, 265'046'774'399ULL);
         }
         at += length;
     }

@@ -51,14 +51,18 @@ std::pair<std::wstring_view, std::wstring_view> SplitExtension(std::wstring_view
 
 } // namespace
 
+bool IsJsonName(std::wstring_view name) {
+    return EndsWith(name, L".json");
+}
+
 bool IsSidecarName(std::wstring_view name) {
-    return EndsWith(name, L".json") || EndsWith(name, L".xmp");
+    return IsJsonName(name) || EndsWith(name, L".xmp");
 }
 
 void SidecarIndex::Add(std::wstring_view name) {
     if (EndsWith(name, L".xmp")) {
         xmp_.emplace(Lower(name.substr(0, name.size() - 4)), std::wstring(name));
-    } else if (EndsWith(name, L".json")) {
+    } else if (IsJsonName(name)) {
         std::wstring_view stem = name.substr(0, name.size() - 5);
         const std::uint32_t number = TakeNumber(stem);
         json_[Lower(stem)].push_back({number, std::wstring(name)});

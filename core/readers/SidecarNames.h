@@ -20,6 +20,8 @@ namespace kalvera {
 // True for a name that a sidecar has (.json, .xmp): never a target of a
 // run that reads sidecars.
 bool IsSidecarName(std::wstring_view name);
+// True for a JSON file's name (.json); the other sidecars are XMP files.
+bool IsJsonName(std::wstring_view name);
 
 // The sidecars of one folder, by the names they answer to.
 class SidecarIndex {
