@@ -3,7 +3,10 @@
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-BUILD=${KALVERA_BUILD:-$ROOT/build/i686}
+# The build the scripts run: the 32-bit one, or the 64-bit one where this
+# machine runs no 32-bit programs (choose_wine tells).
+ARCH=i686
+BUILD=${KALVERA_BUILD:-$ROOT/build/$ARCH}
 
 PACKAGES=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix cmake ninja-build nlohmann-json3-dev
@@ -42,6 +45,57 @@ install_packages() {
     locale-gen >/dev/null
   fi
 }
+
+# Which Wine loader starts Windows programs here, chosen once and handed
+# to everything that starts one: the scripts, wineboot, winepath, ctest's
+# emulator (scripts/wine) and, through WINELOADER, the processes the
+# programs start. Debian's wine, wineboot and winepath start the 32-bit
+# loader whenever wine32 is installed, even for a 64-bit prefix, and that
+# fails where the kernel runs no 32-bit programs (IA-32 emulation off):
+# there the 64-bit loader is called directly and only the 64-bit build
+# runs. KALVERA_64BIT_ONLY=1 makes any machine behave so.
+WINE32_LOADER=/usr/lib/wine/wine
+WINE64_LOADER=/usr/lib/wine/wine64
+choose_wine() {
+  if [ -z "${KALVERA_WINE:-}" ] || [ -z "${KALVERA_RUNS_32:-}" ]; then
+    local why="" status=0
+    KALVERA_RUNS_32=0
+    if [ "${KALVERA_64BIT_ONLY:-}" = 1 ]; then
+      why="KALVERA_64BIT_ONLY=1 is set"
+    elif ! [ -x "$WINE32_LOADER" ]; then
+      why="the 32-bit Wine loader $WINE32_LOADER is missing"
+    else
+      "$WINE32_LOADER" --version >/dev/null 2>&1 || status=$?
+      case $status in
+        0) KALVERA_RUNS_32=1 ;;
+        126) why="this machine runs no 32-bit programs (its kernel has IA-32 emulation off)" ;;
+        *) why="the 32-bit Wine loader $WINE32_LOADER fails (exit code $status)" ;;
+      esac
+    fi
+    if [ "$KALVERA_RUNS_32" = 1 ]; then
+      KALVERA_WINE=$WINE32_LOADER
+    elif "$WINE64_LOADER" --version >/dev/null 2>&1; then
+      KALVERA_WINE=$WINE64_LOADER
+      KALVERA_NO_32_BIT=$why
+      export KALVERA_NO_32_BIT
+      echo "$why: only the 64-bit build runs here, under 64-bit Wine" >&2
+    elif ! [ -x "$WINE32_LOADER" ] && ! [ -x "$WINE64_LOADER" ]; then
+      echo "Wine is missing: neither $WINE32_LOADER nor $WINE64_LOADER can be run (Debian's wine, wine32:i386 and wine64 install them)" >&2
+      exit 1
+    else
+      echo "$why, and the 64-bit Wine loader $WINE64_LOADER does not run: install Debian's wine64, or mend its install" >&2
+      exit 1
+    fi
+    export KALVERA_WINE KALVERA_RUNS_32
+  fi
+  export WINELOADER=$KALVERA_WINE
+  if [ "$KALVERA_RUNS_32" = 0 ]; then
+    ARCH=x86_64
+    BUILD=${KALVERA_BUILD:-$ROOT/build/$ARCH}
+  fi
+}
+
+run_wine() { "$KALVERA_WINE" "$@"; }
 
 # Builds everything, or the targets given after the folder.
 configure_and_build() {
@@ -98,7 +152,8 @@ start_xvfb() {
 }
 
 wine_env() {
-  export WINEPREFIX=${KALVERA_PREFIX:-$BUILD/wineprefix} WINEARCH=${KALVERA_WINEARCH:-win32}
+  export WINEPREFIX=${KALVERA_PREFIX:-$BUILD/wineprefix}
+  export WINEARCH=${KALVERA_WINEARCH:-$([ "$ARCH" = i686 ] && echo win32 || echo win64)}
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES='mscoree,mshtml='
   export XDG_DATA_HOME=$BUILD/xdg
@@ -106,13 +161,26 @@ wine_env() {
   mkdir -p "$XDG_DATA_HOME"
 }
 
-wine_reg() { wine reg add "$@" /f >/dev/null 2>&1 </dev/null; }
+wine_reg() { run_wine reg add "$@" /f >/dev/null 2>&1 </dev/null; }
 
 prepare_prefix() {
   wine_env
+  # A prefix of the other architecture (a 32-bit one made where 32-bit
+  # programs ran) can't run this build: it is made anew.
+  local made=""
+  if [ -f "$WINEPREFIX/system.reg" ]; then
+    made=$(sed -n 's/^#arch=//p' "$WINEPREFIX/system.reg" | head -1)
+  fi
+  if [ -n "$made" ] && [ "$made" != "$WINEARCH" ]; then
+    echo "the Wine prefix $WINEPREFIX is a $made one: making it anew for $WINEARCH" >&2
+    wineserver -k </dev/null >/dev/null 2>&1 || true
+    rm -rf "$WINEPREFIX"
+  fi
   if [ ! -f "$WINEPREFIX/.kalvera-ready" ]; then
     echo "making the Wine prefix $WINEPREFIX ($WINEARCH)" >&2
-    wineboot -i </dev/null >/dev/null 2>&1
+    # The 64-bit loader alone says it can't open syswow64's rundll32: no
+    # 32-bit part is wanted there.
+    run_wine wineboot.exe -i </dev/null >/dev/null 2>&1
     wineserver -w
     # Unmanaged windows: closing a box costs ms instead of 2 s without a WM.
     wine_reg 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N
@@ -181,7 +249,7 @@ start_wineserver() {
   else
     wineserver -p </dev/null >/dev/null 2>&1
   fi
-  wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  run_wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 stop_wineserver() {
