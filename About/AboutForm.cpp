@@ -22,8 +22,10 @@ TAboutForm1::TAboutForm1() {
         GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_KALVERA), IMAGE_ICON, 32, 32, 0)));
     RECT outer{0, 0, kClientWidth, kClientHeight};
     AdjustWindowRectEx(&outer, kStyle, FALSE, kExStyle);
+    // Hidden for most of the program's life, and above the main window in
+    // the z-order: of another class than the main window's.
     CreateHandle(L"バージョン情報", kStyle, kExStyle, 0, 0, outer.right - outer.left,
-                 outer.bottom - outer.top, Application::Instance().Window());
+                 outer.bottom - outer.top, Application::Instance().Window(), L"KalveraAbout");
 
     struct Line {
         Panel& panel;

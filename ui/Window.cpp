@@ -4,16 +4,20 @@
 
 #include <commctrl.h>
 
+#include <string>
 #include <utility>
+#include <vector>
 
 namespace kalvera {
 namespace {
 constexpr wchar_t kWindowClass[] = L"KalveraWindow";
 
-void RegisterWindowClass(WNDPROC proc) {
-    static bool registered = false;
-    if (registered)
-        return;
+void RegisterWindowClass(WNDPROC proc, const wchar_t* className) {
+    // Windows are made on the user-interface thread alone.
+    static std::vector<std::wstring> registered;
+    for (const std::wstring& name : registered)
+        if (name == className)
+            return;
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.style = CS_DBLCLKS;
@@ -21,9 +25,9 @@ void RegisterWindowClass(WNDPROC proc) {
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    wc.lpszClassName = kWindowClass;
+    wc.lpszClassName = className;
     RegisterClassExW(&wc);
-    registered = true;
+    registered.emplace_back(className);
 }
 } // namespace
 
@@ -35,9 +39,11 @@ Window::~Window() {
 }
 
 HWND Window::CreateHandle(const wchar_t* title, DWORD style, DWORD exStyle, int x, int y, int width,
-                          int height, HWND parent) {
-    RegisterWindowClass(StaticProc);
-    HWND window = CreateWindowExW(exStyle, kWindowClass, title, style, x, y, width, height, parent,
+                          int height, HWND parent, const wchar_t* className) {
+    if (!className)
+        className = kWindowClass;
+    RegisterWindowClass(StaticProc, className);
+    HWND window = CreateWindowExW(exStyle, className, title, style, x, y, width, height, parent,
                                   nullptr, GetModuleHandleW(nullptr), this);
     if (window) {
         if (HICON icon = ClassIcon()) {

@@ -16,8 +16,11 @@ public:
     Window& operator=(const Window&) = delete;
 
     HWND Handle() const { return handle_; }
+    // A window of a class of its own where className is given: other
+    // programs find a top-level window by its class (the first in the
+    // z-order), and must not take a hidden dialog for the main window.
     HWND CreateHandle(const wchar_t* title, DWORD style, DWORD exStyle, int x, int y, int width,
-                      int height, HWND parent);
+                      int height, HWND parent, const wchar_t* className = nullptr);
 
 protected:
     virtual LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);

@@ -88,8 +88,9 @@ HWND Program::FindWindowOfClass(const wchar_t* className, const wchar_t* title) 
     return search.found;
 }
 
+// By its class alone, as other programs find it.
 HWND Program::MainWindow() const {
-    return FindWindowOfClass(L"KalveraWindow", L"Kalvera/カルヴェラ");
+    return FindWindowOfClass(L"KalveraWindow", nullptr);
 }
 
 HWND Program::ApplicationWindow() const {
@@ -97,7 +98,7 @@ HWND Program::ApplicationWindow() const {
 }
 
 HWND Program::AboutDialog() const {
-    return FindWindowOfClass(L"KalveraWindow", L"バージョン情報");
+    return FindWindowOfClass(L"KalveraAbout", L"バージョン情報");
 }
 
 DWORD Program::UiThread() const {
