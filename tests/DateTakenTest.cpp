@@ -12,11 +12,14 @@
 #include "win/Error.h"
 #include "tests/support/MediaFiles.h"
 #include "tests/support/Leaks.h"
+#include "tests/support/TestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <random>
+#include <sstream>
 #include <tuple>
 
 using namespace kalvera;
@@ -30,10 +33,62 @@ const std::string kJuly = "2019:07:04 13:05:09", kJanuary = "2018:01:02 03:04:05
 FileTime Local(const wchar_t* text) {
     return LocalDateTimeToFileTime(ParseDateTimeText(text));
 }
+// The date as a file time: at its offset from UTC, or local time.
+std::optional<FileTime> TimeOf(const std::optional<TakenDate>& d) {
+    if (!d)
+        return std::nullopt;
+    if (!d->offsetMinutes) {
+        const std::wstring text = std::to_wstring(d->year) + L"/" + std::to_wstring(d->month) +
+                                  L"/" + std::to_wstring(d->day) + L" " + std::to_wstring(d->hour) +
+                                  L":" + std::to_wstring(d->minute) + L":" +
+                                  std::to_wstring(d->second);
+        return Local(text.c_str());
+    }
+    const long long days = DaysSinceEpoch(d->year, d->month, d->day) - DaysSinceEpoch(1601, 1, 1);
+    return (days * 86400 + d->hour * 3600 + d->minute * 60 + d->second -
+            *d->offsetMinutes * 60LL) *
+           10'000'000;
+}
 // 2019-07-04 13:05:09 at the given offset from UTC, in minutes.
 FileTime JulyAt(int offsetMinutes) {
-    const long long days = DaysSinceEpoch(2019, 7, 4) - DaysSinceEpoch(1601, 1, 1);
-    return (days * 86400 + 13 * 3600 + 5 * 60 + 9 - offsetMinutes * 60LL) * 10'000'000;
+    return *TimeOf(TakenDate{2019, 7, 4, 13, 5, 9, offsetMinutes});
+}
+
+// A file a real maker made (tests/media/make-files, copied beside the test
+// programs), and the date ExifTool read from it there: "2019:07:04
+// 13:05:09" in local time, or with "Z", "+09:00" or "-05:00".
+struct MakerFile {
+    std::string bytes;
+    std::optional<TakenDate> date;
+};
+MakerFile FromMaker(const std::string& name) {
+    wchar_t self[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const std::wstring folder = std::wstring(self, wcsrchr(self, L'\\') + 1) + L"media\\";
+    auto bytesOf = [&](const std::string& file) {
+        const std::string bytes = ReadContent(folder + std::wstring(file.begin(), file.end()));
+        EXPECT_FALSE(bytes.empty()) << "no " << file << " beside the tests";
+        return bytes;
+    };
+    MakerFile made{bytesOf(name), std::nullopt};
+    std::istringstream expected(bytesOf("expected.txt"));
+    for (std::string line; std::getline(expected, line);) {
+        if (line.rfind(name + "\t", 0) != 0 || line.ends_with("\tnone"))
+            continue;
+        TakenDate d;
+        char zone[8] = "";
+        int hours = 0, minutes = 0;
+        const int fields = std::sscanf(line.c_str() + name.size() + 1, "%d:%d:%d %d:%d:%d%7s",
+                                       &d.year, &d.month, &d.day, &d.hour, &d.minute, &d.second,
+                                       zone);
+        EXPECT_GE(fields, 6) << line;
+        if (zone[0] == 'Z')
+            d.offsetMinutes = 0;
+        else if (std::sscanf(zone + 1, "%d:%d", &hours, &minutes) == 2)
+            d.offsetMinutes = (zone[0] == '-' ? -1 : 1) * (hours * 60 + minutes);
+        made.date = d;
+    }
+    return made;
 }
 
 // The date of a file and the reads it took.
@@ -154,6 +209,16 @@ TEST(DateTaken, EveryKindInAFewReads) {
         EXPECT_EQ(DateOf(c.file, &reads), c.date) << &c - cases;
         EXPECT_LE(reads, c.mostReads) << &c - cases;
     }
+    // Real makers' files, each dated as ExifTool dates it.
+    for (const char* name :
+         {"created.wmv", "created.wma", "plain.avi", "idit.avi", "created.mp4", "faststart.mp4",
+          "created.mov", "apple.mov", "exif.jpg", "exif.png", "exif.webp", "exif.heic",
+          "exif.avif", "iptc.jpg", "xmp.jpg", "xmp.png", "xmp.webp"}) {
+        const MakerFile made = FromMaker(name);
+        int reads = 0;
+        EXPECT_EQ(DateOf(MediaFile{made.bytes}, &reads), TimeOf(made.date)) << name;
+        EXPECT_LE(reads, 4) << name;
+    }
 }
 
 // Sizes and offsets that lead outside their parent, the file or back to
@@ -165,6 +230,7 @@ TEST(DateTaken, BoxesThatLeadNowhere) {
     const std::string heif = HeifFile(kJulyBlock);
     const std::string png = PngFile(kJulyBlock);
     const std::string avi = AviFile("SUN JUL 04 13:05:09 2019" + std::string(100, '\0'));
+    const std::string exif = FromMaker("exif.jpg").bytes;
     const std::string movie = MovieFile({.mediaBytes = 100, .created = kJulyIn1904}).Whole();
     const std::string selfBox = BigEndian(8, 4) + "moov";
     // Movie boxes a thousand deep.
@@ -198,7 +264,10 @@ TEST(DateTaken, BoxesThatLeadNowhere) {
         {replaced(heif, exifItem + BigEndian(exifAt, 4) + BigEndian(kJulyBlock.size() + 10, 4),
                   exifItem + BigEndian(exifAt, 4) + BigEndian(kJulyBlock.size() + 500, 4))},
         {avi.substr(0, avi.find("IDIT") + 88)},
+        // A real JPEG cut inside its Exif block, just after the date.
+        {exif.substr(0, exif.find("2019:07:04 13:05:09") + 20)},
     };
+    ASSERT_LE(exif.find("2019:07:04 13:05:09") + 20, exif.find("+09:00"));
     for (const MediaFile& file : cases) {
         int reads = 0;
         EXPECT_EQ(DateOf(file, &reads), std::nullopt) << &file - cases;
@@ -259,7 +328,8 @@ TEST(DateTaken, SidecarsByTheirNamesAndTheirDates) {
           L"IMG_1234.JPG.supplemental-metad.json", L"IMG_3.HEIC.json", L"IMG_3.HEIC(1).json",
           L"IMG_4.jpg.supplemental-metadata(2).json", L"PXL_20230102_030405123.MP.jpg.json",
           L"Screenshot_20190704-130509_A_very_long_name_of.json", L"scan.xmp", L"edit.tif.XMP",
-          L"IMG_1.JPG", L"notes.txt"})
+          L"IMG-20190704-WA0007.jpg.json", L"Screenshot_20190704-130509.png.json",
+          L"IMG_1234.xmp", L"DSC01234.ARW.xmp", L"IMG_1.JPG", L"notes.txt"})
         folder.Add(name);
     const std::pair<const wchar_t*, const wchar_t*> names[] = {
         {L"IMG_1.JPG", L"IMG_1.JPG.supplemental-metadata.json"},
@@ -279,6 +349,10 @@ TEST(DateTaken, SidecarsByTheirNamesAndTheirDates) {
          L"Screenshot_20190704-130509_A_very_long_name_of.json"},
         {L"scan.jpg", L"scan.xmp"},
         {L"edit.tif", L"edit.tif.XMP"},
+        {L"IMG-20190704-WA0007-edited.jpg", L"IMG-20190704-WA0007.jpg.json"},
+        {L"Screenshot_20190704-130509-edited.png", L"Screenshot_20190704-130509.png.json"},
+        {L"IMG_1234.CR2", L"IMG_1234.xmp"},
+        {L"DSC01234.ARW", L"DSC01234.ARW.xmp"},
         {L"notes.txt", L""},
     };
     for (const auto& [name, sidecar] : names)
@@ -298,6 +372,8 @@ TEST(DateTaken, SidecarsByTheirNamesAndTheirDates) {
         {XmpPacket("photoshop:DateCreated='2017-03-30'"), TakenDate{2017, 3, 30}},
         {XmpPacket("myexif:DateTimeOriginal='2019-07-04' xmp:CreateDate='2019-02-30'"), none},
         {XmpPacket("<xmp:CreateDate/>", true), none},
+        {FromMaker("IMG_1234.xmp").bytes, FromMaker("IMG_1234.xmp").date},
+        {FromMaker("DSC01234.ARW.xmp").bytes, FromMaker("DSC01234.ARW.xmp").date},
     };
     for (const auto& [packet, date] : xmp)
         EXPECT_EQ(DateInXmp(packet), date) << packet;
@@ -339,6 +415,11 @@ TEST(DateTaken, DamagedFilesReadNothingOutsideTheirBytes) {
                 {0xE1, XmpSegment(XmpPacket("xmp:CreateDate='2019-07-04T13:05'"))}}),
         AviFile("SUN JUL 04 13:05:09 2019\n"),
         WmvFile(std::uint64_t(JulyAt(0))),
+        FromMaker("exif.jpg").bytes,
+        FromMaker("exif.heic").bytes,
+        FromMaker("apple.mov").bytes,
+        FromMaker("created.wmv").bytes,
+        FromMaker("idit.avi").bytes,
     };
     std::vector<std::string> copies;
     for (const std::string& shape : shapes)

@@ -718,9 +718,10 @@ constexpr std::uint8_t kAsfHeader[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xC
                                          0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
 
 // A WMV or WMA file: the creation date of the header's File Properties
-// Object, in 100-ns units since 1601 (UTC).
+// Object, in 100-ns units since 1601 (UTC). A GUID's first three fields are
+// little-endian on disk: 8CABDCA1-A947-11CF-8EE4-00C00C205365.
 std::optional<TakenDate> ReadAsf(FileBytes& file) {
-    static constexpr std::uint8_t kFileProperties[16] = {0x8C, 0xAB, 0xDC, 0xA1, 0xA9, 0x47,
+    static constexpr std::uint8_t kFileProperties[16] = {0xA1, 0xDC, 0xAB, 0x8C, 0x47, 0xA9,
                                                          0xCF, 0x11, 0x8E, 0xE4, 0x00, 0xC0,
                                                          0x0C, 0x20, 0x53, 0x65};
     const ByteCursor header(file.Get(0, 30), 30, false);

@@ -266,7 +266,7 @@ inline std::string AviFile(const std::string& idit) {
 inline std::string WmvFile(std::uint64_t created) {
     const std::string header("\x30\x26\xB2\x75\x8E\x66\xCF\x11\xA6\xD9\x00\xAA\x00\x62\xCE\x6C",
                              16);
-    const std::string properties("\x8C\xAB\xDC\xA1\xA9\x47\xCF\x11\x8E\xE4\x00\xC0\x0C\x20\x53\x65",
+    const std::string properties("\xA1\xDC\xAB\x8C\x47\xA9\xCF\x11\x8E\xE4\x00\xC0\x0C\x20\x53\x65",
                                  16);
     const std::string object = properties + LittleEndian(104, 8) + std::string(24, 'i') +
                                LittleEndian(created, 8) + std::string(104 - 56, '\0');
