@@ -1,4 +1,5 @@
 #include "core/FileTimeWriter.h"
+#include "core/ErrorReasons.h"
 #include "core/RunTimestampChange.h"
 #include "datetime/Calendar.h"
 #include "datetime/SystemTime.h"
@@ -48,12 +49,17 @@ FileTimes TimesIn(const FILE_BASIC_INFO& basic) {
 class WriteHandle {
 public:
     WriteHandle(std::wstring_view path, bool isFolder) {
-        if (!IsFullyQualifiedPath(path))
+        if (!IsFullyQualifiedPath(path)) {
+            error = ERROR_INVALID_NAME;
             return;
+        }
         const std::wstring extended = ExtendedLengthPath(path);
         constexpr DWORD access = FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES;
         file = OpenOnce(extended, isFolder, access);
-        if (file || GetLastError() != ERROR_ACCESS_DENIED)
+        if (file)
+            return;
+        error = GetLastError();
+        if (error != ERROR_ACCESS_DENIED)
             return;
         const DWORD found = GetFileAttributesW(extended.c_str());
         if (found == INVALID_FILE_ATTRIBUTES || !(found & FILE_ATTRIBUTE_READONLY) ||
@@ -69,10 +75,13 @@ public:
         if (!SetFileAttributesW(extended.c_str(), cleared ? cleared : FILE_ATTRIBUTE_NORMAL))
             return;
         file = OpenOnce(extended, isFolder, access);
-        if (file)
+        if (file) {
             clearedFrom_ = found;
-        else
+            error = 0;
+        } else {
+            error = GetLastError();
             SetFileAttributesW(extended.c_str(), found);
+        }
     }
     ~WriteHandle() { PutBackAttributes(); }
     WriteHandle(const WriteHandle&) = delete;
@@ -89,6 +98,7 @@ public:
 
     UniqueFileHandle file;
     FileTime changeFound = 0; // the change time, when the attribute was cleared
+    DWORD error = 0;          // why there is no handle
 
 private:
     DWORD clearedFrom_ = 0;
@@ -290,19 +300,23 @@ WriteOutcome TargetWriter::Take(std::wstring_view path, bool isFolder, HeldTarge
     auto open = std::make_unique<HeldTarget::Open>();
     open->path = path;
     open->isFolder = isFolder;
+    DWORD error = ERROR_INVALID_NAME;
     if (IsFullyQualifiedPath(path)) {
         const std::wstring extended = ExtendedLengthPath(path);
         const DWORD content = reads ? GENERIC_READ : 0;
         open->file =
             OpenOnce(extended, isFolder, FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | content);
         open->writable = bool(open->file);
+        error = open->file ? 0 : GetLastError();
         // A read-only file that refuses even that is written with the
         // attribute cleared; until then it is looked at without it.
-        if (!open->file && GetLastError() == ERROR_ACCESS_DENIED) {
+        if (error == ERROR_ACCESS_DENIED) {
             const DWORD found = GetFileAttributesW(extended.c_str());
             if (found != INVALID_FILE_ATTRIBUTES && (found & FILE_ATTRIBUTE_READONLY) &&
-                bool(found & FILE_ATTRIBUTE_DIRECTORY) == isFolder)
+                bool(found & FILE_ATTRIBUTE_DIRECTORY) == isFolder) {
                 open->file = OpenOnce(extended, isFolder, FILE_READ_ATTRIBUTES | content);
+                error = open->file ? 0 : GetLastError();
+            }
         }
     }
     auto leave = [&](WriteOutcome outcome, std::wstring_view why = {}) {
@@ -310,7 +324,6 @@ WriteOutcome TargetWriter::Take(std::wstring_view path, bool isFolder, HeldTarge
         return held.outcome = outcome;
     };
     if (!open->file) {
-        const DWORD error = GetLastError();
         switch (KindOnDisk(path)) {
         case EntryKind::Neither:
             return leave(WriteOutcome::Missing, kGoneText);
@@ -333,7 +346,7 @@ WriteOutcome TargetWriter::Take(std::wstring_view path, bool isFolder, HeldTarge
                 }
                 held.held = true;
             }
-        return leave(WriteOutcome::Declined, kCantOpenText);
+        return leave(WriteOutcome::Declined, CantOpenReason(error));
     }
     HANDLE file = open->file.get();
     // Zero times would be taken as "leave unchanged" by a later restore: a
@@ -420,7 +433,7 @@ WriteOutcome TargetWriter::Finish(HeldTarget& held, TimesReadBack& readBack, boo
         open->file.reset();
         cleared.emplace(open->path, open->isFolder);
         if (!cleared->file) {
-            held.why = kCantOpenText;
+            held.why = CantOpenReason(cleared->error);
             return held.outcome = WriteOutcome::Declined;
         }
         file = cleared->file.get();
@@ -505,11 +518,15 @@ bool ShiftChosenTimes(FileTimes& times, std::int64_t ticks, TimestampKinds kinds
 
 RestoreOutcome RestoreFileTimes(std::wstring_view path, const TimesReadBack& expected,
                                 TimestampKinds kinds, TimesReadBack* left, bool isFolder,
-                                bool despiteChangeTime) {
+                                bool despiteChangeTime, std::wstring_view* cause) {
     WriteHandle target(path, isFolder);
-    if (!target.file)
-        return KindOnDisk(path) == EntryKind::Neither ? RestoreOutcome::Missing
-                                                      : RestoreOutcome::CantOpen;
+    if (!target.file) {
+        if (KindOnDisk(path) == EntryKind::Neither)
+            return RestoreOutcome::Missing;
+        if (cause)
+            *cause = CantOpenReason(target.error);
+        return RestoreOutcome::CantOpen;
+    }
     HANDLE file = target.file.get();
     TimesReadBack now;
     ReadState(file, now);

@@ -229,10 +229,12 @@ enum class RestoreOutcome {
 // where known unless despiteChangeTime. A file that already reads back the
 // times before (an undo cut short after its set) counts as restored. Opened
 // as a run's write opens it. A file changed since, gone, or that can't be
-// opened is left alone. A restored file's state afterwards goes to left
-// (its after, change time, size and identity).
+// opened is left alone; cause gets why one can't be opened. A restored
+// file's state afterwards goes to left (its after, change time, size and
+// identity).
 RestoreOutcome RestoreFileTimes(std::wstring_view path, const TimesReadBack& expected,
                                 TimestampKinds kinds, TimesReadBack* left = nullptr,
-                                bool isFolder = false, bool despiteChangeTime = false);
+                                bool isFolder = false, bool despiteChangeTime = false,
+                                std::wstring_view* cause = nullptr);
 
 } // namespace kalvera

@@ -1,4 +1,5 @@
 #include "core/FolderContents.h"
+#include "core/ErrorReasons.h"
 #include "core/RunTimestampChange.h"
 #include "win/Handle.h"
 #include "win/Path.h"
@@ -30,7 +31,7 @@ bool FolderContentsRule::Decide(std::wstring_view path, const TargetState&, cons
                                            FindExSearchNameMatch, nullptr,
                                            FIND_FIRST_EX_LARGE_FETCH));
     if (!find && GetLastError() != ERROR_FILE_NOT_FOUND) {
-        why = kCantOpenText;
+        why = CantListReason(GetLastError());
         return false;
     }
     FileTime newest = 0;

@@ -143,7 +143,8 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages, Progres
         }
         return expected;
     };
-    auto apply = [&](WrittenFile& file, RestoreOutcome outcome, const TimesReadBack& leftState) {
+    auto apply = [&](WrittenFile& file, RestoreOutcome outcome, const TimesReadBack& leftState,
+                     std::wstring_view cause) {
         const FileIdentity key = file.times.identity;
         const bool known = key != FileIdentity{};
         if (outcome == RestoreOutcome::Restored) {
@@ -157,15 +158,16 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages, Progres
         } else if (outcome == RestoreOutcome::AttributesChanged) {
             attributesChanged.push_back(&file);
         } else {
-            leave(file, outcome == RestoreOutcome::CantOpen ? kCantOpenText : kSetRefusedText);
+            leave(file, outcome == RestoreOutcome::CantOpen ? cause : kSetRefusedText);
         }
     };
     auto restore = [&](WrittenFile& file, bool despiteChangeTime) {
         TimesReadBack leftState;
-        apply(file,
-              RestoreFileTimes(record.PathOf(file), expectedOf(file), record.kinds, &leftState,
-                               file.isFolder, despiteChangeTime),
-              leftState);
+        std::wstring_view cause;
+        const RestoreOutcome outcome =
+            RestoreFileTimes(record.PathOf(file), expectedOf(file), record.kinds, &leftState,
+                             file.isFolder, despiteChangeTime, &cause);
+        apply(file, outcome, leftState, cause);
     };
     // Backwards: a file reached twice gets the times it had before the
     // first write last. Files are set back on the pool's threads and taken
@@ -183,6 +185,7 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages, Progres
         bool alone = false; // restored on this thread, in its turn
         RestoreOutcome outcome = RestoreOutcome::CantOpen;
         TimesReadBack left;
+        std::wstring_view cause;
     };
     ProgressPace pace(progress, size_t(total));
     WorkPool pool(threads);
@@ -200,9 +203,9 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages, Progres
             *restoring = Restoring{names[file->times.identity] > 1};
             if (!restoring->alone)
                 jobs.Post(posted, [&record, file, restoring] {
-                    restoring->outcome =
-                        RestoreFileTimes(record.PathOf(*file), file->times, record.kinds,
-                                         &restoring->left, file->isFolder, false);
+                    restoring->outcome = RestoreFileTimes(record.PathOf(*file), file->times,
+                                                          record.kinds, &restoring->left,
+                                                          file->isFolder, false, &restoring->cause);
                 });
         }
         WrittenFile& file = *pending[next];
@@ -218,7 +221,7 @@ void UndoTimestampChange(RunRecord& record, MessageBoxService& messages, Progres
                 std::rethrow_exception(failed);
             if (!jobs.Ran(next))
                 continue;
-            apply(file, restoring.outcome, restoring.left);
+            apply(file, restoring.outcome, restoring.left, restoring.cause);
         }
         ++visited;
         if (!pace.Tell(size_t(visited)))

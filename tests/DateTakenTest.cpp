@@ -45,8 +45,7 @@ std::optional<FileTime> TimeOf(const std::optional<TakenDate>& d) {
         return Local(text.c_str());
     }
     const long long days = DaysSinceEpoch(d->year, d->month, d->day) - DaysSinceEpoch(1601, 1, 1);
-    return (days * 86400 + d->hour * 3600 + d->minute * 60 + d->second -
-            *d->offsetMinutes * 60LL) *
+    return (days * 86400 + d->hour * 3600 + d->minute * 60 + d->second - *d->offsetMinutes * 60LL) *
            10'000'000;
 }
 // 2019-07-04 13:05:09 at the given offset from UTC, in minutes.
@@ -78,9 +77,9 @@ MakerFile FromMaker(const std::string& name) {
         TakenDate d;
         char zone[8] = "";
         int hours = 0, minutes = 0;
-        const int fields = std::sscanf(line.c_str() + name.size() + 1, "%d:%d:%d %d:%d:%d%7s",
-                                       &d.year, &d.month, &d.day, &d.hour, &d.minute, &d.second,
-                                       zone);
+        const int fields =
+            std::sscanf(line.c_str() + name.size() + 1, "%d:%d:%d %d:%d:%d%7s", &d.year, &d.month,
+                        &d.day, &d.hour, &d.minute, &d.second, zone);
         EXPECT_GE(fields, 6) << line;
         if (zone[0] == 'Z')
             d.offsetMinutes = 0;
@@ -212,8 +211,8 @@ TEST(DateTaken, EveryKindInAFewReads) {
     // Real makers' files, each dated as ExifTool dates it.
     for (const char* name :
          {"created.wmv", "created.wma", "plain.avi", "idit.avi", "created.mp4", "faststart.mp4",
-          "created.mov", "apple.mov", "exif.jpg", "exif.png", "exif.webp", "exif.heic",
-          "exif.avif", "iptc.jpg", "xmp.jpg", "xmp.png", "xmp.webp"}) {
+          "created.mov", "apple.mov", "exif.jpg", "exif.png", "exif.webp", "exif.heic", "exif.avif",
+          "iptc.jpg", "xmp.jpg", "xmp.png", "xmp.webp"}) {
         const MakerFile made = FromMaker(name);
         int reads = 0;
         EXPECT_EQ(DateOf(MediaFile{made.bytes}, &reads), TimeOf(made.date)) << name;
@@ -328,8 +327,8 @@ TEST(DateTaken, SidecarsByTheirNamesAndTheirDates) {
           L"IMG_1234.JPG.supplemental-metad.json", L"IMG_3.HEIC.json", L"IMG_3.HEIC(1).json",
           L"IMG_4.jpg.supplemental-metadata(2).json", L"PXL_20230102_030405123.MP.jpg.json",
           L"Screenshot_20190704-130509_A_very_long_name_of.json", L"scan.xmp", L"edit.tif.XMP",
-          L"IMG-20190704-WA0007.jpg.json", L"Screenshot_20190704-130509.png.json",
-          L"IMG_1234.xmp", L"DSC01234.ARW.xmp", L"IMG_1.JPG", L"notes.txt"})
+          L"IMG-20190704-WA0007.jpg.json", L"Screenshot_20190704-130509.png.json", L"IMG_1234.xmp",
+          L"DSC01234.ARW.xmp", L"IMG_1.JPG", L"notes.txt"})
         folder.Add(name);
     const std::pair<const wchar_t*, const wchar_t*> names[] = {
         {L"IMG_1.JPG", L"IMG_1.JPG.supplemental-metadata.json"},

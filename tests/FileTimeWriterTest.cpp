@@ -1,4 +1,5 @@
 #include "core/FileTimeWriter.h"
+#include "core/ErrorReasons.h"
 #include "core/RunTimestampChange.h"
 #include "tests/support/Leaks.h"
 #include "tests/support/TestFiles.h"
@@ -240,7 +241,17 @@ TEST_F(FileTimeWriter, AHolderOfTheBytesStopsOnlyARuleThatReadsThem) {
     std::wstring_view why;
     EXPECT_EQ(TargetWriter(reading, {.lastWrite = true}).Write(path, false, readBack, set, why),
               WriteOutcome::Declined);
-    EXPECT_EQ(why, kCantOpenText);
+    EXPECT_EQ(why, L"ほかのプログラムが使用中です");
+    // Each cause in the same words wherever it is met; any other in the
+    // system's own (here Wine's Japanese message), without its full stop.
+    EXPECT_EQ(CantOpenReason(ERROR_LOCK_VIOLATION), why);
+    EXPECT_EQ(CantOpenReason(ERROR_ACCESS_DENIED), L"書き込みが許可されていません");
+    EXPECT_EQ(CantListReason(ERROR_ACCESS_DENIED), L"読み取りが許可されていません");
+    EXPECT_EQ(CantOpenReason(ERROR_PATH_NOT_FOUND), L"見つかりません");
+    EXPECT_EQ(CantOpenReason(ERROR_FILENAME_EXCED_RANGE), L"パスが長すぎます");
+    if (RunningUnderWine()) {
+        EXPECT_EQ(CantOpenReason(ERROR_DISK_FULL), L"ディスクがいっぱいです");
+    }
     EXPECT_EQ(TimesOf(path).lastWrite, before.lastWrite);
     EXPECT_EQ(OpenErrorOf(path, {.lastWrite = true}), L"(no error)");
     EXPECT_EQ(TimesOf(path).lastWrite, LocalDateTimeToFileTime(kWhen));

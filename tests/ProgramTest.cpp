@@ -362,8 +362,8 @@ TEST(Program, StartedMinimisedItComesBackCentredAndLaidOut) {
         // Told by another program, to the task-bar entry or (as a window
         // switcher may) to the hidden main window: the whole program comes
         // back.
-        PostMessageW(show == SW_SHOWMINNOACTIVE ? program.ApplicationWindow() : main,
-                     WM_SYSCOMMAND, SC_RESTORE, 0);
+        PostMessageW(show == SW_SHOWMINNOACTIVE ? program.ApplicationWindow() : main, WM_SYSCOMMAND,
+                     SC_RESTORE, 0);
         ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(main) && !IsIconic(main); }, 10000));
         EXPECT_TRUE(WaitUntil([&] { return !IsIconic(program.ApplicationWindow()); }));
         RECT outer, client;
@@ -742,7 +742,7 @@ TEST(Program, RunsNameWhatTheyCantOpenAndPreviewsWriteNothing) {
     auto passedWith = [&](const std::wstring& more) {
         return L"\nフォルダ1個は対象外です。\n隠しファイル1個は対象外です。" + more +
                std::wstring(deny.Denied() ? L"\n\n次のファイルは変更しませんでした:\n"
-                                            L"IMG_20190704_130502.jpg: 開けません"
+                                            L"IMG_20190704_130502.jpg: 書き込みが許可されていません"
                                           : L"");
     };
     std::wstring passed = passedWith(L"");
@@ -756,7 +756,8 @@ TEST(Program, RunsNameWhatTheyCantOpenAndPreviewsWriteNothing) {
     auto run = [&](const std::function<void()>& open, const std::wstring& done) {
         const std::vector<std::wstring> lines = ListLines(program, window, open, true);
         ASSERT_EQ(lines.size(), 3u);
-        EXPECT_EQ(lines[1].ends_with(L"\t開けません"), deny.Denied()) << ToUtf8(lines[1]);
+        EXPECT_EQ(lines[1].ends_with(L"\t書き込みが許可されていません"), deny.Denied())
+            << ToUtf8(lines[1]);
         PressKeys({VK_RETURN});
         ASSERT_TRUE(Answer(program, written + done + passed));
         for (size_t i = 0; i < 3; ++i)

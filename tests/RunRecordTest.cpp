@@ -204,7 +204,7 @@ TEST(RunRecord, UndoRestoresExactTimesAndReportsWhatItLeftAlone) {
                                asked,
                                {denied ? L"3個のファイルのタイムスタンプを元に戻しました。"
                                          L"\n残り2個のファイルは「元に戻す」(Ctrl+Z) で戻せます。" +
-                                             leftAlone + L"\nheld.txt: 開けません" + rest
+                                             leftAlone + L"\nheld.txt: 書き込みが許可されていません" + rest
                                        : L"4個のファイルのタイムスタンプを元に戻しました。"
                                          L"\n残り1個のファイルは「元に戻す」(Ctrl+Z) で戻せます。" +
                                              leftAlone + rest,

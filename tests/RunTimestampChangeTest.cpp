@@ -134,7 +134,7 @@ TEST_F(RunTimestampChangeTest, SelectedFileThatCantBeOpenedShowsNoSuccess) {
     MatchDateTaken(cmSelectedFile, kLastWrite, list, boxes, hint);
     EXPECT_EQ(boxes.shown.back().text,
               L"0個のファイルのタイムスタンプを撮影日時に合わせました。"
-              L"\n\n次のファイルは変更しませんでした:\nheld.txt: 開けません");
+              L"\n\n次のファイルは変更しませんでした:\nheld.txt: ほかのプログラムが使用中です");
     holder.reset();
     EXPECT_FALSE(Changed(held));
     WriteDenied deny(denied);
@@ -370,7 +370,7 @@ TEST_F(RunTimestampChangeTest, WholeFolderGoesOnPastAFileThatCantBeOpened) {
     MatchDateTaken(cmWholeFolder, kLastWrite, list, boxes, hint);
     ASSERT_EQ(boxes.shown.size(), 1u);
     EXPECT_EQ(boxes.shown[0].text, L"2個のファイルのタイムスタンプを撮影日時に合わせました。"
-                                   L"\n\n次のファイルは変更しませんでした:\n2.jpg: 開けません");
+                                   L"\n\n次のファイルは変更しませんでした:\n2.jpg: ほかのプログラムが使用中です");
     holder.reset();
     for (size_t i = 0; i < 3; ++i)
         EXPECT_EQ(TimesOf(list.rows[i]).lastWrite == known, i == 1) << i;
