@@ -60,6 +60,26 @@ const WayOut kWaysOut[] = {
     {"Exit1", [](const Program& p) { PostMessageW(p.MainWindow(), WM_COMMAND, kExitItem, 0); }},
 };
 
+// Waits until done holds. A message box that comes instead ends the wait
+// at once, failed with its text: a box the test does not expect would
+// otherwise hold the program until the time ran out, and hide the cause.
+bool WaitFor(const Program& program, const std::function<bool()>& done, DWORD timeoutMs) {
+    std::wstring box;
+    if (WaitUntil(
+            [&] {
+                if (done())
+                    return true;
+                HWND shown = FindMessageBox(program.UiThread());
+                box = shown ? BoxText(shown) : L"";
+                return !box.empty();
+            },
+            timeoutMs) &&
+        box.empty())
+        return true;
+    ADD_FAILURE() << (box.empty() ? "timed out" : "a box: " + ToUtf8(box));
+    return false;
+}
+
 bool AboutShown(const Program& program) {
     return WaitUntil([&] {
         HWND about = program.AboutDialog();
@@ -208,7 +228,8 @@ TEST(Program, ChangesAFileThroughItsWindowAndEndsWithZero) {
     TypeText(name);
     ASSERT_TRUE(WaitUntil([&] { return SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) == 1; }));
     PressKeys({VK_RETURN});
-    ASSERT_TRUE(WaitUntil([&] { return RowsOf(list) == kFiles; }, 20000));
+    ASSERT_TRUE(WaitFor(
+        program, [&] { return RowsOf(list) == kFiles; }, 20000));
     // The first row, f100000.txt: typed names are searched from the focused
     // row on, and keys spaced out on a busy machine start a new search.
     PressKeys({VK_HOME});
@@ -233,7 +254,8 @@ TEST(Program, ChangesAFileThroughItsWindowAndEndsWithZero) {
 
     ASSERT_NO_FATAL_FAILURE(WholeFolderWithoutPreview(program));
     ASSERT_NO_FATAL_FAILURE(ClickRun(main));
-    ASSERT_TRUE(WaitUntil([&] { return TimesOf(fileAt(1)).lastWrite == chosen; }));
+    ASSERT_TRUE(WaitFor(
+        program, [&] { return TimesOf(fileAt(1)).lastWrite == chosen; }, 5000));
     DWORD_PTR allowed = TRUE;
     ASSERT_TRUE(SendMessageTimeoutW(program.ApplicationWindow(), WM_QUERYENDSESSION, 0,
                                     ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000, &allowed));
@@ -293,10 +315,14 @@ TEST(Program, OpensThePathsItIsStartedWith) {
             ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
         }
         HWND list = DescendantOfClass(main, WC_LISTVIEWW);
-        ASSERT_TRUE(WaitUntil([&] {
-            return RowsOf(list) == start.rows &&
-                   SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) == start.selected;
-        })) << RowsOf(list);
+        ASSERT_TRUE(WaitFor(
+            program,
+            [&] {
+                return RowsOf(list) == start.rows &&
+                       SendMessageW(list, LVM_GETSELECTEDCOUNT, 0, 0) == start.selected;
+            },
+            5000))
+            << RowsOf(list);
         PostMessageW(main, WM_CLOSE, 0, 0);
         EXPECT_EQ(program.WaitForExit(), 0u);
     }
@@ -468,15 +494,11 @@ TEST(Program, AfterTheFirstAboutDialogTheKeyboardReachesAControl) {
 namespace {
 
 // Dismisses the program's box once it shows the text, and tells whether
-// it did.
+// it did; another box fails at once.
 bool Answer(const Program& program, const std::wstring& text, WORD key = VK_RETURN) {
     HWND box = nullptr;
-    if (!WaitUntil(
-            [&] {
-                box = FindDialogBox(program.UiThread());
-                return box && BoxText(box) == text;
-            },
-            60000)) {
+    if (!WaitUntil([&] { return (box = FindMessageBox(program.UiThread())) != nullptr; }, 60000) ||
+        BoxText(box) != text) {
         ADD_FAILURE() << "box: " << ToUtf8(box ? BoxText(box) : L"none");
         return false;
     }
@@ -498,7 +520,9 @@ void RunOver(const Program& program, bool wholeFolder) {
 void WaitForRows(const Program& program, int rows) {
     ASSERT_TRUE(program.WaitUntilShown());
     HWND list = DescendantOfClass(program.MainWindow(), WC_LISTVIEWW);
-    ASSERT_TRUE(WaitUntil([&] { return RowsOf(list) == rows; }, 30000)) << RowsOf(list);
+    ASSERT_TRUE(WaitFor(
+        program, [&] { return RowsOf(list) == rows; }, 30000))
+        << RowsOf(list);
 }
 
 void Close(const Program& program) {
@@ -508,7 +532,7 @@ void Close(const Program& program) {
 
 // The lines of the list window open opens, copied from its list as the
 // user copies them, after the columns' titles; a preview's once it has
-// found every row.
+// found every row. None where a box comes instead.
 std::vector<std::wstring> ListLines(const Program& program, HWND& window,
                                     const std::function<void()>& open, bool preview = false) {
     if (OpenClipboard(nullptr)) {
@@ -517,16 +541,18 @@ std::vector<std::wstring> ListLines(const Program& program, HWND& window,
     }
     open();
     const std::wstring caption = preview ? L"変更の確認" : L"履歴";
-    EXPECT_TRUE(WaitUntil(
-        [&] {
-            window = FindDialogBox(program.UiThread());
-            wchar_t text[16] = L"";
-            GetWindowTextW(window, text, 16);
-            return window && text == caption && program.Focus() &&
-                   IsChild(window, program.Focus()) &&
-                   (!preview || IsWindowEnabled(GetDlgItem(window, IDOK)));
-        },
-        30000));
+    if (!WaitFor(
+            program,
+            [&] {
+                window = FindDialogBox(program.UiThread());
+                wchar_t text[16] = L"";
+                GetWindowTextW(window, text, 16);
+                return window && text == caption && program.Focus() &&
+                       IsChild(window, program.Focus()) &&
+                       (!preview || IsWindowEnabled(GetDlgItem(window, IDOK)));
+            },
+            30000))
+        return {};
     // Keys sent while the window only just came up can go before it is
     // the foreground: they are sent again.
     std::wstring text;
@@ -595,7 +621,8 @@ TEST(Program, JournalsOutliveIt) {
             return newest.empty() || !newest[0].contents ? 0
                                                          : int(newest[0].contents->files.size());
         };
-        ASSERT_TRUE(WaitUntil(
+        ASSERT_TRUE(WaitFor(
+            program,
             [&] {
                 const int entries = announced();
                 return entries > 2100 && TimesOf(fileAt(entries - 100)).lastWrite != chosen;
@@ -763,11 +790,12 @@ TEST(Program, RunsNameWhatTheyCantOpenAndPreviewsWriteNothing) {
         for (size_t i = 0; i < 3; ++i)
             EXPECT_EQ(TimesOf(files[i]).lastWrite == known, i == 1 && deny.Denied()) << i;
     };
-    run([&] { ClickRun(program.MainWindow()); }, L"個のファイルのタイムスタンプを変更しました。");
+    ASSERT_NO_FATAL_FAILURE(run([&] { ClickRun(program.MainWindow()); },
+                                L"個のファイルのタイムスタンプを変更しました。"));
 
     const std::string nanoseconds = NanosecondTimesOf(files);
     const FileTime first = TimesOf(files[0]).lastWrite;
-    ListLines(program, window, MenuItem('O', 'P'), true);
+    ASSERT_EQ(ListLines(program, window, MenuItem('O', 'P'), true).size(), 3u);
     PressKeys({VK_ESCAPE});
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(window); }));
     EXPECT_EQ(NanosecondTimesOf(files), nanoseconds);
@@ -775,16 +803,18 @@ TEST(Program, RunsNameWhatTheyCantOpenAndPreviewsWriteNothing) {
     PressKeys({VK_CONTROL, 'Z'});
     ASSERT_TRUE(Answer(program, written + L"個のファイルのタイムスタンプを元に戻しました。"));
 
-    run(
+    ASSERT_NO_FATAL_FAILURE(run(
         [&] {
             MenuItem('O', 'S')();
             ASSERT_TRUE(WaitUntil([&] { return FindDialogBox(program.UiThread()); }));
             TypeText(L"1");
             PressKeys({VK_RETURN});
         },
-        L"個のファイルのタイムスタンプをずらしました。");
-    run(MenuItem('O', 'M'), L"個のファイルのタイムスタンプをファイル名の日時に合わせました。");
-    run(MenuItem('O', 'P'), L"個のファイルのタイムスタンプを撮影日時に合わせました。");
+        L"個のファイルのタイムスタンプをずらしました。"));
+    ASSERT_NO_FATAL_FAILURE(
+        run(MenuItem('O', 'M'), L"個のファイルのタイムスタンプをファイル名の日時に合わせました。"));
+    ASSERT_NO_FATAL_FAILURE(
+        run(MenuItem('O', 'P'), L"個のファイルのタイムスタンプを撮影日時に合わせました。"));
     // The dates of an export's JSON files beside them, to the second; the
     // JSON files passed over.
     for (const std::wstring& file : files)
@@ -793,7 +823,8 @@ TEST(Program, RunsNameWhatTheyCantOpenAndPreviewsWriteNothing) {
     MenuItem('S', 'R')(); // 最新の情報へ更新
     WaitForRows(program, 7);
     passed = passedWith(L"\nJSON/XMPファイル3個は対象外です。");
-    run(MenuItem('O', 'I'), L"個のファイルのタイムスタンプをJSON/XMPの日時に合わせました。");
+    ASSERT_NO_FATAL_FAILURE(
+        run(MenuItem('O', 'I'), L"個のファイルのタイムスタンプをJSON/XMPの日時に合わせました。"));
     EXPECT_EQ(TimesOf(files[2]).lastWrite, (1562213109 + 11'644'473'600LL) * 10'000'000);
     MenuItem('O', 'T')();
     ASSERT_TRUE(Answer(program, L"1個のフォルダのタイムスタンプを中身に合わせました。"

@@ -15,7 +15,20 @@ BOOL CALLBACK FindBox(HWND candidate, LPARAM data) {
     return TRUE;
 }
 
+BOOL CALLBACK FindMessage(HWND candidate, LPARAM data) {
+    if (FindBox(candidate, data) == FALSE && !BoxText(candidate).empty())
+        return FALSE;
+    *reinterpret_cast<HWND*>(data) = nullptr;
+    return TRUE;
+}
+
 } // namespace
+
+HWND FindMessageBox(DWORD threadId) {
+    HWND box = nullptr;
+    EnumThreadWindows(threadId, FindMessage, reinterpret_cast<LPARAM>(&box));
+    return box;
+}
 
 HWND FindDialogBox(DWORD threadId) {
     HWND box = nullptr;

@@ -10,6 +10,9 @@ namespace kalvera::test {
 
 // The thread's visible dialog box, or null.
 HWND FindDialogBox(DWORD threadId = GetCurrentThreadId());
+// The thread's visible message box (a dialog box with a message's text),
+// or null.
+HWND FindMessageBox(DWORD threadId = GetCurrentThreadId());
 // The text a message box shows.
 std::wstring BoxText(HWND box);
 
