@@ -22,6 +22,28 @@ template <typename F> double Seconds(F&& work) {
     return double(end.QuadPart - start.QuadPart) / double(frequency.QuadPart);
 }
 
+// The count round (scripts/bench sets KALVERA_BENCH_COUNT): each case runs
+// once, over a few hundred files, each of its parts between two marks that
+// the Wine server's trace of its requests shows, so that the script counts
+// the requests a part makes per file (the end mark carries the number of
+// files). Outside it, nothing is marked.
+bool Counting();
+void Mark(const char* name, const char* part, size_t items);
+
+// Times the part of the case, marked in the count round with the files it
+// went over (items, read once the work is done).
+template <typename F>
+double Part(const char* name, const char* part, const size_t& items, F&& work) {
+    Mark(name, part, 0);
+    const double seconds = Seconds(work);
+    Mark("-", "-", items);
+    return seconds;
+}
+// Rounds of a case: one in the count round.
+inline int Rounds(int rounds) {
+    return Counting() ? 1 : rounds;
+}
+
 inline double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];

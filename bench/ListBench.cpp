@@ -184,13 +184,14 @@ int wmain(int argc, wchar_t** argv) {
 
     const auto before = Memory();
     std::vector<double> ratios;
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < bench::Rounds(3); ++round) {
         size_t enumerated = 0;
-        const double bare = bench::Seconds([&] {
+        const double bare = bench::Part("list-fill-vs-enum", "bare", enumerated, [&] {
             enumerated = bench::BareEnumeration(folder, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS);
         });
         list.SetRoot(L"rfDesktop");
-        const double fill = bench::Seconds([&] { FillWith(list, folder); });
+        const double fill =
+            bench::Part("list-fill-vs-enum", "run", enumerated, [&] { FillWith(list, folder); });
         std::printf("round %d: fill %.2f s, bare enumeration %.2f s, %d rows of %zu\n", round + 1,
                     fill, bare, list.Count(), enumerated);
         ratios.push_back(fill / bare);

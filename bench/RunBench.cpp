@@ -132,7 +132,7 @@ size_t BareTreeWalk(const std::wstring& folder, const FILETIME& when) {
 }
 
 void TreeCase(const std::wstring& tree, const SelectorTexts& texts, FileTime when) {
-    constexpr int kRounds = 3;
+    const int kRounds = bench::Rounds(3);
     // A time of its own for the bare walk, so that the run moves every
     // file's and keeps its journal.
     const FileTime earlier = when - 10'000'000;
@@ -143,11 +143,12 @@ void TreeCase(const std::wstring& tree, const SelectorTexts& texts, FileTime whe
     std::vector<double> ratios;
     for (int round = 0; round < kRounds; ++round) {
         size_t files = 0;
-        const double bare = bench::Seconds([&] { files = BareTreeWalk(tree, other); });
+        const double bare = bench::Part("tree-run-vs-bare", "bare", files,
+                                        [&] { files = BareTreeWalk(tree, other); });
         RunRecord record;
         ClockProgress progress;
         const size_t heapBefore = BusyHeapBytes(true);
-        const double run = bench::Seconds([&] {
+        const double run = bench::Part("tree-run-vs-bare", "run", files, [&] {
             RunTimestampChange(texts, cmWholeTree, {.lastWrite = true}, list, box, hint,
                                {.record = &record, .progress = &progress, .journals = journals});
         });
@@ -191,15 +192,17 @@ public:
 // The preview of a shift over the tree (the walk, each file's times read
 // and its new ones found) against the bare walk reading each file's times.
 void PreviewCase(const std::wstring& tree) {
-    constexpr int kRounds = 3;
+    const int kRounds = bench::Rounds(3);
     RowsList list(tree);
     bench::QuietBox box;
     bench::QuietHint hint;
     std::vector<double> ratios;
     for (int round = 0; round < kRounds; ++round) {
-        const double bare = bench::Seconds([&] { BareTreeRead(tree); });
+        size_t files = 0;
+        const double bare =
+            bench::Part("preview-vs-read", "bare", files, [&] { files = BareTreeRead(tree); });
         PlanOnly plan;
-        const double preview = bench::Seconds([&] {
+        const double preview = bench::Part("preview-vs-read", "run", files, [&] {
             ShiftTimestamps(3600, cmWholeTree, {.lastWrite = true}, list, box, hint,
                             {.preview = &plan});
         });
@@ -254,16 +257,16 @@ void SetBack(const std::vector<std::wstring>& rows) {
 // against its baseline; prints the median ratio. rows, where given, are
 // set back before each round.
 template <typename Run, typename Bare>
-void RatioCase(const char* name, int rounds, Run&& run, Bare&& bare,
+void RatioCase(const char* name, int rounds, size_t files, Run&& run, Bare&& bare,
                const std::vector<std::wstring>* rows = nullptr) {
     std::vector<double> ratios;
-    for (int round = 0; round < rounds; ++round) {
+    for (int round = 0; round < bench::Rounds(rounds); ++round) {
         if (rows)
             SetBack(*rows);
-        const double bareTime = bench::Seconds(bare);
+        const double bareTime = bench::Part(name, "bare", files, bare);
         RunRecord record;
         ClockProgress progress;
-        const double runTime = bench::Seconds([&] {
+        const double runTime = bench::Part(name, "run", files, [&] {
             run(RunExtras{.record = &record, .progress = &progress, .journals = journals});
         });
         std::printf("%s round %d: %zu files, run %.3f s, bare %.3f s, journal %.0f bytes per "
@@ -282,14 +285,15 @@ void UndoCase(const std::vector<std::wstring>& rows, const SelectorTexts& texts,
     bench::QuietBox box;
     bench::QuietHint hint;
     std::vector<double> ratios;
-    for (int round = 0; round < 5; ++round) {
+    for (int round = 0; round < bench::Rounds(5); ++round) {
         RunRecord record;
-        const double bare = bench::Seconds([&] { BareLoop(rows, when - 20'000'000); });
+        const double bare = bench::Part("undo-vs-bare", "bare", rows.size(),
+                                        [&] { BareLoop(rows, when - 20'000'000); });
         RunTimestampChange(texts, cmWholeFolder, {.lastWrite = true}, list, box, hint,
                            {.record = &record, .journals = journals});
         ClockProgress progress;
         size_t undone = 0;
-        const double undo = bench::Seconds([&] {
+        const double undo = bench::Part("undo-vs-bare", "run", rows.size(), [&] {
             const StoredJournal journal = ReadStoredJournal(record.journal);
             RunRecord again = RecordOfJournal(journal.path, *journal.contents);
             UndoTimestampChange(again, box, &progress);
@@ -307,7 +311,7 @@ void ShiftAndPhotoCases(const std::vector<std::wstring>& rows) {
     bench::QuietBox box;
     bench::QuietHint hint;
     RatioCase(
-        "shift-vs-bare", 5,
+        "shift-vs-bare", 5, rows.size(),
         [&](const RunExtras& extras) {
             ShiftTimestamps(1, cmWholeFolder, {.lastWrite = true}, list, box, hint, extras);
         },
@@ -319,7 +323,7 @@ void ShiftAndPhotoCases(const std::vector<std::wstring>& rows) {
                                                        {{0x9003, "2019:07:04 13:05:09"}}));
     photo.insert(photo.size() - 2, 80 * 1024 - photo.size(), 'x');
     std::vector<std::wstring> photoRows;
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < (bench::Counting() ? 300 : 2000); ++i) {
         photoRows.push_back(photos.Path() + L"\\p" + std::to_wstring(i) + L".jpg");
         UniqueFileHandle file(CreateFileW(photoRows.back().c_str(), GENERIC_WRITE, 0, nullptr,
                                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -329,7 +333,7 @@ void ShiftAndPhotoCases(const std::vector<std::wstring>& rows) {
     RowsList photoList(photoRows);
     std::vector<char> buffer(64 * 1024);
     RatioCase(
-        "photo-vs-read", 5,
+        "photo-vs-read", 5, photoRows.size(),
         [&](const RunExtras& extras) {
             MatchDateTaken(cmWholeFolder, {.lastWrite = true}, photoList, box, hint, extras);
         },
@@ -381,7 +385,7 @@ void MediaCase(bench::QuietBox& box, bench::QuietHint& hint) {
     std::vector<std::wstring> rows;
     std::vector<Reads> reads;
     int readsOf[4] = {};
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < (bench::Counting() ? 300 : 2000); ++i) {
         const test::MediaFile& kind = kinds[i % 4];
         rows.push_back(folder.Path() + L"\\m" + std::to_wstring(i) + extensions[i % 4]);
         UniqueFileHandle file(CreateFileW(rows.back().c_str(), GENERIC_WRITE, 0, nullptr,
@@ -417,7 +421,7 @@ void MediaCase(bench::QuietBox& box, bench::QuietHint& hint) {
     RowsList list(rows);
     std::vector<std::uint8_t> buffer(FileBytes::kLargestRange);
     RatioCase(
-        "media-vs-read", 5,
+        "media-vs-read", 5, rows.size(),
         [&](const RunExtras& extras) {
             MatchDateTaken(cmWholeFolder, {.lastWrite = true}, list, box, hint, extras);
         },
@@ -435,7 +439,7 @@ void MediaCase(bench::QuietBox& box, bench::QuietHint& hint) {
 } // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    constexpr int kFiles = 10'000, kRounds = 5;
+    const int kFiles = bench::Counting() ? 300 : 10'000, kRounds = bench::Rounds(5);
     std::printf("threads: %u\n", RunThreads());
     bench::BenchFolder folder(L"run");
     bench::BenchFolder journalFolder(L"journals");
@@ -455,14 +459,15 @@ int wmain(int argc, wchar_t** argv) {
 
     std::vector<double> ratios, readBackRatios;
     for (int round = 0; round < kRounds; ++round) {
-        const double bare = bench::Seconds([&] { BareLoop(rows, when - 10'000'000); });
-        const double run = bench::Seconds([&] {
+        const double bare = bench::Part("run-vs-bare", "bare", rows.size(),
+                                        [&] { BareLoop(rows, when - 10'000'000); });
+        const double run = bench::Part("run-vs-bare", "run", rows.size(), [&] {
             RunTimestampChange(texts, cmWholeFolder, {true, true, true}, list, box, hint,
                                {.journals = journals});
         });
         RunRecord record;
         ClockProgress progress;
-        const double readBack = bench::Seconds([&] {
+        const double readBack = bench::Part("run-readback-vs-bare", "run", rows.size(), [&] {
             RunTimestampChange(otherTexts, cmWholeFolder, {true, true, true}, list, box, hint,
                                {.record = &record, .progress = &progress, .journals = journals});
         });

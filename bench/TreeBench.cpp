@@ -31,16 +31,18 @@ int wmain(int argc, wchar_t** argv) {
         const std::wstring parentOfWide = wide.substr(0, wide.find_last_of(L'\\'));
         tree.Handle();
         std::vector<double> ratios;
-        for (int round = 0; round < 5; ++round) {
+        for (int round = 0; round < bench::Rounds(5); ++round) {
             size_t enumerated = 0;
-            const double bare = bench::Seconds(
-                [&] { enumerated = bench::BareEnumeration(argv[1], SHCONTF_FOLDERS); });
+            const double bare = bench::Part("tree-expand-vs-enum", "bare", enumerated, [&] {
+                enumerated = bench::BareEnumeration(argv[1], SHCONTF_FOLDERS);
+            });
             // The wide folder's node, below its parent as the root, not yet expanded.
             tree.SetRoot(L"rfDesktop");
             tree.SetRoot(parentOfWide);
             const IdList wideList = bench::ParsePath(argv[1]);
             HTREEITEM node = tree.FindNodeByIdList(wideList.get(), tree.FirstNode());
-            const double expand = bench::Seconds([&] { tree.Expand(node); });
+            const double expand =
+                bench::Part("tree-expand-vs-enum", "run", enumerated, [&] { tree.Expand(node); });
             int children = 0;
             for (HTREEITEM c = TreeView_GetChild(tree.Handle(), node); c;
                  c = TreeView_GetNextSibling(tree.Handle(), c))

@@ -167,26 +167,18 @@ std::wstring FinalPath(HANDLE file) {
     return {};
 }
 
-// True when the handle leads elsewhere than the path's folder under its
-// name: through a link that the file system does not mark (Wine's links to
-// files). The folder's own path is asked once for all its targets, so a
-// folder reached through a link, a junction or a substituted drive higher
-// up is no reason to refuse.
-bool LeadsElsewhere(HANDLE target, std::wstring_view path, std::wstring& folder,
-                    std::wstring& folderFinal) {
-    const auto [dir, name] = SplitPath(path);
-    if (name.empty())
-        return false;
-    if (dir != folder) {
-        folder = dir;
-        UniqueFileHandle handle(CreateFileW(ExtendedLengthPath(dir).c_str(), FILE_READ_ATTRIBUTES,
-                                            kShareAll, nullptr, OPEN_EXISTING,
-                                            FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-        folderFinal = handle ? FinalPath(handle.get()) : L"";
-    }
-    const std::wstring final = FinalPath(target);
-    // Where either can't be told, nothing says it leads elsewhere.
-    return !final.empty() && !folderFinal.empty() && !SameText(final, JoinPath(folderFinal, name));
+// The root of the volume a fully qualified path lies on, as its text
+// gives it ("X:\", "\\server\share\"); empty where the text can't tell.
+std::wstring_view VolumeRootOf(std::wstring_view path) {
+    if (path.starts_with(L"\\\\?\\"))
+        path.remove_prefix(4);
+    if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\')
+        return path.substr(0, 3);
+    if (!path.starts_with(L"\\\\"))
+        return {};
+    const size_t share = path.find(L'\\', 2);
+    const size_t end = share == path.npos ? path.npos : path.find(L'\\', share + 1);
+    return end == path.npos ? std::wstring_view() : path.substr(0, end + 1);
 }
 
 [[noreturn]] void RaiseOpenError(std::wstring_view path) {
@@ -273,8 +265,42 @@ bool UnmarkedLinks::Is(std::wstring_view path) {
     return file && Leads(file.get(), path);
 }
 
+// A volume that keeps reparse points marks every link with one, which the
+// caller has looked at already: its files are not asked, which saves a
+// call per file (and a request to the server under Wine, whose drives keep
+// none). Elsewhere the folder's own path is asked once for all its targets,
+// so a folder reached through a link, a junction or a substituted drive
+// higher up is no reason to refuse.
 bool UnmarkedLinks::Leads(void* handle, std::wstring_view path) {
-    return LeadsElsewhere(static_cast<HANDLE>(handle), path, folder_, folderFinal_);
+    const auto [dir, name] = SplitPath(path);
+    if (name.empty())
+        return false;
+    if (dir != folder_) {
+        folder_ = dir;
+        const std::wstring_view root = VolumeRootOf(dir);
+        if (root.empty() || root != volume_) {
+            volume_ = root;
+            DWORD flags = 0;
+            marksLinks_ = !root.empty() &&
+                          GetVolumeInformationW(volume_.c_str(), nullptr, 0, nullptr, nullptr,
+                                                &flags, nullptr, 0) &&
+                          (flags & FILE_SUPPORTS_REPARSE_POINTS);
+        }
+        folderFinal_.clear();
+        if (!marksLinks_) {
+            UniqueFileHandle folder(
+                CreateFileW(ExtendedLengthPath(dir).c_str(), FILE_READ_ATTRIBUTES, kShareAll,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+            if (folder)
+                folderFinal_ = FinalPath(folder.get());
+        }
+    }
+    // Where the folder's path can't be told, or need not be, nothing says
+    // the entry leads elsewhere.
+    if (folderFinal_.empty())
+        return false;
+    const std::wstring final = FinalPath(static_cast<HANDLE>(handle));
+    return !final.empty() && !SameText(final, JoinPath(folderFinal_, name));
 }
 
 UnmarkedLinks& TargetWriter::LinksOfThisThread() {

@@ -108,7 +108,8 @@ private:
 
 // Tells an entry that leads elsewhere than its folder under its name: a
 // link the file system does not mark (Wine's links to files). The path of
-// the entries' folder is asked once for all the entries in it.
+// the entries' folder is asked once for all the entries in it, and whether
+// its volume marks links once per volume.
 class UnmarkedLinks {
 public:
     bool Is(std::wstring_view path);
@@ -116,7 +117,8 @@ public:
     bool Leads(void* handle, std::wstring_view path);
 
 private:
-    std::wstring folder_, folderFinal_;
+    std::wstring folder_, folderFinal_, volume_;
+    bool marksLinks_ = false;
 };
 
 // The targets of one run, taken and finished on any threads, each target
