@@ -6,6 +6,10 @@
 #include "ShellCtrls/ShellModule.h"
 #include "ui/Application.h"
 #include "change/ChangeForm.h"
+#include "core/CommandRun.h"
+#include "core/RunJournalFile.h"
+#include "datetime/SystemTime.h"
+#include "win/Console.h"
 #include "ui/Failure.h"
 #include "ui/MessageLoop.h"
 
@@ -42,9 +46,35 @@ struct ComScope {
     }
 };
 
+// The arguments after the program's path.
+std::vector<std::wstring> Arguments() {
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!arguments)
+        return {};
+    std::vector<std::wstring> list(arguments + 1, arguments + count);
+    LocalFree(arguments);
+    return list;
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
+    // "/run", "/undo", "/history" and "/?" are carried out without a
+    // window; paths alone open the window with them.
+    const std::vector<std::wstring> arguments = Arguments();
+    if (!arguments.empty()) {
+        std::wstring here(GetCurrentDirectoryW(0, nullptr), L'\0');
+        here.resize(GetCurrentDirectoryW(DWORD(here.size()), here.data()));
+        FILETIME now{};
+        GetSystemTimeAsFileTime(&now);
+        const ParsedCommand parsed = ParseCommandLine(arguments, here, FromFileTime(now));
+        if (parsed.command.action != CommandAction::Window) {
+            Console console;
+            return RunCommandLine(parsed, console, JournalFolder());
+        }
+    }
+
     Application& application = Application::Instance();
     application.SetTitle(L"Kalvera/カルヴェラ");
     SetFailureHandler([](std::exception_ptr failure) { ShowExceptionBox(failure); });
@@ -78,16 +108,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     }
 
     // Paths on the command line open as a drop of them would.
-    int argumentCount = 0;
-    if (LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &argumentCount)) {
-        const std::vector<std::wstring> paths(arguments + 1, arguments + argumentCount);
-        LocalFree(arguments);
-        try {
-            if (!paths.empty())
-                mainWindow->OpenHandedPaths(paths);
-        } catch (...) {
-            ShowExceptionBox(std::current_exception());
-        }
+    try {
+        if (!arguments.empty())
+            mainWindow->OpenHandedPaths(arguments);
+    } catch (...) {
+        ShowExceptionBox(std::current_exception());
     }
 
     // A run the last start did not finish is offered for undoing once the

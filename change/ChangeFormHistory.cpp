@@ -17,34 +17,6 @@ namespace {
 
 constexpr std::wstring_view kHistorySummaryText = L"最近の変更 (記録の保存先: %s)";
 
-std::wstring KindText(JournalKind kind) {
-    switch (kind) {
-    case JournalKind::Run:
-        return L"実行";
-    case JournalKind::Shift:
-        return L"時刻をずらす";
-    case JournalKind::Photo:
-        return L"撮影日時";
-    case JournalKind::Name:
-        return L"ファイル名の日時";
-    case JournalKind::Contents:
-        return L"フォルダの中身";
-    case JournalKind::Sidecar:
-        return L"JSON/XMPの日時";
-    case JournalKind::Copy:
-        return L"別のフォルダ";
-    }
-    return {};
-}
-
-// One line of the history: a run, or a file that is no readable journal.
-struct HistoryLine {
-    std::wstring path;
-    std::vector<std::wstring> cells;
-    bool damaged = false;
-    bool undoable = false; // files left to undo
-};
-
 class HistorySource : public ListSource {
 public:
     HistorySource(std::vector<HistoryLine> lines, std::wstring folder)
@@ -56,9 +28,7 @@ public:
         constexpr int widths[] = {150, 100, 220, 70, 50, 80};
         return widths[column];
     }
-    std::vector<std::wstring> Columns() const override {
-        return {L"日時", L"種類", L"フォルダ", L"ファイル数", L"残り", L"状態"};
-    }
+    std::vector<std::wstring> Columns() const override { return HistoryColumns(); }
     size_t Rows() const override { return lines_.size(); }
     std::wstring Cell(size_t row, int column) const override {
         const std::vector<std::wstring>& cells = lines_[row].cells;
@@ -75,31 +45,6 @@ private:
     std::vector<HistoryLine> lines_;
     std::wstring folder_;
 };
-
-HistoryLine LineOf(const StoredJournal& journal) {
-    HistoryLine line{journal.path};
-    if (!journal.contents) {
-        line.damaged = true;
-        line.cells = {FormatMessageText(kDamagedJournalText, SplitPath(journal.path).second)};
-        return line;
-    }
-    const JournalContents& run = *journal.contents;
-    int written = WrittenIn(run), left = PendingIn(run);
-    // A run that did not end counts the files its times show it wrote too.
-    if (!run.ended) {
-        const RunRecord record = RecordOfJournal(journal.path, run);
-        written = int(record.files.size());
-        left = record.PendingCount();
-    }
-    line.undoable = left > 0;
-    line.cells = {DateTextOf(FileTimeToLocalDateTime(run.header.started)),
-                  KindText(run.header.kind),
-                  run.header.folder,
-                  std::to_wstring(written),
-                  std::to_wstring(left),
-                  run.ended ? L"" : L"途中で終了"};
-    return line;
-}
 
 } // namespace
 
@@ -143,7 +88,7 @@ void TChangeForm1::History1Click() {
         return;
     std::vector<HistoryLine> lines;
     for (const StoredJournal& journal : ReadStoredJournals(journals_, kHistoryRuns))
-        lines.push_back(LineOf(journal));
+        lines.push_back(HistoryLineOf(journal));
     HistorySource source(std::move(lines), journals_);
     size_t chosen = 0;
     if (!ShowListWindow(Handle(), font_.get(), textHeight_, kHistoryCaption, source,

@@ -1,4 +1,5 @@
 #include "change/ListWindow.h"
+#include "core/CsvText.h"
 #include "core/RunTimestampChange.h"
 #include "ui/Application.h"
 #include "ui/CodeDialog.h"
@@ -287,12 +288,7 @@ void Save(HWND dialog, const WindowState& state) {
     if (!GetSaveFileNameW(&ask))
         return;
     path.resize(path.find(L'\0'));
-    const std::string bytes = ListAsCsv(state.source);
-    UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    if (!file || !WriteFile(file.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) ||
-        written != bytes.size())
+    if (!SaveCsv(path, ListAsCsv(state.source)))
         ApplicationMessageBox(FormatMessageText(kSaveErrorText, path), kErrorCaption, MB_ICONSTOP);
 }
 
@@ -389,17 +385,6 @@ INT_PTR CALLBACK ListWindowProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     return FALSE;
 }
 
-std::string CsvField(const std::wstring& text) {
-    std::string field = ToUtf8(text);
-    if (field.find_first_of(",\"\r\n") == std::string::npos && !field.starts_with(' ') &&
-        !field.ends_with(' '))
-        return field;
-    std::string quoted = "\"";
-    for (char c : field)
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return quoted + "\"";
-}
-
 } // namespace
 
 bool ShowListWindow(HWND owner, HFONT font, int textHeight, const std::wstring& caption,
@@ -419,13 +404,14 @@ bool ShowListWindow(HWND owner, HFONT font, int textHeight, const std::wstring& 
 }
 
 std::string ListAsCsv(const ListSource& source) {
-    std::string text = "\xEF\xBB\xBF";
     const std::vector<std::wstring> columns = source.Columns();
-    for (size_t i = 0; i < columns.size(); ++i)
-        text += CsvField(columns[i]) + (i + 1 < columns.size() ? "," : "\r\n");
-    for (size_t row = 0; row < source.Rows(); ++row)
+    std::string text = std::string(kCsvStart) + CsvLine(columns);
+    for (size_t row = 0; row < source.Rows(); ++row) {
+        std::vector<std::wstring> cells;
         for (size_t i = 0; i < columns.size(); ++i)
-            text += CsvField(source.Cell(row, int(i))) + (i + 1 < columns.size() ? "," : "\r\n");
+            cells.push_back(source.Cell(row, int(i)));
+        text += CsvLine(cells);
+    }
     return text;
 }
 

@@ -57,7 +57,5 @@ inline constexpr wchar_t kPreviewCaption[] = L"変更の確認";
 inline constexpr wchar_t kReportListCaption[] = L"一覧";
 inline constexpr wchar_t kShowListText[] = L"一覧を表示";
 inline constexpr wchar_t kHistoryCaption[] = L"履歴";
-inline constexpr size_t kHistoryRuns = 20; // the runs the history lists
-inline constexpr wchar_t kSaveErrorText[] = L"ファイル %s に保存できませんでした";
 
 } // namespace kalvera

@@ -1,6 +1,8 @@
 #include "core/RunHistory.h"
 #include "core/FileTimeWriter.h"
+#include "core/DateText.h"
 #include "core/JournaledRun.h"
+#include "win/Error.h"
 #include "win/Path.h"
 
 #include <windows.h>
@@ -154,6 +156,74 @@ void TakeLaterStates(RunRecord& record, const LaterStates& later) {
         file.times.changeAfter = state.changeAfter;
         file.times.sizeAfter = state.sizeAfter;
     }
+}
+
+namespace {
+
+std::wstring KindText(JournalKind kind) {
+    switch (kind) {
+    case JournalKind::Run:
+        return L"実行";
+    case JournalKind::Shift:
+        return L"時刻をずらす";
+    case JournalKind::Photo:
+        return L"撮影日時";
+    case JournalKind::Name:
+        return L"ファイル名の日時";
+    case JournalKind::Contents:
+        return L"フォルダの中身";
+    case JournalKind::Sidecar:
+        return L"JSON/XMPの日時";
+    case JournalKind::Copy:
+        return L"別のフォルダ";
+    }
+    return {};
+}
+
+
+} // namespace
+
+HistoryLine HistoryLineOf(const StoredJournal& journal) {
+    HistoryLine line{journal.path};
+    if (!journal.contents) {
+        line.damaged = true;
+        line.cells = {FormatMessageText(kDamagedJournalText, SplitPath(journal.path).second)};
+        return line;
+    }
+    const JournalContents& run = *journal.contents;
+    int written = WrittenIn(run), left = PendingIn(run);
+    // A run that did not end counts the files its times show it wrote too.
+    if (!run.ended) {
+        const RunRecord record = RecordOfJournal(journal.path, run);
+        written = int(record.files.size());
+        left = record.PendingCount();
+    }
+    line.undoable = left > 0;
+    line.cells = {DateTextOf(FileTimeToLocalDateTime(run.header.started)),
+                  KindText(run.header.kind),
+                  run.header.folder,
+                  std::to_wstring(written),
+                  std::to_wstring(left),
+                  run.ended ? L"" : L"途中で終了"};
+    return line;
+}
+
+std::vector<std::wstring> HistoryColumns() {
+    return {L"日時", L"種類", L"フォルダ", L"ファイル数", L"残り", L"状態"};
+}
+
+bool NewestRunToUndo(const std::wstring& folder, RunRecord& record) {
+    for (const JournalOnDisk& found : JournalsIn(folder)) {
+        const StoredJournal journal = ReadStoredJournal(found.path);
+        if (!journal.contents || PendingIn(*journal.contents) == 0)
+            continue;
+        RunRecord run = RecordOfJournal(found.path, *journal.contents);
+        if (run.CanUndo()) {
+            record = std::move(run);
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace kalvera

@@ -49,6 +49,21 @@ int WrittenByOthers(const LaterStates& later);
 // taken only where the record's times and size are still there.
 void TakeLaterStates(RunRecord& record, const LaterStates& later);
 
+// One line of the history: a run (日時, 種類, フォルダ, ファイル数, 残り, 状態),
+// or a file that is no readable journal.
+struct HistoryLine {
+    std::wstring path;
+    std::vector<std::wstring> cells;
+    bool damaged = false;
+    bool undoable = false; // files left to undo
+};
+HistoryLine HistoryLineOf(const StoredJournal& journal);
+std::vector<std::wstring> HistoryColumns();
+inline constexpr size_t kHistoryRuns = 20; // the runs the history lists
+// The run a Ctrl+Z after a start undoes: the newest kept with files left
+// to undo. False for none.
+bool NewestRunToUndo(const std::wstring& folder, RunRecord& record);
+
 inline constexpr std::wstring_view kTouchedLaterText =
     L"%s個のファイルはこの後の変更でも変更されています。元に戻すと後の変更も失われます。"
     L"元に戻しますか?";

@@ -32,7 +32,7 @@ std::wstring ReportLists::Listing(std::wstring_view heading, const std::vector<L
 
 void ReportLists::Show(MessageBoxService& messages, std::wstring_view text,
                        std::wstring_view caption) const {
-    if (cut)
+    if (cut || messages.WantsEveryList())
         messages.ShowReport(text, caption, all, folder);
     else
         messages.Show(text, caption, 0);

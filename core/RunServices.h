@@ -52,6 +52,10 @@ public:
     }
     // A question with Yes and No; true for Yes.
     virtual bool Ask(std::wstring_view text, std::wstring_view caption) = 0;
+    // True for a service that takes every file a report names, through
+    // ShowReport, even where its text names them all (a command line's
+    // report, saved as CSV).
+    virtual bool WantsEveryList() const { return false; }
 };
 
 class RunPlan;

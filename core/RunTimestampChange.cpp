@@ -9,9 +9,11 @@
 #include "core/RunTimestampChange.h"
 #include "core/TreeWalk.h"
 #include "win/Error.h"
+#include "win/FolderEntries.h"
 #include "win/Path.h"
 
 #include <algorithm>
+#include <unordered_set>
 #include <optional>
 #include <string>
 #include <vector>
@@ -157,7 +159,8 @@ void WriteTargets(const TargetList& targets, std::wstring_view folder, Tally tal
                   const RunExtras& extras) {
     const size_t total = targets.entries.size();
     std::optional<RunPlan> plan;
-    if (extras.preview && total > 1) {
+    // A command line's preview is its whole answer, one target or many.
+    if (extras.preview && (total > 1 || extras.paths)) {
         plan.emplace(targets, change.rule, kinds, change.foldersOnly, extras.threads);
         if (!extras.preview->Confirm(*plan) || !plan->Done())
             return;
@@ -275,15 +278,93 @@ void RunOnTree(const Change& change, const NamePatterns& names, TimestampKinds k
     WriteTargets(targets, root, std::move(tally), change, kinds, messages, extras);
 }
 
+// The targets a command line names: each file, each folder's entries as
+// the folder mode takes them (hidden ones and links counted, folders where
+// they are targets), or every file below it as the tree mode reads it. One
+// run over them all: one journal, one report. A folder that can't be read
+// refuses the run before anything is written.
+void RunOnPaths(const Change& change, const NamePatterns& names, TimestampKinds kinds,
+                MessageBoxService& messages, const RunExtras& extras) {
+    const bool folders = extras.folders || change.foldersOnly;
+    TargetList targets;
+    Tally tally;
+    // A file named twice (itself and in its folder, or in two trees) is
+    // one target.
+    std::unordered_set<std::wstring> taken;
+    auto add = [&](const std::wstring& path, bool folder, const FileTimes& listed) {
+        std::wstring key = path;
+        CharLowerBuffW(key.data(), DWORD(key.size()));
+        if (taken.insert(std::move(key)).second)
+            targets.Add(path, folder, listed);
+    };
+    auto refuse = [&](std::wstring_view folder) {
+        messages.Show(FormatMessageText(kUnreadableFolderText, folder), kErrorCaption, 0);
+    };
+    for (const std::wstring& path : *extras.paths) {
+        FileTimes listed;
+        switch (KindOnDisk(path, &listed)) {
+        case EntryKind::File:
+            add(path, false, listed);
+            break;
+        case EntryKind::Link:
+            ++tally.links;
+            break;
+        case EntryKind::Neither:
+            tally.NotWritten(path, kGoneText);
+            break;
+        case EntryKind::Folder:
+            if (extras.subfolders) {
+                TargetList tree;
+                std::wstring unreadable;
+                ProgressService* progress = extras.progress;
+                const TreeReadOutcome read = ReadTree(
+                    path, folders, tree, unreadable,
+                    [progress](size_t found) { return !progress || progress->Reading(int(found)); },
+                    &tally.links, &tally.hidden, extras.threads);
+                if (read == TreeReadOutcome::Unreadable)
+                    return refuse(unreadable);
+                if (read == TreeReadOutcome::Stopped)
+                    return messages.Show(kStoppedText, kReportCaption, 0);
+                for (const TargetEntry& entry : tree.entries)
+                    add(tree.PathOf(entry), entry.isFolder, entry.listed);
+                break;
+            }
+            if (!EachFolderEntry(path, [&](const WIN32_FIND_DATAW& data) {
+                    const DWORD attributes = data.dwFileAttributes;
+                    const bool folder = attributes & FILE_ATTRIBUTE_DIRECTORY;
+                    if (attributes & FILE_ATTRIBUTE_HIDDEN)
+                        ++tally.hidden;
+                    else if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
+                        ++tally.links;
+                    else if (!folder || folders)
+                        add(JoinPath(path, data.cFileName), folder,
+                            {FromFileTime(data.ftCreationTime), FromFileTime(data.ftLastAccessTime),
+                             FromFileTime(data.ftLastWriteTime)});
+                    else
+                        ++tally.foldersPassed;
+                }))
+                return refuse(path);
+            break;
+        }
+    }
+    KeepTargets(targets, change, names, tally);
+    const std::wstring& first = extras.paths->front();
+    WriteTargets(targets, KindOnDisk(first) == EntryKind::Folder ? first : SplitPath(first).first,
+                 std::move(tally), change, kinds, messages, extras);
+}
+
 // The targets of the mode, each given the change. Patterns that no file
 // name could match refuse the run before anything is read.
 void ChangeTargets(const Change& change, int mode, TimestampKinds kinds, FileListService& files,
                    MessageBoxService& messages, HintService& hint, const RunExtras& extras) {
-    const NamePatterns names(mode == cmSelectedFile ? std::wstring_view() : extras.patterns);
+    const NamePatterns names(mode == cmSelectedFile && !extras.paths ? std::wstring_view()
+                                                                     : extras.patterns);
     if (!names.Invalid().empty()) {
         messages.Show(FormatMessageText(kBadPatternText, names.Invalid()), kErrorCaption, 0);
         return;
     }
+    if (extras.paths)
+        return RunOnPaths(change, names, kinds, messages, extras);
     if (!TargetsAtHand(mode, files, messages, hint))
         return;
     if (mode == cmWholeTree) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kalvera {
 
@@ -36,6 +37,12 @@ struct RunExtras {
     std::wstring_view journals;
     // The threads the run works on; 0: RunThreads().
     unsigned threads = 0;
+    // Targets named by their paths (a command line's) in place of the
+    // mode's rows: each file, and each folder's entries as the folder mode
+    // takes them (every file below it with subfolders, as the tree mode
+    // does). The patterns narrow them all.
+    const std::vector<std::wstring>* paths = nullptr;
+    bool subfolders = false;
 };
 
 // True when the mode has targets to look at; otherwise tells why (the hint

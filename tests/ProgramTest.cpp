@@ -2,6 +2,7 @@
 // code 0, it starts minimised when asked and comes back laid out, and no key
 // can hang it.
 
+#include "core/CommandRun.h"
 #include "core/RunHistory.h"
 #include "core/RunTimestampChange.h"
 #include "resources/Version.h"
@@ -831,4 +832,194 @@ TEST(Program, RunsNameWhatTheyCantOpenAndPreviewsWriteNothing) {
                                 L"\n隠しファイル1個は対象外です。"));
     EXPECT_EQ(TimesOf(sub).lastWrite, older);
     Close(program);
+}
+
+namespace {
+
+// The times a file is seen with after it was given these: Wine keeps no
+// creation time, and reports the last-write time. A zero access time is
+// not looked at (a folder's moves as a run lists it).
+ReadTimes Seen(ReadTimes times, ReadTimes now = {}) {
+    if (RunningUnderWine())
+        times.creation = times.lastWrite;
+    if (!times.lastAccess)
+        times.lastAccess = now.lastAccess;
+    return times;
+}
+
+} // namespace
+
+// The program run from a console, as a script runs it: each source writes
+// the kinds asked for and no other, /preview writes nothing, and each run
+// ends with its code; runs made there are in the history and undone from
+// the window, and the other way round. Bad arguments write nothing and
+// leave no journal.
+TEST(Program, CommandLineRunsEndWithTheirCodeAndUndo) {
+    TempDir dir;
+    const std::wstring journals = dir.MakeDir(L"runs");
+    const OwnJournals own(journals);
+    const FileTime base = 126309519060000000ULL, hour = 36'000'000'000ULL, day = 24 * hour;
+    const ReadTimes known{base, base + day, base + 2 * day};
+    const FileTime taken = LocalDateTimeToFileTime(ParseDateTimeText(L"2019/7/4 13:05:09"));
+    const FileTime set = LocalDateTimeToFileTime(ParseDateTimeText(L"2004/4/1 9:30:00"));
+    const FileTime json = (1562213109 + 11'644'473'600LL) * 10'000'000;
+    const ReadTimes source{base + hour, base + 2 * hour, base + 3 * hour};
+    for (const wchar_t* folder :
+         {L"set", L"shift", L"photo", L"name", L"sidecar", L"contents", L"target", L"source"})
+        dir.MakeDir(folder);
+    const std::string jpeg = JpegFile(TiffBlock(false, {}, {{0x9003, "2019:07:04 13:05:09"}}));
+    for (const auto& [name, content] : std::initializer_list<std::pair<const wchar_t*, std::string>>{
+             {L"set\\a.txt", "a"}, {L"set\\b.txt", "b"}, {L"shift\\a.txt", "a"},
+             {L"photo\\p.jpg", jpeg}, {L"photo\\none.txt", "n"},
+             {L"name\\IMG_20190704_130509.txt", "n"}, {L"sidecar\\p.jpg", "p"},
+             {L"target\\f.txt", "f"}, {L"source\\f.txt", "s"}})
+        SetKnownTimes(dir.MakeFile(name, content));
+    dir.MakeFile(L"sidecar\\p.jpg.json", R"({"photoTakenTime":{"timestamp":"1562213109"}})");
+    SetTimes(dir.Child(L"source\\f.txt"), source.creation, source.lastAccess, source.lastWrite);
+    dir.MakeDir(L"contents\\sub");
+    SetTimes(dir.MakeFile(L"contents\\sub\\f.txt"), 0, 0, base + 3 * day);
+    SetKnownTimes(dir.Child(L"contents\\sub"));
+    auto journalCount = [&] {
+        return JournalsIn(journals).size();
+    };
+
+    struct Row {
+        const wchar_t* arguments;
+        const wchar_t* file;
+        DWORD code;
+        const wchar_t* printed;
+        ReadTimes times;
+    };
+    const Row rows[] = {
+        {L"/run /c /w /a /set \"2004-04-01 09:30:00\" /preview set", L"set\\b.txt", kExitDone,
+         L"\\set\\b.txt\t", known},
+        {L"/run /a /set \"2004-04-01 09:30:00\" set", L"set\\a.txt", kExitDone,
+         L"2個のファイルのタイムスタンプを変更しました。", {base, set, base + 2 * day}},
+        {L"/run /w /shift -1:00:00 shift\\a.txt", L"shift\\a.txt", kExitDone,
+         L"1個のファイルのタイムスタンプをずらしました。", {base, base + day, base + 2 * day - hour}},
+        {L"/run /a /photo photo /csv report.csv /quiet", L"photo\\p.jpg", kExitLeftAlone,
+         L"none.txt: 撮影日時がありません", {base, taken, base + 2 * day}},
+        {L"-RUN -W /Name name", L"name\\IMG_20190704_130509.txt", kExitDone,
+         L"ファイル名の日時に合わせました。", {base, base + day, taken}},
+        {L"/run /w /a /sidecar sidecar", L"sidecar\\p.jpg", kExitDone,
+         L"JSON/XMPファイル1個は対象外です。", {base, json, json}},
+        {L"/run /w /contents contents", L"contents\\sub", kExitDone,
+         L"1個のフォルダのタイムスタンプを中身に合わせました。", {base, 0, base + 3 * day}},
+        {L"/run /w /a /from source target", L"target\\f.txt", kExitDone,
+         L"別のフォルダに合わせました。", {base, source.lastAccess, source.lastWrite}},
+    };
+    for (const Row& row : rows) {
+        const CommandResult result = RunCommand(row.arguments, dir.Path());
+        EXPECT_EQ(result.code, row.code) << ToUtf8(row.arguments) << ToUtf8(result.err);
+        // Quiet, only what was left alone, among the errors.
+        const bool quiet = std::wstring_view(row.arguments).ends_with(L"/quiet");
+        EXPECT_NE((quiet ? result.err : result.out).find(row.printed), std::wstring::npos)
+            << ToUtf8(result.out);
+        EXPECT_EQ(result.out.empty(), quiet);
+        const ReadTimes now = TimesOf(dir.Child(row.file));
+        EXPECT_EQ(now, Seen(row.times, now)) << ToUtf8(row.arguments);
+    }
+    // The preview, the first row, wrote nothing and kept no journal.
+    EXPECT_EQ(journalCount(), std::size(rows) - 1);
+    EXPECT_EQ(ReadContent(dir.Child(L"report.csv")),
+              ToUtf8(L"\xFEFF名前,フォルダ,理由\r\nnone.txt," + dir.Child(L"photo") +
+                     L",撮影日時がありません\r\n"));
+
+    const CommandResult history = RunCommand(L"/history");
+    EXPECT_TRUE(history.out.starts_with(L"日時\t種類\tフォルダ\tファイル数\t残り\t状態\r\n"));
+    EXPECT_NE(history.out.find(L"\t" + dir.Child(L"target") + L"\t1\t1\t"), std::wstring::npos)
+        << ToUtf8(history.out);
+    {
+        Program program;
+        ASSERT_TRUE(program.WaitUntilShown());
+        ASSERT_TRUE(WaitUntil([&] { return program.Focus() != nullptr; }));
+        PressKeys({VK_CONTROL, 'Z'}); // the command line's newest run
+        ASSERT_TRUE(Answer(program, L"1個のファイルのタイムスタンプを元に戻しました。"));
+        EXPECT_EQ(TimesOf(dir.Child(L"target\\f.txt")), Seen(known));
+        Close(program);
+    }
+    const CommandResult undo = RunCommand(L"/undo");
+    EXPECT_EQ(undo.code, kExitDone) << ToUtf8(undo.err);
+    EXPECT_EQ(TimesOf(dir.Child(L"contents\\sub")).lastWrite, known.lastWrite);
+    EXPECT_EQ(TimesOf(dir.Child(L"sidecar\\p.jpg")).lastWrite, json);
+
+    const wchar_t* const bad[][2] = {
+        {L"/run /w /bogus set", L"不明なスイッチです: /bogus"},
+        {L"/run /w /set now /photo set", L"日時の指定はひとつだけです: /photo"},
+        {L"/run /set now set", L"変更する時刻がありません"},
+        {L"/run /w set", L"日時の指定がありません"},
+        {L"/run /w /set 2023-02-29 set", L"存在しない日時です: 2023-02-29"},
+        {L"/run /w /shift 1x set", L"ずらす時間ではありません: 1x"},
+        {L"/run /w /set now missing", L"見つかりません: missing"},
+        {L"/run /w /from contents\\sub contents", L"/from のフォルダが変更するフォルダの中にあります"},
+        {L"/run /w /set now /filter a|b set", L"/filter にファイル名に使えない文字があります: a|b"},
+        {L"/undo /w", L"このスイッチは /undo とは使えません: /w"},
+    };
+    const size_t kept = journalCount();
+    const ReadTimes before = TimesOf(dir.Child(L"set\\b.txt"));
+    for (const auto& [arguments, error] : bad) {
+        const CommandResult result = RunCommand(arguments, dir.Path());
+        EXPECT_EQ(result.code, kExitBadArguments) << ToUtf8(arguments);
+        EXPECT_NE(result.err.find(error), std::wstring::npos) << ToUtf8(result.err);
+    }
+    EXPECT_EQ(journalCount(), kept);
+    EXPECT_EQ(TimesOf(dir.Child(L"set\\b.txt")), before);
+
+    // A journal that can't be written stops the run before its first file.
+    {
+        const OwnJournals broken(dir.Child(L"set\\a.txt"));
+        const CommandResult result = RunCommand(L"/run /w /set now set", dir.Path());
+        EXPECT_EQ(result.code, kExitStopped) << ToUtf8(result.out);
+        EXPECT_EQ(TimesOf(dir.Child(L"set\\b.txt")), before);
+    }
+}
+
+// Ctrl+C in the console stops a run of 10,000 files as Esc does, its
+// journal kept: /undo takes back every file it wrote, to the 100 ns, and
+// then has nothing left to undo.
+TEST(Program, CtrlCStopsACommandLineRunThatUndoTakesBack) {
+    TempDir dir;
+    const std::wstring journals = dir.Child(L"runs");
+    const OwnJournals own(journals);
+    constexpr int kFiles = 10000;
+    auto timesAt = [](int i) {
+        const FileTime base = 130'000'000'000'000'000 + FileTime(i) * 10'000'017;
+        return ReadTimes{base + 3, base + 2'000'000'001, base + 1'000'000'002};
+    };
+    const std::wstring many = dir.MakeDir(L"many");
+    const std::vector<std::wstring> files = MakeNumberedFiles(many, kFiles, timesAt);
+    const FileTime chosen = LocalDateTimeToFileTime(ParseDateTimeText(L"2003/1/1 0:00:00"));
+    const CommandResult run =
+        RunCommand(L"/run /w /set \"2003-01-01 00:00\" \"" + many + L"\"", L"", [&] {
+            // Stopped with 100 files or more announced and not yet reached.
+            const bool midway = WaitUntil(
+                [&] {
+                    const std::vector<StoredJournal> newest = ReadStoredJournals(journals, 1);
+                    const int entries = newest.empty() || !newest[0].contents
+                                            ? 0
+                                            : int(newest[0].contents->files.size());
+                    return entries > 2100 && TimesOf(files[size_t(entries - 100)]).lastWrite != chosen;
+                },
+                120000);
+            EXPECT_TRUE(midway);
+            GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+        });
+    ASSERT_EQ(run.code, kExitStopped) << ToUtf8(run.out) << ToUtf8(run.err);
+    EXPECT_NE(run.out.find(kStoppedText), std::wstring::npos) << ToUtf8(run.out);
+    int written = 0;
+    for (const std::wstring& file : files)
+        written += TimesOf(file).lastWrite == chosen;
+    EXPECT_GT(written, 2000);
+    EXPECT_LT(written, kFiles);
+
+    const CommandResult undo = RunCommand(L"/undo");
+    EXPECT_EQ(undo.code, kExitDone) << ToUtf8(undo.err);
+    EXPECT_NE(undo.out.find(std::to_wstring(written) + L"個のファイルのタイムスタンプを元に戻しました。"),
+              std::wstring::npos)
+        << ToUtf8(undo.out);
+    for (int i = 0; i < kFiles; ++i)
+        ASSERT_EQ(TimesOf(files[size_t(i)]), Seen(timesAt(i))) << i;
+    const CommandResult none = RunCommand(L"/undo");
+    EXPECT_EQ(none.code, kExitNothingToUndo);
+    EXPECT_NE(none.out.find(kNothingToUndoText), std::wstring::npos);
 }

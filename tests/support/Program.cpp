@@ -138,6 +138,66 @@ bool Program::Answers(DWORD timeoutMs) const {
     return SendMessageTimeoutW(MainWindow(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result);
 }
 
+namespace {
+
+// Ctrl+C in the test's console reaches the program it runs; the test
+// takes it and goes on. (A null handler would not do: the programs it
+// starts would inherit the flag that ignores Ctrl+C.)
+BOOL WINAPI KeepRunning(DWORD event) {
+    return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
+}
+
+std::wstring Wide(const std::string& text) {
+    std::wstring wide(text.size(), L'\0');
+    wide.resize(size_t(
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), wide.data(), int(wide.size()))));
+    return wide;
+}
+
+} // namespace
+
+CommandResult RunCommand(const std::wstring& arguments, const std::wstring& folder,
+                         const std::function<void()>& during, DWORD timeoutMs) {
+    // A console of the test's own: a Ctrl+C sent to it reaches no one else.
+    static const bool console = [] {
+        FreeConsole();
+        return AllocConsole() && SetConsoleCtrlHandler(KeepRunning, TRUE);
+    }();
+    (void)console;
+    const TempDir caught;
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    auto open = [&](const wchar_t* name) {
+        return CreateFileW(caught.Child(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherited,
+                           CREATE_ALWAYS, 0, nullptr);
+    };
+    HANDLE out = open(L"out.txt"), err = open(L"err.txt");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    std::wstring commandLine = L"\"" + ProgramPath() + L"\" " + arguments;
+    PROCESS_INFORMATION info{};
+    CommandResult result;
+    if (CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+        CloseHandle(info.hThread);
+        if (during)
+            during();
+        if (WaitForSingleObject(info.hProcess, timeoutMs) == WAIT_OBJECT_0)
+            GetExitCodeProcess(info.hProcess, &result.code);
+        else
+            TerminateProcess(info.hProcess, 99);
+        WaitForSingleObject(info.hProcess, 5000);
+        CloseHandle(info.hProcess);
+    }
+    CloseHandle(out);
+    CloseHandle(err);
+    result.out = Wide(ReadContent(caught.Child(L"out.txt")));
+    result.err = Wide(ReadContent(caught.Child(L"err.txt")));
+    return result;
+}
+
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     const ULONGLONG end = GetTickCount64() + timeoutMs;
     while (!done()) {

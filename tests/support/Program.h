@@ -54,6 +54,17 @@ private:
     DWORD processId_ = 0;
 };
 
+// The program run as a command from a console of the test's own (made at
+// the first call), its output and errors caught in files, as a script
+// would run it: its exit code (STILL_ACTIVE when it did not end in time)
+// and what it printed. during(), where given, is called while it runs.
+struct CommandResult {
+    DWORD code = STILL_ACTIVE;
+    std::wstring out, err;
+};
+CommandResult RunCommand(const std::wstring& arguments, const std::wstring& folder = L"",
+                         const std::function<void()>& during = {}, DWORD timeoutMs = 120000);
+
 // Polls, without pumping, until done() holds or the time runs out.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = 5000);
 

@@ -21,6 +21,7 @@ bool ReadOnlyAttributeBlocksWrites();
 
 struct ReadTimes {
     std::uint64_t creation = 0, lastAccess = 0, lastWrite = 0;
+    bool operator==(const ReadTimes&) const = default;
 };
 
 // A fresh folder under the temporary folder, removed with all it holds.
