@@ -91,7 +91,8 @@ bool ParseCommandTime(std::wstring_view text, FileTime& utc) {
         day > DaysInMonth(int(year), int(month)) || hour > 23 || minute > 59 || second > 59)
         return false;
     const std::int64_t seconds = hour * 3600 + minute * 60 + second;
-    const DateTime local = DaysSinceEpoch(int(year), int(month), int(day)) + double(seconds) / 86400;
+    const DateTime local =
+        DaysSinceEpoch(int(year), int(month), int(day)) + double(seconds) / 86400;
     utc = LocalDateTimeToFileTime(local);
     // A time the clocks skip reads back as another.
     const DateTime back = FileTimeToLocalDateTime(utc);
@@ -178,8 +179,9 @@ ParsedCommand ParseCommandLine(const std::vector<std::wstring>& arguments, std::
         } else if (command.action != CommandAction::Run && name != L"quiet") {
             return fail(L"このスイッチは " + arguments[0] + L" とは使えません: " + argument);
         } else if (name == L"c" || name == L"w" || name == L"a") {
-            (name == L"c" ? command.kinds.creation
-                          : name == L"w" ? command.kinds.lastWrite : command.kinds.lastAccess) = true;
+            (name == L"c"   ? command.kinds.creation
+             : name == L"w" ? command.kinds.lastWrite
+                            : command.kinds.lastAccess) = true;
         } else if (name == L"sub") {
             command.subfolders = true;
         } else if (name == L"folders") {
@@ -243,7 +245,8 @@ ParsedCommand ParseCommandLine(const std::vector<std::wstring>& arguments, std::
     if (named.empty())
         return fail(L"変更するファイルまたはフォルダがありません");
     if (const NamePatterns names(command.filter); !names.Invalid().empty())
-        return fail(L"/filter にファイル名に使えない文字があります: " + std::wstring(names.Invalid()));
+        return fail(L"/filter にファイル名に使えない文字があります: " +
+                    std::wstring(names.Invalid()));
     if (!command.csv.empty() && !IsExistingFolder(std::wstring(SplitPath(command.csv).first)))
         return fail(L"CSVファイルのフォルダがありません: " + command.csv);
     for (const std::wstring& path : named) {

@@ -27,9 +27,9 @@ struct CommandLine {
     std::wstring csv;     // /csv: the report's file, fully qualified
     TimestampKinds kinds; // /c, /w, /a
     TimeSource source = TimeSource::None;
-    FileTime time = 0;            // /set, in UTC
+    FileTime time = 0;             // /set, in UTC
     std::int64_t shiftSeconds = 0; // /shift
-    std::wstring from;            // /from, fully qualified
+    std::wstring from;             // /from, fully qualified
 };
 
 // The command, or the one line that says what is wrong with it (then
@@ -60,7 +60,8 @@ inline constexpr std::wstring_view kCommandUsageText =
     L"  Kalvera.exe /history\n"
     L"\n"
     L"SOURCE (ひとつ / exactly one):\n"
-    L"  /set \"2004-04-01 09:30:00\" | /set now   指定の日時 (ローカル時刻) / the time given, local\n"
+    L"  /set \"2004-04-01 09:30:00\" | /set now   指定の日時 (ローカル時刻) / the time given, "
+    L"local\n"
     L"  /shift \"+1:00:00\" | /shift -3d          時刻をずらす / move each time (d, h, m, s)\n"
     L"  /photo      撮影日時に合わせる / the date each photo or video was taken\n"
     L"  /name       ファイル名の日時に合わせる / the date in each file's name\n"

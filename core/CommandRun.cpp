@@ -140,10 +140,9 @@ private:
         };
         std::vector<std::wstring> cells{JoinPath(plan.FolderOf(row), plan.Entry(row).name)};
         const TimestampKinds kinds = plan.Kinds();
-        for (const auto& [chosen, time] :
-             {std::pair{kinds.creation, &FileTimes::creation},
-              std::pair{kinds.lastWrite, &FileTimes::lastWrite},
-              std::pair{kinds.lastAccess, &FileTimes::lastAccess}})
+        for (const auto& [chosen, time] : {std::pair{kinds.creation, &FileTimes::creation},
+                                           std::pair{kinds.lastWrite, &FileTimes::lastWrite},
+                                           std::pair{kinds.lastAccess, &FileTimes::lastAccess}})
             if (chosen)
                 cells.insert(cells.end(), {text(target.found.before.*time),
                                            written ? text(target.times.*time) : std::wstring()});
@@ -171,7 +170,7 @@ class NamedPaths : public FileListService {
 public:
     explicit NamedPaths(const std::wstring& first)
         : folder_(KindOnDisk(first) == EntryKind::Folder ? first
-                                                          : std::wstring(SplitPath(first).first)) {}
+                                                         : std::wstring(SplitPath(first).first)) {}
     int SelectedIndex() override { return -1; }
     int Count() override { return 0; }
     std::wstring PathOf(int) override { return {}; }
@@ -208,10 +207,15 @@ int Run(const CommandLine& command, Console& console, const std::wstring& journa
     NamedPaths files(command.paths.front());
     NoHint hint;
     RunRecord record;
-    const RunExtras extras{&record,         &progress, command.folders,
+    const RunExtras extras{&record,
+                           &progress,
+                           command.folders,
                            command.preview ? &preview : nullptr,
-                           command.filter,  journals,  0,
-                           &command.paths,  command.subfolders};
+                           command.filter,
+                           journals,
+                           0,
+                           &command.paths,
+                           command.subfolders};
     const int mode = command.subfolders ? cmWholeTree : cmWholeFolder;
     const TimestampKinds kinds = command.kinds;
     if (!progress.Going())
@@ -243,8 +247,8 @@ int Run(const CommandLine& command, Console& console, const std::wstring& journa
         break;
     }
     if (command.preview) {
-        const int code = progress.stopped ? kExitStopped
-                         : boxes.failed   ? kExitStopped
+        const int code = progress.stopped    ? kExitStopped
+                         : boxes.failed      ? kExitStopped
                          : preview.leftAlone ? kExitLeftAlone
                                              : kExitDone;
         return SavedCsv(command.csv, preview.csv, code, console);

@@ -180,7 +180,6 @@ std::wstring KindText(JournalKind kind) {
     return {};
 }
 
-
 } // namespace
 
 HistoryLine HistoryLineOf(const StoredJournal& journal) {

@@ -1,6 +1,7 @@
 // Each zone's tests run in a process started with that zone (TZ under Wine)
 // and skip elsewhere, so they can't pass by accident in the wrong zone.
 #include "datetime/TimeZoneSource.h"
+#include "core/CommandLine.h"
 #include "core/DateText.h"
 
 #include <windows.h>
@@ -58,6 +59,11 @@ TEST(NewYorkZone, SkippedHourIsReadWithTheOffsetBeforeTheChange) {
     EXPECT_EQ(Convert(L"2010/3/14 1:59:00"), Utc(2010, 3, 14, 6, 59));
     EXPECT_EQ(Convert(L"2010/3/14 2:30:00"), Utc(2010, 3, 14, 7, 30));
     EXPECT_EQ(Convert(L"2010/3/14 3:30:00"), Utc(2010, 3, 14, 7, 30));
+    // A command line's time names it, or is refused.
+    FileTime given = 0;
+    EXPECT_FALSE(ParseCommandTime(L"2010-03-14 02:30", given));
+    EXPECT_TRUE(ParseCommandTime(L"2010/03/14 03:30:00", given));
+    EXPECT_EQ(given, Utc(2010, 3, 14, 7, 30));
 }
 
 TEST(NewYorkZone, RepeatedHourIsReadAsItsFirstOccurrence) {

@@ -731,14 +731,17 @@ TEST(Program, JournalsOutliveIt) {
     }
     PressKeys({VK_ESCAPE});
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(window); }));
-    PressKeys({VK_CONTROL, 'Z'});
-    ASSERT_TRUE(Answer(program, L"1個のファイルのタイムスタンプを元に戻しました。"));
+    Close(program);
+    // d's run undone from the command line; then nothing is left to undo.
+    const CommandResult undone = RunCommand(L"/undo");
+    EXPECT_EQ(undone.code, kExitDone) << ToUtf8(undone.err);
+    EXPECT_EQ(undone.out, L"1個のファイルのタイムスタンプを元に戻しました。\r\n");
     EXPECT_EQ(TimesOf(d).lastWrite, known);
     EXPECT_EQ(ReadContent(random), noise);
     // Offered once: no start after the first marked it again.
     EXPECT_FALSE(ReadStoredJournal(killed.path).contents->cut);
     EXPECT_EQ(ReadContent(shortened), cut);
-    Close(program);
+    EXPECT_EQ(RunCommand(L"/undo").code, kExitNothingToUndo);
 }
 
 // Each kind of run over a folder where one photo may not be written: the
@@ -868,45 +871,75 @@ TEST(Program, CommandLineRunsEndWithTheirCodeAndUndo) {
          {L"set", L"shift", L"photo", L"name", L"sidecar", L"contents", L"target", L"source"})
         dir.MakeDir(folder);
     const std::string jpeg = JpegFile(TiffBlock(false, {}, {{0x9003, "2019:07:04 13:05:09"}}));
-    for (const auto& [name, content] : std::initializer_list<std::pair<const wchar_t*, std::string>>{
-             {L"set\\a.txt", "a"}, {L"set\\b.txt", "b"}, {L"shift\\a.txt", "a"},
-             {L"photo\\p.jpg", jpeg}, {L"photo\\none.txt", "n"},
-             {L"name\\IMG_20190704_130509.txt", "n"}, {L"sidecar\\p.jpg", "p"},
-             {L"target\\f.txt", "f"}, {L"source\\f.txt", "s"}})
+    for (const auto& [name, content] :
+         std::initializer_list<std::pair<const wchar_t*, std::string>>{
+             {L"set\\a.txt", "a"},
+             {L"set\\b.txt", "b"},
+             {L"photo\\p.jpg", jpeg},
+             {L"photo\\none.txt", "n"},
+             {L"name\\IMG_20190704_130509.txt", "n"},
+             {L"sidecar\\p.jpg", "p"},
+             {L"target\\f.txt", "f"},
+             {L"source\\f.txt", "s"}})
         SetKnownTimes(dir.MakeFile(name, content));
+    // Named relative to the current folder, in Japanese, its path longer
+    // than MAX_PATH.
+    const std::wstring level(120, L'深');
+    const std::wstring deep = L"shift\\" + level + L"\\" + level + L"\\写真.txt";
+    dir.MakeDir(L"shift\\" + level);
+    dir.MakeDir(L"shift\\" + level + L"\\" + level);
+    SetKnownTimes(dir.MakeFile(deep));
     dir.MakeFile(L"sidecar\\p.jpg.json", R"({"photoTakenTime":{"timestamp":"1562213109"}})");
     SetTimes(dir.Child(L"source\\f.txt"), source.creation, source.lastAccess, source.lastWrite);
     dir.MakeDir(L"contents\\sub");
     SetTimes(dir.MakeFile(L"contents\\sub\\f.txt"), 0, 0, base + 3 * day);
     SetKnownTimes(dir.Child(L"contents\\sub"));
-    auto journalCount = [&] {
-        return JournalsIn(journals).size();
-    };
+    auto journalCount = [&] { return JournalsIn(journals).size(); };
 
     struct Row {
-        const wchar_t* arguments;
-        const wchar_t* file;
+        std::wstring arguments, file;
         DWORD code;
         const wchar_t* printed;
         ReadTimes times;
     };
     const Row rows[] = {
-        {L"/run /c /w /a /set \"2004-04-01 09:30:00\" /preview set", L"set\\b.txt", kExitDone,
-         L"\\set\\b.txt\t", known},
-        {L"/run /a /set \"2004-04-01 09:30:00\" set", L"set\\a.txt", kExitDone,
-         L"2個のファイルのタイムスタンプを変更しました。", {base, set, base + 2 * day}},
-        {L"/run /w /shift -1:00:00 shift\\a.txt", L"shift\\a.txt", kExitDone,
-         L"1個のファイルのタイムスタンプをずらしました。", {base, base + day, base + 2 * day - hour}},
-        {L"/run /a /photo photo /csv report.csv /quiet", L"photo\\p.jpg", kExitLeftAlone,
-         L"none.txt: 撮影日時がありません", {base, taken, base + 2 * day}},
-        {L"-RUN -W /Name name", L"name\\IMG_20190704_130509.txt", kExitDone,
-         L"ファイル名の日時に合わせました。", {base, base + day, taken}},
-        {L"/run /w /a /sidecar sidecar", L"sidecar\\p.jpg", kExitDone,
-         L"JSON/XMPファイル1個は対象外です。", {base, json, json}},
-        {L"/run /w /contents contents", L"contents\\sub", kExitDone,
-         L"1個のフォルダのタイムスタンプを中身に合わせました。", {base, 0, base + 3 * day}},
-        {L"/run /w /a /from source target", L"target\\f.txt", kExitDone,
-         L"別のフォルダに合わせました。", {base, source.lastAccess, source.lastWrite}},
+        {L"/run /c /w /a /set \"2004-04-01 09:30:00\" /preview set\\b.txt", L"set\\b.txt",
+         kExitDone, L"\\set\\b.txt\t", known},
+        {L"/run /a /set \"2004-04-01 09:30:00\" set",
+         L"set\\a.txt",
+         kExitDone,
+         L"2個のファイルのタイムスタンプを変更しました。",
+         {base, set, base + 2 * day}},
+        {L"/run /w /shift -1:00:00 \"" + deep + L"\"",
+         deep,
+         kExitDone,
+         L"1個のファイルのタイムスタンプをずらしました。",
+         {base, base + day, base + 2 * day - hour}},
+        {L"/run /a /photo photo /csv report.csv /quiet",
+         L"photo\\p.jpg",
+         kExitLeftAlone,
+         L"none.txt: 撮影日時がありません",
+         {base, taken, base + 2 * day}},
+        {L"-RUN -W /Name name",
+         L"name\\IMG_20190704_130509.txt",
+         kExitDone,
+         L"ファイル名の日時に合わせました。",
+         {base, base + day, taken}},
+        {L"/run /w /a /sidecar sidecar",
+         L"sidecar\\p.jpg",
+         kExitDone,
+         L"JSON/XMPファイル1個は対象外です。",
+         {base, json, json}},
+        {L"/run /w /contents contents",
+         L"contents\\sub",
+         kExitDone,
+         L"1個のフォルダのタイムスタンプを中身に合わせました。",
+         {base, 0, base + 3 * day}},
+        {L"/run /w /a /from source target",
+         L"target\\f.txt",
+         kExitDone,
+         L"別のフォルダに合わせました。",
+         {base, source.lastAccess, source.lastWrite}},
     };
     for (const Row& row : rows) {
         const CommandResult result = RunCommand(row.arguments, dir.Path());
@@ -951,7 +984,8 @@ TEST(Program, CommandLineRunsEndWithTheirCodeAndUndo) {
         {L"/run /w /set 2023-02-29 set", L"存在しない日時です: 2023-02-29"},
         {L"/run /w /shift 1x set", L"ずらす時間ではありません: 1x"},
         {L"/run /w /set now missing", L"見つかりません: missing"},
-        {L"/run /w /from contents\\sub contents", L"/from のフォルダが変更するフォルダの中にあります"},
+        {L"/run /w /from contents\\sub contents",
+         L"/from のフォルダが変更するフォルダの中にあります"},
         {L"/run /w /set now /filter a|b set", L"/filter にファイル名に使えない文字があります: a|b"},
         {L"/undo /w", L"このスイッチは /undo とは使えません: /w"},
     };
@@ -998,7 +1032,8 @@ TEST(Program, CtrlCStopsACommandLineRunThatUndoTakesBack) {
                     const int entries = newest.empty() || !newest[0].contents
                                             ? 0
                                             : int(newest[0].contents->files.size());
-                    return entries > 2100 && TimesOf(files[size_t(entries - 100)]).lastWrite != chosen;
+                    return entries > 2100 &&
+                           TimesOf(files[size_t(entries - 100)]).lastWrite != chosen;
                 },
                 120000);
             EXPECT_TRUE(midway);
@@ -1014,8 +1049,9 @@ TEST(Program, CtrlCStopsACommandLineRunThatUndoTakesBack) {
 
     const CommandResult undo = RunCommand(L"/undo");
     EXPECT_EQ(undo.code, kExitDone) << ToUtf8(undo.err);
-    EXPECT_NE(undo.out.find(std::to_wstring(written) + L"個のファイルのタイムスタンプを元に戻しました。"),
-              std::wstring::npos)
+    EXPECT_NE(
+        undo.out.find(std::to_wstring(written) + L"個のファイルのタイムスタンプを元に戻しました。"),
+        std::wstring::npos)
         << ToUtf8(undo.out);
     for (int i = 0; i < kFiles; ++i)
         ASSERT_EQ(TimesOf(files[size_t(i)]), Seen(timesAt(i))) << i;
