@@ -24,18 +24,6 @@ namespace {
 
 constexpr int kPerFolder = 100;
 
-class TreeShown : public FileListService {
-public:
-    explicit TreeShown(std::wstring folder) : folder_(std::move(folder)) {}
-    int SelectedIndex() override { return -1; }
-    int Count() override { return 0; }
-    std::wstring PathOf(int) override { return {}; }
-    std::wstring FolderPath() override { return folder_; }
-
-private:
-    std::wstring folder_;
-};
-
 void Write(const std::wstring& path, const std::string& bytes) {
     UniqueFileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                       FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -109,7 +97,7 @@ int wmain() {
     bench::QuietHint hint;
     const TimestampKinds write{.lastWrite = true};
 
-    TreeShown sidecarTree(photos.Path());
+    FolderShown sidecarTree(photos.Path());
     std::string buffer(64 * 1024, '\0');
     RatioCase(
         "sidecar-vs-read", photoFiles,
@@ -132,7 +120,7 @@ int wmain() {
             }
         });
 
-    TreeShown copyTree(copies.Path());
+    FolderShown copyTree(copies.Path());
     RatioCase(
         "from-folder-vs-bare", copyFiles,
         [&](const RunExtras& extras) {

@@ -165,21 +165,6 @@ private:
     size_t printed_ = 0;
 };
 
-// The targets are the command's paths; the folder shown is the first's.
-class NamedPaths : public FileListService {
-public:
-    explicit NamedPaths(const std::wstring& first)
-        : folder_(KindOnDisk(first) == EntryKind::Folder ? first
-                                                         : std::wstring(SplitPath(first).first)) {}
-    int SelectedIndex() override { return -1; }
-    int Count() override { return 0; }
-    std::wstring PathOf(int) override { return {}; }
-    std::wstring FolderPath() override { return folder_; }
-
-private:
-    std::wstring folder_;
-};
-
 class NoHint : public HintService {
 public:
     void ShowHint() override {}
@@ -204,7 +189,10 @@ int Run(const CommandLine& command, Console& console, const std::wstring& journa
     ConsoleBoxes boxes(console, command.quiet);
     ConsoleProgress progress;
     ConsolePreview preview(console, command.quiet, progress);
-    NamedPaths files(command.paths.front());
+    // The folder shown is the first path's.
+    const std::wstring& first = command.paths.front();
+    FolderShown files(
+        KindOnDisk(first) == EntryKind::Folder ? first : std::wstring(SplitPath(first).first));
     NoHint hint;
     RunRecord record;
     const RunExtras extras{&record,

@@ -31,6 +31,20 @@ public:
     virtual bool Loading() { return false; }
 };
 
+// No rows, only the folder shown: for runs whose targets come from the disk
+// (a tree) or from a command line's paths.
+class FolderShown : public FileListService {
+public:
+    explicit FolderShown(std::wstring folder) : folder_(std::move(folder)) {}
+    int SelectedIndex() override { return -1; }
+    int Count() override { return 0; }
+    std::wstring PathOf(int) override { return {}; }
+    std::wstring FolderPath() override { return folder_; }
+
+private:
+    std::wstring folder_;
+};
+
 // A file a report names, and why.
 struct ListedFile {
     std::wstring path;
