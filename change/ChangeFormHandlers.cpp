@@ -236,18 +236,9 @@ void TChangeForm1::UndoLastRun() {
     if (!lastRun_.CanUndo() || Application::Instance().SessionEnding())
         return;
     RunBoxes boxes(font_.get(), textHeight_);
-    // Files a newer run wrote too: their state is that run's now, and the
-    // undo takes them back past it only when the user says so.
-    if (const LaterStates later = NewerWrites(journals_, lastRun_); !later.empty()) {
-        if (const int others = WrittenByOthers(later);
-            others > 0 && !boxes.Ask(FormatMessageText(kTouchedLaterText, std::to_wstring(others)),
-                                     kConfirmCaption))
-            return;
-        TakeLaterStates(lastRun_, later);
-    }
     StatusProgress progress(StatusBar1, Handle());
-    UndoTimestampChange(lastRun_, boxes, &progress);
-    ShowNewTimesOf(lastRun_);
+    if (UndoPastLaterRuns(lastRun_, journals_, boxes, &progress))
+        ShowNewTimesOf(lastRun_);
 }
 
 void TChangeForm1::ShowNewTimesOf(const RunRecord& run) {

@@ -76,18 +76,10 @@ private:
 // then, and why it is left alone.
 class PlanList : public ListSource {
 public:
-    explicit PlanList(RunPlan& plan) : plan_(plan) {
-        const TimestampKinds kinds = plan.Kinds();
-        if (kinds.creation)
-            kinds_.push_back({L"作成日時", &FileTimes::creation});
-        if (kinds.lastWrite)
-            kinds_.push_back({L"更新日時", &FileTimes::lastWrite});
-        if (kinds.lastAccess)
-            kinds_.push_back({L"アクセス日時", &FileTimes::lastAccess});
-    }
+    explicit PlanList(RunPlan& plan) : plan_(plan), kinds_(PlanKinds(plan.Kinds())) {}
     std::vector<std::wstring> Columns() const override {
         std::vector<std::wstring> columns{L"名前", L"フォルダ"};
-        for (const Kind& kind : kinds_) {
+        for (const PlanKind& kind : kinds_) {
             columns.push_back(L"現在の" + std::wstring(kind.title));
             columns.push_back(L"新しい" + std::wstring(kind.title));
         }
@@ -119,10 +111,6 @@ public:
     }
 
 private:
-    struct Kind {
-        const wchar_t* title;
-        FileTime FileTimes::*time;
-    };
     // After the name and the folder, each kind's time now and then.
     bool IsTime(int column) const { return column >= 2 && size_t(column - 2) / 2 < kinds_.size(); }
     // The time a time column shows; none for a target left alone.
@@ -134,7 +122,7 @@ private:
         return target.outcome == WriteOutcome::Written ? target.times.*time : 0;
     }
     RunPlan& plan_;
-    std::vector<Kind> kinds_;
+    std::vector<PlanKind> kinds_;
 };
 
 } // namespace

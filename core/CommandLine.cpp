@@ -1,5 +1,6 @@
 #include "core/CommandLine.h"
 #include "core/FileTimeWriter.h"
+#include "core/HandedPaths.h"
 #include "core/NamePatterns.h"
 #include "datetime/Calendar.h"
 #include "win/Error.h"
@@ -9,19 +10,21 @@
 
 #include <cmath>
 #include <cwctype>
-#include <optional>
 
 namespace kalvera {
 namespace {
+
+std::wstring Lowered(std::wstring_view text) {
+    std::wstring lower(text);
+    CharLowerBuffW(lower.data(), DWORD(lower.size()));
+    return lower;
+}
 
 // The switch's name in lower case without its "/" or "-"; empty for a path.
 std::wstring SwitchName(std::wstring_view argument) {
     if (argument.size() < 2 || (argument[0] != L'/' && argument[0] != L'-'))
         return {};
-    std::wstring name(argument.substr(1));
-    for (wchar_t& c : name)
-        c = wchar_t(std::towlower(c));
-    return name;
+    return Lowered(argument.substr(1));
 }
 
 // Reads digits from at on; false for none.
@@ -33,39 +36,13 @@ bool Number(std::wstring_view text, size_t& at, std::int64_t& value, size_t most
     return at > start;
 }
 
-std::wstring FullPath(std::wstring_view path, std::wstring_view folder) {
-    std::wstring joined(path);
-    if (!IsFullyQualifiedPath(path)) {
-        // Against the current folder, whatever form: "a\b", "\a", "X:a".
-        const std::wstring here = std::wstring(folder);
-        joined = (path.starts_with(L"\\") || (path.size() > 1 && path[1] == L':'))
-                     ? std::wstring(path)
-                     : JoinPath(here, path);
-    }
-    const std::wstring extended = ExtendedLengthPath(joined);
-    const DWORD length = GetFullPathNameW(extended.c_str(), 0, nullptr, nullptr);
-    std::wstring full(length, L'\0');
-    if (!length || !GetFullPathNameW(extended.c_str(), length, full.data(), nullptr))
-        return joined;
-    full.resize(full.find(L'\0'));
-    if (full.starts_with(L"\\\\?\\UNC\\"))
-        full = L"\\" + full.substr(7);
-    else if (full.starts_with(L"\\\\?\\"))
-        full = full.substr(4);
-    while (full.size() > 3 && full.back() == L'\\')
-        full.pop_back();
-    return full;
-}
-
+// The path is the folder or below it, whatever the case of its letters.
 bool Inside(std::wstring_view path, std::wstring_view folder) {
-    auto lower = [](std::wstring_view text) {
-        std::wstring out(text);
-        for (wchar_t& c : out)
-            c = wchar_t(std::towlower(c));
-        return out;
-    };
-    const std::wstring p = lower(path), f = lower(folder);
-    return p == f || (p.starts_with(f) && (f.ends_with(L'\\') || p[f.size()] == L'\\'));
+    return path.size() >= folder.size() &&
+           CompareStringOrdinal(path.data(), int(folder.size()), folder.data(), int(folder.size()),
+                                TRUE) == CSTR_EQUAL &&
+           (path.size() == folder.size() || folder.ends_with(L'\\') ||
+            path[folder.size()] == L'\\');
 }
 
 } // namespace
@@ -140,6 +117,7 @@ ParsedCommand ParseCommandLine(const std::vector<std::wstring>& arguments, std::
                                FileTime now) {
     ParsedCommand parsed;
     CommandLine& command = parsed.command;
+    const std::wstring here(folder);
     if (arguments.empty())
         return parsed;
     const std::wstring first = SwitchName(arguments[0]);
@@ -196,7 +174,9 @@ ParsedCommand ParseCommandLine(const std::vector<std::wstring>& arguments, std::
         } else if (name == L"csv") {
             if (!value(text))
                 return fail(L"/csv の後にファイル名がありません");
-            command.csv = FullPath(text, folder);
+            command.csv = HandedPath(text, here);
+            if (command.csv.empty())
+                return fail(L"CSVファイルのフォルダがありません: " + text);
         } else if (name == L"set" || name == L"shift" || name == L"from") {
             const std::wstring sw = L"/" + name;
             if (!value(text))
@@ -206,10 +186,7 @@ ParsedCommand ParseCommandLine(const std::vector<std::wstring>& arguments, std::
                                            : TimeSource::From))
                 return fail(L"日時の指定はひとつだけです: " + argument);
             if (name == L"set") {
-                std::wstring lower = text;
-                for (wchar_t& c : lower)
-                    c = wchar_t(std::towlower(c));
-                if (lower == L"now")
+                if (Lowered(text) == L"now")
                     command.time = now;
                 else if (!ParseCommandTime(text, command.time))
                     return fail(L"日時ではないか、存在しない日時です: " + text);
@@ -217,7 +194,7 @@ ParsedCommand ParseCommandLine(const std::vector<std::wstring>& arguments, std::
                 if (!ParseCommandShift(text, command.shiftSeconds))
                     return fail(L"ずらす時間ではありません: " + text);
             } else {
-                command.from = FullPath(text, folder);
+                command.from = HandedPath(text, here);
                 if (!IsExistingFolder(command.from))
                     return fail(L"フォルダがありません: " + text);
             }
@@ -250,7 +227,7 @@ ParsedCommand ParseCommandLine(const std::vector<std::wstring>& arguments, std::
     if (!command.csv.empty() && !IsExistingFolder(std::wstring(SplitPath(command.csv).first)))
         return fail(L"CSVファイルのフォルダがありません: " + command.csv);
     for (const std::wstring& path : named) {
-        const std::wstring full = FullPath(path, folder);
+        const std::wstring full = HandedPath(path, here);
         if (KindOnDisk(full) == EntryKind::Neither)
             return fail(L"見つかりません: " + path);
         if (!command.from.empty() && Inside(command.from, full))

@@ -101,23 +101,32 @@ public:
     ConsolePreview(Console& console, bool quiet, ConsoleProgress& progress)
         : console_(console), quiet_(quiet), progress_(progress) {}
     bool Confirm(RunPlan& plan) override {
-        const TimestampKinds kinds = plan.Kinds();
-        const std::pair<bool, const wchar_t*> titles[] = {{kinds.creation, L"作成日時"},
-                                                          {kinds.lastWrite, L"更新日時"},
-                                                          {kinds.lastAccess, L"アクセス日時"}};
+        const std::vector<PlanKind> kinds = PlanKinds(plan.Kinds());
+        const bool sources = !plan.Rule().SourceTitle().empty();
         std::vector<std::wstring> columns{L"パス"};
-        for (const auto& [chosen, title] : titles)
-            if (chosen)
-                columns.insert(columns.end(),
-                               {L"現在の" + std::wstring(title), L"新しい" + std::wstring(title)});
+        for (const PlanKind& kind : kinds)
+            columns.insert(columns.end(), {L"現在の" + std::wstring(kind.title),
+                                           L"新しい" + std::wstring(kind.title)});
         columns.push_back(L"変更しない理由");
-        if (!plan.Rule().SourceTitle().empty())
+        if (sources)
             columns.emplace_back(plan.Rule().SourceTitle());
-        Line(columns, false);
+        Line(columns, false, {});
         for (bool more = true; more;) {
             more = plan.Step(100);
-            for (size_t row = printed_; row < plan.Planned(); ++row)
-                Line(RowOf(plan, row), LeftAlone(plan, row));
+            for (size_t row = printed_; row < plan.Planned(); ++row) {
+                const PlannedTarget& target = plan.At(row);
+                const bool written = target.outcome == WriteOutcome::Written;
+                std::vector<std::wstring> cells{JoinPath(plan.FolderOf(row), plan.Entry(row).name)};
+                for (const PlanKind& kind : kinds)
+                    cells.insert(cells.end(),
+                                 {TimeText(target.found.before.*kind.time),
+                                  written ? TimeText(target.times.*kind.time) : std::wstring()});
+                const std::wstring_view why = written ? std::wstring_view() : target.why;
+                cells.emplace_back(why);
+                if (sources)
+                    cells.push_back(plan.Rule().SourceOf(row));
+                Line(cells, !written && LeftAlone(target.why), why);
+            }
             printed_ = plan.Planned();
             if (more && !progress_.Going())
                 break;
@@ -128,36 +137,17 @@ public:
     bool leftAlone = false;
 
 private:
-    static bool LeftAlone(const RunPlan& plan, size_t row) {
-        const PlannedTarget& target = plan.At(row);
-        return target.outcome != WriteOutcome::Written && kalvera::LeftAlone(target.why);
+    static std::wstring TimeText(FileTime time) {
+        return time ? DateTextOf(FileTimeToLocalDateTime(time)) : std::wstring();
     }
-    std::vector<std::wstring> RowOf(const RunPlan& plan, size_t row) const {
-        const PlannedTarget& target = plan.At(row);
-        const bool written = target.outcome == WriteOutcome::Written;
-        auto text = [](FileTime time) {
-            return time ? DateTextOf(FileTimeToLocalDateTime(time)) : std::wstring();
-        };
-        std::vector<std::wstring> cells{JoinPath(plan.FolderOf(row), plan.Entry(row).name)};
-        const TimestampKinds kinds = plan.Kinds();
-        for (const auto& [chosen, time] : {std::pair{kinds.creation, &FileTimes::creation},
-                                           std::pair{kinds.lastWrite, &FileTimes::lastWrite},
-                                           std::pair{kinds.lastAccess, &FileTimes::lastAccess}})
-            if (chosen)
-                cells.insert(cells.end(), {text(target.found.before.*time),
-                                           written ? text(target.times.*time) : std::wstring()});
-        cells.emplace_back(written ? std::wstring_view() : target.why);
-        if (!plan.Rule().SourceTitle().empty())
-            cells.push_back(plan.Rule().SourceOf(row));
-        return cells;
-    }
-    void Line(const std::vector<std::wstring>& cells, bool alone) {
+    // alone: a target left alone, for the reason why.
+    void Line(const std::vector<std::wstring>& cells, bool alone, std::wstring_view why) {
         csv += CsvLine(cells);
         leftAlone = leftAlone || alone;
         if (!quiet_)
             console_.Out(Joined(cells));
         else if (alone)
-            console_.Err(cells.front() + L": " + cells[cells.size() - 1]);
+            console_.Err(cells.front() + L": " + std::wstring(why));
     }
     Console& console_;
     bool quiet_;
@@ -254,14 +244,8 @@ int Undo(const CommandLine& command, Console& console, const std::wstring& journ
     }
     ConsoleBoxes boxes(console, command.quiet);
     ConsoleProgress progress;
-    if (const LaterStates later = NewerWrites(journals, record); !later.empty()) {
-        if (const int others = WrittenByOthers(later);
-            others > 0 && !boxes.Ask(FormatMessageText(kTouchedLaterText, std::to_wstring(others)),
-                                     kConfirmCaption))
-            return kExitLeftAlone;
-        TakeLaterStates(record, later);
-    }
-    UndoTimestampChange(record, boxes, &progress);
+    if (!UndoPastLaterRuns(record, journals, boxes, &progress))
+        return kExitLeftAlone;
     return Outcome(boxes, progress);
 }
 

@@ -57,6 +57,10 @@ bool SameText(std::wstring_view a, std::wstring_view b) {
 
 } // namespace
 
+std::wstring HandedPath(const std::wstring& text, const std::wstring& base) {
+    return FullPath(AgainstBase(text, base));
+}
+
 HandedPaths SortHandedPaths(const std::vector<std::wstring>& texts, const std::wstring* base) {
     HandedPaths handed;
     std::vector<std::pair<std::wstring, bool>> found; // path, is a folder

@@ -23,6 +23,10 @@ struct HandedPaths {
 HandedPaths SortHandedPaths(const std::vector<std::wstring>& texts,
                             const std::wstring* base = nullptr);
 
+// One path's full form, relative ones taken from base as above; empty for
+// a text that names no path.
+std::wstring HandedPath(const std::wstring& text, const std::wstring& base);
+
 inline constexpr std::wstring_view kNotFoundText = L"%s が見つかりません。";
 inline constexpr std::wstring_view kElsewhereText = L"ほかのフォルダの%s個は選択していません。";
 

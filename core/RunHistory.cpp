@@ -2,6 +2,7 @@
 #include "core/FileTimeWriter.h"
 #include "core/DateText.h"
 #include "core/JournaledRun.h"
+#include "core/RunTimestampChange.h"
 #include "win/Error.h"
 #include "win/Path.h"
 
@@ -209,6 +210,20 @@ HistoryLine HistoryLineOf(const StoredJournal& journal) {
 
 std::vector<std::wstring> HistoryColumns() {
     return {L"日時", L"種類", L"フォルダ", L"ファイル数", L"残り", L"状態"};
+}
+
+bool UndoPastLaterRuns(RunRecord& record, const std::wstring& journals, MessageBoxService& messages,
+                       ProgressService* progress) {
+    if (const LaterStates later = NewerWrites(journals, record); !later.empty()) {
+        if (const int others = WrittenByOthers(later);
+            others > 0 &&
+            !messages.Ask(FormatMessageText(kTouchedLaterText, std::to_wstring(others)),
+                          kConfirmCaption))
+            return false;
+        TakeLaterStates(record, later);
+    }
+    UndoTimestampChange(record, messages, progress);
+    return true;
 }
 
 bool NewestRunToUndo(const std::wstring& folder, RunRecord& record) {

@@ -49,6 +49,13 @@ int WrittenByOthers(const LaterStates& later);
 // taken only where the record's times and size are still there.
 void TakeLaterStates(RunRecord& record, const LaterStates& later);
 
+// Undoes the run as Ctrl+Z does: where a newer run wrote some of its files
+// too, their state is that run's, and they are taken back past it only
+// when the user says yes to one question. False when the user said no and
+// nothing was undone.
+bool UndoPastLaterRuns(RunRecord& record, const std::wstring& journals, MessageBoxService& messages,
+                       ProgressService* progress);
+
 // One line of the history: a run (日時, 種類, フォルダ, ファイル数, 残り, 状態),
 // or a file that is no readable journal.
 struct HistoryLine {

@@ -7,6 +7,17 @@
 
 namespace kalvera {
 
+std::vector<PlanKind> PlanKinds(TimestampKinds kinds) {
+    std::vector<PlanKind> chosen;
+    if (kinds.creation)
+        chosen.push_back({L"作成日時", &FileTimes::creation});
+    if (kinds.lastWrite)
+        chosen.push_back({L"更新日時", &FileTimes::lastWrite});
+    if (kinds.lastAccess)
+        chosen.push_back({L"アクセス日時", &FileTimes::lastAccess});
+    return chosen;
+}
+
 namespace {
 // Targets looked at ahead of the rows taken: enough to keep every thread
 // busy between two steps of the window.

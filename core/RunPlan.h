@@ -25,6 +25,14 @@ struct PlannedTarget {
     bool accessMoved = false; // the plan's reading moved the access time
 };
 
+// A kind of time a plan's rows show: its title and where it is kept.
+struct PlanKind {
+    std::wstring_view title;
+    FileTime FileTimes::*time;
+};
+// The chosen kinds, creation first, then last write and last access.
+std::vector<PlanKind> PlanKinds(TimestampKinds kinds);
+
 // Targets are looked at on a pool of threads, a good many ahead of the
 // rows the plan holds, which it takes in their order.
 class RunPlan {

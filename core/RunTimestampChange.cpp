@@ -284,7 +284,7 @@ void RunOnTree(const Change& change, const NamePatterns& names, TimestampKinds k
 // run over them all: one journal, one report. A folder that can't be read
 // refuses the run before anything is written.
 void RunOnPaths(const Change& change, const NamePatterns& names, TimestampKinds kinds,
-                MessageBoxService& messages, const RunExtras& extras) {
+                std::wstring_view shown, MessageBoxService& messages, const RunExtras& extras) {
     const bool folders = extras.folders || change.foldersOnly;
     TargetList targets;
     Tally tally;
@@ -348,9 +348,7 @@ void RunOnPaths(const Change& change, const NamePatterns& names, TimestampKinds 
         }
     }
     KeepTargets(targets, change, names, tally);
-    const std::wstring& first = extras.paths->front();
-    WriteTargets(targets, KindOnDisk(first) == EntryKind::Folder ? first : SplitPath(first).first,
-                 std::move(tally), change, kinds, messages, extras);
+    WriteTargets(targets, shown, std::move(tally), change, kinds, messages, extras);
 }
 
 // The targets of the mode, each given the change. Patterns that no file
@@ -364,7 +362,7 @@ void ChangeTargets(const Change& change, int mode, TimestampKinds kinds, FileLis
         return;
     }
     if (extras.paths)
-        return RunOnPaths(change, names, kinds, messages, extras);
+        return RunOnPaths(change, names, kinds, files.FolderPath(), messages, extras);
     if (!TargetsAtHand(mode, files, messages, hint))
         return;
     if (mode == cmWholeTree) {

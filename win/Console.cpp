@@ -27,7 +27,9 @@ bool Redirected(HANDLE handle) {
 
 } // namespace
 
-Console::Console() : out_(GetStdHandle(STD_OUTPUT_HANDLE)), err_(GetStdHandle(STD_ERROR_HANDLE)) {
+Console::Console()
+    : out_(GetStdHandle(STD_OUTPUT_HANDLE)), err_(GetStdHandle(STD_ERROR_HANDLE)),
+      outRedirected_(Redirected(out_)), errRedirected_(Redirected(err_)) {
     // A program with windows gets no console of its own: it takes its
     // parent's, where there is one (already attached is as good), also
     // when its output is redirected, for the parent's Ctrl+C.
@@ -35,7 +37,7 @@ Console::Console() : out_(GetStdHandle(STD_OUTPUT_HANDLE)), err_(GetStdHandle(ST
         AttachConsole(ATTACH_PARENT_PROCESS) || GetLastError() == ERROR_ACCESS_DENIED;
     if (attached) {
         SetConsoleCtrlHandler(TakeInterrupt, TRUE);
-        if (!Redirected(out_) || !Redirected(err_))
+        if (!outRedirected_ || !errRedirected_)
             screen_ = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, 0, nullptr);
     }
@@ -53,20 +55,20 @@ bool Console::Interrupted() {
 }
 
 void Console::Out(std::wstring_view line) {
-    Write(out_, line);
+    Write(out_, outRedirected_, line);
 }
 
 void Console::Err(std::wstring_view line) {
-    Write(err_, line);
+    Write(err_, errRedirected_, line);
 }
 
-void Console::Write(void* handle, std::wstring_view line) {
+void Console::Write(void* handle, bool redirected, std::wstring_view line) {
     std::wstring text;
     for (wchar_t c : line)
         text += c == L'\n' ? std::wstring(L"\r\n") : std::wstring(1, c);
     text += L"\r\n";
     DWORD written = 0;
-    if (Redirected(handle)) {
+    if (redirected) {
         const std::string bytes = ToUtf8(text);
         WriteFile(handle, bytes.data(), DWORD(bytes.size()), &written, nullptr);
     } else if (screen_) {

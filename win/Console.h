@@ -22,10 +22,11 @@ public:
     static bool Interrupted();
 
 private:
-    void Write(void* handle, std::wstring_view line);
+    void Write(void* handle, bool redirected, std::wstring_view line);
     void* out_;
     void* err_;
-    void* screen_ = nullptr; // CONOUT$, opened where a handle was not redirected
+    bool outRedirected_, errRedirected_; // to a file or a pipe
+    void* screen_ = nullptr;             // CONOUT$, opened where a handle was not redirected
 };
 
 } // namespace kalvera
